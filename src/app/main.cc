@@ -1,0 +1,4 @@
+// Placeholder entry point; the lifecycle replaces it.
+int main() {
+  return 0;
+}

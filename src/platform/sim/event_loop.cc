@@ -1,0 +1,192 @@
+#include "platform/sim/event_loop.h"
+
+#include <chrono>
+#include <limits>
+#include <thread>
+
+namespace cuh::sim {
+
+namespace {
+constexpr double kForever = std::numeric_limits<double>::infinity();
+}
+
+class EventLoop::TimerHandle final : public platform::RepeatingTimerObject {
+ public:
+  TimerHandle(EventLoop& loop, uint64_t id, std::weak_ptr<bool> alive)
+      : loop_(loop), id_(id), alive_(std::move(alive)) {}
+  ~TimerHandle() override {
+    if (!alive_.expired()) loop_.cancelTimer(id_);
+  }
+
+ private:
+  EventLoop& loop_;
+  uint64_t id_;
+  std::weak_ptr<bool> alive_;
+};
+
+EventLoop::EventLoop(Clock& clock) : clock_(clock) {}
+
+EventLoop::~EventLoop() = default;
+
+void EventLoop::post(std::function<void()> work) {
+  {
+    std::lock_guard lock(mutex_);
+    ready_.push_back(std::move(work));
+  }
+  wake_.notify_one();
+}
+
+void EventLoop::postDelayed(double seconds, std::function<void()> work) {
+  {
+    std::lock_guard lock(mutex_);
+    double due = clock_.uptime() + (seconds > 0 ? seconds : 0);
+    delayed_.push(Delayed{due, nextSequence_++, std::move(work), 0});
+  }
+  wake_.notify_one();
+}
+
+platform::RepeatingTimer EventLoop::scheduleRepeatingTimer(double interval,
+                                                           std::function<void()> block) {
+  uint64_t id;
+  {
+    std::lock_guard lock(mutex_);
+    id = nextTimerId_++;
+    timers_[id] = Timer{interval, std::move(block)};
+    delayed_.push(Delayed{clock_.uptime() + interval, nextSequence_++, {}, id});
+  }
+  wake_.notify_one();
+  return std::make_shared<TimerHandle>(*this, id, alive_);
+}
+
+void EventLoop::cancelTimer(uint64_t id) {
+  std::lock_guard lock(mutex_);
+  timers_.erase(id);  // its pending firing is skipped when it comes due
+}
+
+void EventLoop::promoteDueLocked(double now) {
+  while (!delayed_.empty() && delayed_.top().due <= now) {
+    Delayed item = delayed_.top();
+    delayed_.pop();
+    if (item.timerId == 0) {
+      ready_.push_back(std::move(item.work));
+      continue;
+    }
+    auto timer = timers_.find(item.timerId);
+    if (timer == timers_.end()) continue;
+    uint64_t id = item.timerId;
+    ready_.push_back([this, id] {
+      std::function<void()> block;
+      {
+        std::lock_guard lock(mutex_);
+        auto found = timers_.find(id);
+        if (found == timers_.end()) return;
+        block = found->second.block;
+      }
+      block();
+    });
+    // Like a run-loop timer, a late timer skips the firings it missed.
+    double next = item.due + timer->second.interval;
+    if (next <= now) next = now + timer->second.interval;
+    delayed_.push(Delayed{next, nextSequence_++, {}, id});
+  }
+}
+
+bool EventLoop::runOneReady() {
+  std::function<void()> work;
+  {
+    std::lock_guard lock(mutex_);
+    promoteDueLocked(clock_.uptime());
+    if (ready_.empty()) return false;
+    work = std::move(ready_.front());
+    ready_.pop_front();
+  }
+  work();
+  return true;
+}
+
+void EventLoop::waitLocked(std::unique_lock<std::mutex>& lock, double deadline) {
+  double next = delayed_.empty() ? kForever : delayed_.top().due;
+  double until = next < deadline ? next : deadline;
+  if (clock_.isVirtual()) {
+    if (until != kForever) clock_.advanceTo(until);
+    return;
+  }
+  if (until == kForever) {
+    wake_.wait(lock);
+    return;
+  }
+  double seconds = until - clock_.uptime();
+  if (seconds > 0) wake_.wait_for(lock, std::chrono::duration<double>(seconds));
+}
+
+void EventLoop::run() {
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = false;
+  }
+  for (;;) {
+    if (runOneReady()) {
+      std::lock_guard lock(mutex_);
+      if (quit_) return;
+      continue;
+    }
+    std::unique_lock lock(mutex_);
+    if (quit_) return;
+    if (!ready_.empty()) continue;
+    if (clock_.isVirtual() && delayed_.empty()) return;  // nothing can ever happen
+    waitLocked(lock, kForever);
+  }
+}
+
+void EventLoop::quit() {
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+}
+
+void EventLoop::runFor(double seconds) {
+  double deadline = clock_.uptime() + (seconds > 0 ? seconds : 0);
+  for (;;) {
+    if (runOneReady()) continue;
+    std::unique_lock lock(mutex_);
+    if (!ready_.empty()) continue;
+    if (clock_.uptime() >= deadline) return;
+    waitLocked(lock, deadline);
+  }
+}
+
+void EventLoop::sleep(double seconds) {
+  if (!(seconds > 0)) return;
+  if (clock_.isVirtual()) {
+    clock_.advanceTo(clock_.uptime() + seconds);
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+bool EventLoop::hasOneShotWorkLocked() const {
+  if (!ready_.empty()) return true;
+  // The heap cannot be walked; copy it (tests only, small).
+  auto copy = delayed_;
+  while (!copy.empty()) {
+    if (copy.top().timerId == 0) return true;
+    copy.pop();
+  }
+  return false;
+}
+
+bool EventLoop::runUntilIdle(double maxSeconds) {
+  double deadline = clock_.uptime() + maxSeconds;
+  for (;;) {
+    if (runOneReady()) continue;
+    std::unique_lock lock(mutex_);
+    if (!hasOneShotWorkLocked()) return true;
+    if (!ready_.empty()) continue;
+    if (clock_.uptime() >= deadline) return false;
+    waitLocked(lock, deadline);
+  }
+}
+
+}  // namespace cuh::sim

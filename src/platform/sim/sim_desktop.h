@@ -1,0 +1,95 @@
+// The simulated desktop: an in-process model of the window server,
+// accessibility, workspace, events and taps, loaded from a JSON scene. It is
+// the platform of the binary on systems without a real backend, and of every
+// unit and end-to-end test.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/platform.h"
+#include "platform/sim/clock.h"
+#include "platform/sim/event_loop.h"
+
+namespace cuh::sim {
+
+// A scene that cannot be read or is invalid. what() is the one line the
+// binary prints: the file (when there is one), the JSON path of the bad
+// entry and the problem.
+class SceneError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct DesktopOptions {
+  // Unit tests run on a virtual clock; the binary on the real one.
+  bool virtualClock = true;
+  // --trace FILE: every trace line is appended there too, flushed per line.
+  std::optional<std::string> tracePath;
+};
+
+class SimDesktop final : public platform::Platform {
+ public:
+  // Builds a desktop from a parsed scene. Throws SceneError.
+  static std::unique_ptr<SimDesktop> create(const nlohmann::json& scene,
+                                            DesktopOptions options = {});
+  // Reads and builds the scene in `path`. Throws SceneError naming the file.
+  static std::unique_ptr<SimDesktop> load(const std::string& path, DesktopOptions options = {});
+  // The built-in demo scene (the same text as scenes/demo.json).
+  static std::string_view demoSceneText();
+
+  ~SimDesktop() override;
+
+  // platform::Platform
+  platform::Accessibility& accessibility() override;
+  platform::WindowServer& windowServer() override;
+  platform::Workspace& workspace() override;
+  platform::Events& events() override;
+  platform::ProcessServices& process() override;
+  platform::MainLoop& mainLoop() override;
+  platform::Application& application() override;
+  void responseWritten(uint64_t count) override;
+
+  // ---- The in-process API for tests ----
+  EventLoop& loop();
+  Clock& clock();
+  // The virtual clock, or null on a real clock.
+  VirtualClock* virtualClock();
+  // Applies one script action (the scene's action syntax) now.
+  void apply(const nlohmann::json& action);
+  // Every trace line so far, in order.
+  const std::vector<nlohmann::json>& traceLines() const;
+  // The trace lines of one kind ("post", "tap", "set", ...).
+  std::vector<nlohmann::json> traceLines(std::string_view kind) const;
+  // An element's attribute as the trace writes values; none when it has no
+  // value. `target` names the element as the trace does (its ref,
+  // "WINDOWID/PATH" or "app:PID").
+  std::optional<nlohmann::json> attribute(std::string_view target,
+                                          std::string_view attribute) const;
+  // The trace name of an element handle ("" for a handle of no element).
+  std::string targetName(const platform::AXElement& element) const;
+  // The frontmost application's pid, if any.
+  std::optional<int32_t> frontmostPid() const;
+  // Overrides the answer of kill(pid, 0) for `pid` (real processes are asked
+  // otherwise).
+  void setProcessAlive(int32_t pid, bool alive);
+
+ private:
+  struct State;
+  explicit SimDesktop(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
+
+// The factory the platform selector calls: the scene of `options`, or the
+// demo scene without one, on the real clock.
+std::unique_ptr<platform::Platform> createSimulatedPlatform(const platform::PlatformOptions& options,
+                                                            std::string* error);
+
+}  // namespace cuh::sim

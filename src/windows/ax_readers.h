@@ -1,0 +1,48 @@
+// The small accessibility attribute readers all accessibility code shares.
+// None of them fails: an unreadable attribute gives the empty result.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/accessibility.h"
+#include "platform/geometry.h"
+
+namespace cuh {
+
+// rect(_:): the element's frame from "AXPosition" (a point) and "AXSize" (a
+// size), in screen points; none when either is unreadable or of another kind.
+std::optional<platform::Rect> rect(platform::Accessibility& ax, const platform::AXElement& element);
+
+// boolAttribute(_:_:): a boolean's value, else a number's boolean value;
+// none when unreadable or of another kind.
+std::optional<bool> boolAttribute(platform::Accessibility& ax,
+                                  const platform::AXElement& element,
+                                  std::string_view attribute);
+
+// stringAttribute(_:_:): a string; an attributed string's text; a number's
+// stringValue; "" otherwise.
+std::string stringAttribute(platform::Accessibility& ax,
+                            const platform::AXElement& element,
+                            std::string_view attribute);
+
+// actions(_:): the action names in order; empty unless the call succeeds with
+// a list of strings.
+std::vector<std::string> actions(platform::Accessibility& ax, const platform::AXElement& element);
+
+// children(_:): "AXChildren" when it is a list of elements; empty otherwise.
+std::vector<platform::AXElement> children(platform::Accessibility& ax,
+                                          const platform::AXElement& element);
+
+// The element under `attribute` when the read succeeds and yields an element
+// ("AXParent", "AXFocusedWindow", "AXFocusedUIElement").
+std::optional<platform::AXElement> elementAttribute(platform::Accessibility& ax,
+                                                    const platform::AXElement& element,
+                                                    std::string_view attribute);
+
+// Text of a value as stringAttribute reads it ("" for other kinds).
+std::string textOf(const platform::Value& value);
+
+}  // namespace cuh

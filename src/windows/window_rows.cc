@@ -1,0 +1,83 @@
+#include "windows/window_rows.h"
+
+#include <limits>
+
+namespace cuh {
+
+using platform::Value;
+
+std::vector<Value> windowListRows(platform::WindowServer& server,
+                                  uint32_t option,
+                                  uint32_t relativeToWindow) {
+  auto list = server.copyWindowInfo(option, relativeToWindow);
+  if (!list) return {};
+  const auto* rows = list->as<platform::Array>();
+  if (!rows) return {};
+  for (const Value& row : *rows) {
+    if (!row.is<platform::Dictionary>()) return {};
+  }
+  return *rows;
+}
+
+namespace {
+
+std::optional<int64_t> rowInteger(const Value& row, const char* key) {
+  const Value* entry = row.find(key);
+  const auto* number = entry ? entry->as<platform::Number>() : nullptr;
+  if (!number) return std::nullopt;
+  return number->integerValue();
+}
+
+}  // namespace
+
+std::optional<uint32_t> rowWindowNumber(const Value& row) {
+  auto value = rowInteger(row, platform::kCGWindowNumber);
+  if (!value || *value < 0 || *value > std::numeric_limits<uint32_t>::max()) return std::nullopt;
+  return static_cast<uint32_t>(*value);
+}
+
+std::optional<int32_t> rowOwnerPID(const Value& row) {
+  auto value = rowInteger(row, platform::kCGWindowOwnerPID);
+  if (!value || *value < std::numeric_limits<int32_t>::min() ||
+      *value > std::numeric_limits<int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(*value);
+}
+
+std::string rowString(const Value& row, const char* key) {
+  const Value* entry = row.find(key);
+  const auto* text = entry ? entry->as<std::string>() : nullptr;
+  return text ? *text : std::string();
+}
+
+bool rowQualifies(const Value& row) {
+  const Value* layer = row.find(platform::kCGWindowLayer);
+  const Value* alpha = row.find(platform::kCGWindowAlpha);
+  const auto* layerNumber = layer ? layer->as<platform::Number>() : nullptr;
+  const auto* alphaNumber = alpha ? alpha->as<platform::Number>() : nullptr;
+  return layerNumber && alphaNumber && layerNumber->doubleValue() == 0 &&
+         alphaNumber->doubleValue() > 0;
+}
+
+bool rowMatches(const Value& row, int32_t pid, uint32_t windowID) {
+  return rowOwnerPID(row).value_or(0) == pid && rowWindowNumber(row).value_or(0) == windowID &&
+         rowQualifies(row);
+}
+
+std::optional<Value> windowRow(platform::Platform& platform, int32_t pid, uint32_t windowID) {
+  for (Value& row : windowListRows(platform.windowServer(), kListOneWindow, windowID)) {
+    if (rowMatches(row, pid, windowID)) return std::move(row);
+  }
+  return std::nullopt;
+}
+
+uint32_t frontmostWindowID(platform::Platform& platform, int32_t pid) {
+  for (const Value& row : windowListRows(platform.windowServer(), kListOnScreenWindows)) {
+    if (rowOwnerPID(row).value_or(0) != pid || !rowQualifies(row)) continue;
+    if (auto number = rowWindowNumber(row)) return *number;
+  }
+  return 0;
+}
+
+}  // namespace cuh

@@ -1,0 +1,51 @@
+// Reading the window server's list: rows, the row test that names one window
+// by (pid, window id), and the foreground window of a process.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace cuh {
+
+// Option values of the window-list queries.
+inline constexpr uint32_t kListAllWindows = 16;       // listWindows()
+inline constexpr uint32_t kListOnScreenWindows = 17;  // frontmostWindowID(pid:)
+inline constexpr uint32_t kListOneWindow = 24;        // windowRow(pid:windowID:)
+
+// The rows of one window-list query, front to back. Empty when the list
+// cannot be read as a list of dictionaries.
+std::vector<platform::Value> windowListRows(platform::WindowServer& server,
+                                            uint32_t option,
+                                            uint32_t relativeToWindow = platform::kCGNullWindowID);
+
+// kCGWindowNumber as unsigned 32-bit; none when missing, not a number or out
+// of range.
+std::optional<uint32_t> rowWindowNumber(const platform::Value& row);
+// kCGWindowOwnerPID as signed 32-bit; none when missing, not a number or out
+// of range.
+std::optional<int32_t> rowOwnerPID(const platform::Value& row);
+// A string entry of the row; "" when missing or not a string.
+std::string rowString(const platform::Value& row, const char* key);
+
+// A qualifying window: a layer entry that is a number equal to 0 and an alpha
+// entry that is a number greater than 0.
+bool rowQualifies(const platform::Value& row);
+
+// The row test: the row's owner pid (0 when missing) and window number (0
+// when missing) equal `pid` and `windowID`, and the row qualifies.
+bool rowMatches(const platform::Value& row, int32_t pid, uint32_t windowID);
+
+// windowRow(pid:windowID:): the first row of the option-24 query relative to
+// `windowID` that passes the row test; none otherwise.
+std::optional<platform::Value> windowRow(platform::Platform& platform,
+                                         int32_t pid,
+                                         uint32_t windowID);
+
+// frontmostWindowID(pid:): the front qualifying on-screen window of `pid`;
+// 0 when there is none.
+uint32_t frontmostWindowID(platform::Platform& platform, int32_t pid);
+
+}  // namespace cuh

@@ -1,0 +1,64 @@
+#include "platform/sim/event_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace cuh::sim {
+namespace {
+
+TEST(EventLoopTest, VirtualTimeRunsDelayedWorkInDueOrderThenPostOrder) {
+  VirtualClock clock;
+  EventLoop loop(clock);
+  std::vector<std::string> order;
+  double start = clock.uptime();
+  loop.postDelayed(0.2, [&] { order.push_back("b"); });
+  loop.postDelayed(0.1, [&] { order.push_back("a"); });
+  loop.postDelayed(0.2, [&] { order.push_back("c"); });
+  loop.post([&] { order.push_back("now"); });
+  EXPECT_TRUE(loop.runUntilIdle());
+  EXPECT_EQ(order, (std::vector<std::string>{"now", "a", "b", "c"}));
+  EXPECT_DOUBLE_EQ(clock.uptime(), start + 0.2);
+}
+
+TEST(EventLoopTest, NestedRunForServesWorkAndTimersUntilTheDeadline) {
+  VirtualClock clock;
+  EventLoop loop(clock);
+  int ticks = 0;
+  auto timer = loop.scheduleRepeatingTimer(1.0, [&] { ++ticks; });
+  bool ranLater = false;
+  loop.post([&] {
+    loop.postDelayed(0.03, [&] { ranLater = true; });
+    loop.runFor(2.5);  // nested wait inside a work item
+  });
+  loop.runFor(0);
+  EXPECT_TRUE(ranLater);
+  EXPECT_EQ(ticks, 2);
+  timer.reset();  // invalidated: no more ticks
+  loop.runFor(5);
+  EXPECT_EQ(ticks, 2);
+}
+
+TEST(EventLoopTest, SleepBlocksWithoutRunningWork) {
+  VirtualClock clock;
+  EventLoop loop(clock);
+  bool ran = false;
+  loop.post([&] { ran = true; });
+  double start = clock.uptime();
+  loop.sleep(0.1);
+  EXPECT_FALSE(ran);
+  EXPECT_DOUBLE_EQ(clock.uptime(), start + 0.1);
+}
+
+TEST(EventLoopTest, RealClockRunQuitsFromAnotherThreadsPost) {
+  RealClock clock;
+  EventLoop loop(clock);
+  std::thread poster([&] { loop.post([&] { loop.quit(); }); });
+  loop.run();
+  poster.join();
+}
+
+}  // namespace
+}  // namespace cuh::sim
