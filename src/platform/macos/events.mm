@@ -30,20 +30,25 @@ class MacEvent final : public platform::EventObject {
     CGEventSetFlags(event_.get(), static_cast<CGEventFlags>(flags));
   }
   std::optional<platform::AppKitEventView> appKitView() const override {
-    NSEvent* event = [NSEvent eventWithCGEvent:event_.get()];
-    if (!event)
-      return std::nullopt;
-    platform::AppKitEventView view;
-    view.windowNumber = event.windowNumber;
-    view.modifierFlags = event.modifierFlags;
-    // AppKit raises for subtype on event types that have none (keys, among
-    // others); those read as subtype 0.
+    // AppKit raises where it cannot make sense of a Quartz event, and for
+    // subtype on event types that have none (keys, among others): the first
+    // is no view, the second reads as subtype 0.
     @try {
-      view.subtype = event.subtype;
+      NSEvent* event = [NSEvent eventWithCGEvent:event_.get()];
+      if (!event)
+        return std::nullopt;
+      platform::AppKitEventView view;
+      view.windowNumber = event.windowNumber;
+      view.modifierFlags = event.modifierFlags;
+      @try {
+        view.subtype = event.subtype;
+      } @catch (NSException*) {
+        view.subtype = 0;
+      }
+      return view;
     } @catch (NSException*) {
-      view.subtype = 0;
+      return std::nullopt;
     }
-    return view;
   }
 
  private:

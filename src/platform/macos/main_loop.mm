@@ -49,8 +49,9 @@ class MacMainLoop final : public platform::MainLoop {
                                                        block:^(NSTimer*) {
                                                          block();
                                                        }];
-    // Scheduled timers run in the default mode only; common modes keep the
-    // timer firing while a nested run (runFor) or a tracking loop runs.
+    // Called on the main thread, so the timer is scheduled on the main run
+    // loop, in its default mode only; the common modes keep it firing while a
+    // tracking loop or another mode runs.
     [NSRunLoop.mainRunLoop addTimer:timer forMode:NSRunLoopCommonModes];
     return std::make_shared<MacRepeatingTimer>(timer);
   }
