@@ -18,6 +18,11 @@ flags="-std=c++20 -fsyntax-only -x objective-c++ -fobjc-arc -fblocks -fobjc-exce
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror
   -I$root/src -include $root/tests/platform/macos/apple_sdk_standin.h"
 
+if ! command -v "$compiler" >/dev/null 2>&1; then
+  echo "check-macos-adapter: compiler $compiler not found" >&2
+  exit 1
+fi
+
 count=0
 failed=0
 for file in "$root"/src/platform/macos/*.mm; do
@@ -30,7 +35,16 @@ for file in "$root"/src/platform/macos/*.mm; do
   fi
 done
 
-if [ "$count" -eq 0 ]; then
+# The backend selector as it is built on a Mac: its call must match the
+# factory's declaration. Plain C++, no SDK involved.
+count=$((count + 1))
+if ! "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -DCUH_HAVE_MACOS_BACKEND=1 \
+  "-I$root/src" "$root/src/platform/platform_factory.cc"; then
+  echo "check-macos-adapter: errors in src/platform/platform_factory.cc" >&2
+  failed=$((failed + 1))
+fi
+
+if [ "$count" -eq 1 ]; then
   echo "check-macos-adapter: no .mm files under src/platform/macos" >&2
   exit 1
 fi
