@@ -227,6 +227,20 @@ AXError SimAccessibility::setResolved(const Resolved& target,
     }
     return AXError::success;
   }
+  // Moving or resizing a window element moves or resizes the window, as the
+  // window server would show it.
+  if (isWindowRoot(target.window, target.node)) {
+    if (const auto* origin = value.as<platform::Point>(); origin && attribute == "AXPosition") {
+      World::moveWindow(*target.window, *origin);
+      target.node->attributes["AXPosition"] = value;
+      return AXError::success;
+    }
+    if (const auto* size = value.as<platform::Size>(); size && attribute == "AXSize") {
+      World::resizeWindow(*target.window, *size);
+      target.node->attributes["AXSize"] = value;
+      return AXError::success;
+    }
+  }
   node.attributes[std::string(attribute)] = value;
   (void)world;
   return AXError::success;

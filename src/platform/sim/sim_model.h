@@ -181,6 +181,11 @@ struct World {
   std::shared_ptr<Node> findNode(std::string_view target) const;
   // The trace name of a live node ("" when it is not on the desktop).
   std::string targetName(const Node& node) const;
+
+  // A window moves: its bounds and every framed element of its tree.
+  static void moveWindow(Window& window, platform::Point origin);
+  // A window's size changes, and its element's with it.
+  static void resizeWindow(Window& window, platform::Size size);
 };
 
 // Depth-first visit of a tree; stops when `visit` returns true.
