@@ -43,7 +43,7 @@ bool visitTree(const std::shared_ptr<Node>& node,
 
 App* World::app(int32_t pid) const {
   for (const auto& app : apps) {
-    if (app->spec.pid == pid)
+    if (app->profile.pid == pid)
       return app.get();
   }
   return nullptr;

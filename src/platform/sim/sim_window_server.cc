@@ -38,7 +38,8 @@ Value SimWindowServer::row(const Window& window) const {
   if (window.ownerFromApp) {
     App* app = context_.world.app(window.pid);
     // An app without a name gives its windows no owner name.
-    owner = app && app->spec.name && !app->spec.name->empty() ? app->spec.name : std::nullopt;
+    owner =
+        app && app->profile.name && !app->profile.name->empty() ? app->profile.name : std::nullopt;
   }
   if (owner)
     row.emplace_back(platform::kCGWindowOwnerName, Value::string(*owner));
