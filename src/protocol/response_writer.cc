@@ -1,6 +1,7 @@
 #include "protocol/response_writer.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include "protocol/json_writer.h"

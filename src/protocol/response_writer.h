@@ -21,8 +21,8 @@ namespace cuh {
 using LineSink = std::function<void(std::string_view line)>;
 
 // A sink that writes to `fd` directly, retrying interrupted and partial
-// writes. A closed reader (EPIPE) or any other write error drops the rest of
-// the line silently: the helper carries on as if it had been written.
+// writes (and waiting out a full non-blocking descriptor). A closed reader (EPIPE) or any other
+// write error drops the rest of the line silently: the helper carries on as if it had been written.
 LineSink fileDescriptorSink(int fd);
 
 // The answer to a line that is not a JSON object.
