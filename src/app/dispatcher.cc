@@ -91,8 +91,8 @@ std::span<const MethodEntry> methodTable() {
   return kMethods;
 }
 
-const MethodEntry* findMethod(std::string_view name) {
-  for (const MethodEntry& entry : kMethods) {
+const MethodEntry* findMethod(std::span<const MethodEntry> table, std::string_view name) {
+  for (const MethodEntry& entry : table) {
     if (entry.name == name)
       return entry.run ? &entry : nullptr;
   }
@@ -131,7 +131,7 @@ void HelperDelegate::dispatch(Json object) {
     return;
   }
 
-  const MethodEntry* entry = findMethod(request.method);
+  const MethodEntry* entry = findMethod(methods_, request.method);
   if (!entry) {
     finish(request.id, std::nullopt, std::string(kUnsupportedMethodPrefix) + request.method);
     return;

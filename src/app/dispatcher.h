@@ -58,8 +58,9 @@ struct MethodEntry {
 
 // The whole table, in dispatch order.
 std::span<const MethodEntry> methodTable();
-// The entry for `name` (exact, case-sensitive) that has an operation.
-const MethodEntry* findMethod(std::string_view name);
+// The entry for `name` (exact, case-sensitive) in `table` that has an
+// operation.
+const MethodEntry* findMethod(std::span<const MethodEntry> table, std::string_view name);
 
 inline constexpr std::string_view kUnsupportedMethodPrefix =
     "Unsupported macOS computer-use helper method: ";

@@ -10,6 +10,7 @@ std::shared_ptr<HelperDelegate> HelperDelegate::create(platform::Platform& platf
 HelperDelegate::HelperDelegate(platform::Platform& platform, HelperOptions options)
     : platform_(platform),
       guard_(options.guard ? std::move(options.guard) : makeForegroundRequestGuard(platform)),
+      methods_(options.methods.empty() ? methodTable() : options.methods),
       parentPID_(options.parentPID),
       writer_(std::move(options.output), &platform),
       inputFd_(options.inputFd) {}

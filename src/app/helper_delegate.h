@@ -11,8 +11,10 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
+#include "app/dispatcher.h"
 #include "app/request_guard.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
@@ -31,6 +33,8 @@ struct HelperOptions {
   LineSink output;
   // Stand-in for the foreground guard (tests); the real one when null.
   std::unique_ptr<RequestGuard> guard;
+  // Stand-in for the method table (tests); the helper's own when empty.
+  std::span<const MethodEntry> methods;
 };
 
 class HelperDelegate final : public RequestCompletion,
@@ -67,6 +71,8 @@ class HelperDelegate final : public RequestCompletion,
   // ---- Lifecycle (lifecycle.cc) ----
   // Starts the reader thread, then the one-second timer.
   void applicationDidFinishLaunching() override;
+  void startReader();
+  void startTimer();
   // releaseControllers(), then stops the timer and the reader.
   void applicationWillTerminate() override;
   // One tick of the one-second timer: parent watch, lease expiry,
@@ -101,6 +107,7 @@ class HelperDelegate final : public RequestCompletion,
   std::deque<Json> queuedRequests_;
   bool requestInFlight_ = false;
   std::unique_ptr<RequestGuard> guard_;
+  const std::span<const MethodEntry> methods_;
   const int32_t parentPID_;
   const double guardLeaseDuration_ = kGuardLeaseDuration;
   ResponseWriter writer_;

@@ -5,6 +5,12 @@
 namespace cuh {
 
 void HelperDelegate::applicationDidFinishLaunching() {
+  // The reader starts before the timer; neither waits for the other.
+  startReader();
+  startTimer();
+}
+
+void HelperDelegate::startReader() {
   std::weak_ptr<HelperDelegate> weak = weak_from_this();
   platform::MainLoop& loop = platform_.mainLoop();
 
@@ -30,8 +36,11 @@ void HelperDelegate::applicationDidFinishLaunching() {
   };
   reader_ = std::make_unique<ReaderThread>(inputFd_, std::move(callbacks));
   reader_->start();
+}
 
-  timer_ = loop.scheduleRepeatingTimer(kTimerInterval, [weak] {
+void HelperDelegate::startTimer() {
+  std::weak_ptr<HelperDelegate> weak = weak_from_this();
+  timer_ = platform_.mainLoop().scheduleRepeatingTimer(kTimerInterval, [weak] {
     if (auto self = weak.lock())
       self->timerTick();
   });
