@@ -9,7 +9,7 @@ source scripts/setup.sh
 cuh_install_packages
 jobs=$(cuh_jobs)
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 cuh_log "normal build (-DCUH_WERROR=ON)"
