@@ -1,0 +1,51 @@
+# Shared by run-demo.sh and test.sh (sourced): installs the Debian packages
+# the build needs when some are missing, and configures build directories.
+# Every message goes to standard error, so that standard output stays the
+# helper's own.
+
+CUH_PACKAGES=(cmake ninja-build g++ clang pkg-config nlohmann-json3-dev libgtest-dev
+  libgmock-dev libbenchmark-dev libpng-dev libutf8proc-dev)
+
+cuh_log() { echo "[computer-use-helper] $*" >&2; }
+
+cuh_install_packages() {
+  local missing=()
+  for package in "${CUH_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$package")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  local run=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+      run=(sudo)
+    else
+      cuh_log "missing packages: ${missing[*]}; run this script as root to install them"
+      return 1
+    fi
+  fi
+  cuh_log "installing: ${missing[*]}"
+  "${run[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update >&2
+  "${run[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+    "${missing[@]}" >&2
+}
+
+# cuh_configure DIR [CMAKE OPTIONS...]: configures DIR with Ninja unless it is
+# already configured with the same options.
+cuh_configure() {
+  local dir=$1
+  shift
+  local stamp="$dir/.cuh-configure-options"
+  if [ -f "$dir/build.ninja" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$*" ]; then
+    return 0
+  fi
+  cmake -S . -B "$dir" -G Ninja "$@" >&2
+  echo "$*" >"$stamp"
+}
+
+cuh_jobs() {
+  nproc 2>/dev/null || echo 2
+}

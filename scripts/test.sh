@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs the whole test suite twice:
+# the normal build with warnings as errors (benchmarks built too, not run),
+# and the AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/setup.sh
+
+cuh_install_packages
+jobs=$(cuh_jobs)
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+cuh_log "normal build (-DCUH_WERROR=ON)"
+cuh_configure build -DCUH_WERROR=ON
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+
+cuh_log "sanitizer build (-DCUH_SANITIZE=ON)"
+cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF
+cmake --build build-asan -j "$jobs"
+ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 300
+
+cuh_log "all tests passed in both builds"

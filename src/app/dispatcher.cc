@@ -1,0 +1,196 @@
+#include "app/dispatcher.h"
+
+#include <array>
+#include <exception>
+
+#include "app/helper_delegate.h"
+#include "protocol/helper_failure.h"
+#include "protocol/params.h"
+#include "protocol/request_reader.h"
+
+namespace cuh {
+
+namespace {
+
+// "accessibility_status": asks with the prompt option only when "prompt" is
+// a number (or boolean) whose value is true.
+Json accessibilityStatus(MethodContext& context) {
+  std::optional<double> prompt = optionalNumber(context.params, "prompt");
+  auto& accessibility = context.platform.accessibility();
+  bool trusted = prompt && *prompt != 0 ? accessibility.isProcessTrustedWithOptions(true)
+                                        : accessibility.isProcessTrusted();
+  return Json{{"trusted", trusted}};
+}
+
+Json release(MethodContext& context) {
+  context.guard.clearGuardLease();
+  context.delegate.releaseControllers();
+  return Json{{"released", true}};
+}
+
+Json close(MethodContext& context) {
+  context.guard.clearGuardLease();
+  context.delegate.releaseControllers();
+  return Json{{"closed", true}};
+}
+
+// Operations join here as their subsystems land: replace the null with the
+// call, e.g. [](MethodContext& c) { return listWindows(c.platform); }.
+constexpr std::array kMethods = {
+    MethodEntry{"ping", Completion::finish, "",
+                [](MethodContext&) {
+                  return Json{{"ready", true}};
+                }},
+    MethodEntry{"accessibility_status", Completion::finish, "", accessibilityStatus},
+    MethodEntry{"close", Completion::terminate, "", close},
+    MethodEntry{"release", Completion::finish, "", release},
+    MethodEntry{"begin_guard", Completion::directOnSuccess, "", nullptr},
+    MethodEntry{"end_guard", Completion::direct, "", nullptr},
+    MethodEntry{"list_windows", Completion::finish, "windows", nullptr},
+    MethodEntry{"list_apps", Completion::finish, "apps", nullptr},
+    MethodEntry{"launch_app", Completion::asynchronous, "", nullptr},
+    MethodEntry{"accessibility_tree", Completion::finish, "elements", nullptr},
+    MethodEntry{"resolve_element", Completion::finish, "", nullptr},
+    MethodEntry{"element_action", Completion::finish, "", nullptr},
+    MethodEntry{"window_info", Completion::finish, "", nullptr},
+    MethodEntry{"app_icon", Completion::finish, "base64", nullptr},
+    MethodEntry{"click", Completion::asynchronous, "", nullptr},
+    MethodEntry{"drag", Completion::asynchronous, "", nullptr},
+    MethodEntry{"key", Completion::asynchronous, "", nullptr},
+    MethodEntry{"scroll", Completion::asynchronous, "", nullptr},
+};
+
+// Methods served while a guard lease is held.
+bool passesLeaseGate(std::string_view method) {
+  return method == "end_guard" || method == "close" || method == "release";
+}
+
+// The outcome of running an operation: its value or its error text.
+struct Outcome {
+  std::optional<Json> result;
+  std::optional<std::string> error;
+};
+
+Outcome runOperation(const MethodEntry& entry, MethodContext& context) {
+  try {
+    Json value = entry.run(context);
+    if (!entry.resultKey.empty())
+      value = Json{{std::string(entry.resultKey), std::move(value)}};
+    return {std::move(value), std::nullopt};
+  } catch (const HelperFailure& failure) {
+    return {std::nullopt, failure.message()};
+  } catch (const std::exception& error) {
+    // Platform errors carry their localised description as what().
+    return {std::nullopt, std::string(error.what())};
+  }
+}
+
+}  // namespace
+
+std::span<const MethodEntry> methodTable() {
+  return kMethods;
+}
+
+const MethodEntry* findMethod(std::span<const MethodEntry> table, std::string_view name) {
+  for (const MethodEntry& entry : table) {
+    if (entry.name == name)
+      return entry.run ? &entry : nullptr;
+  }
+  return nullptr;
+}
+
+void HelperDelegate::enqueue(Json request) {
+  queuedRequests_.push_back(std::move(request));
+  runNextRequest();
+}
+
+void HelperDelegate::runNextRequest() {
+  // A completion inside the loop below (finish, a direct answer) lands here
+  // and returns; the loop then takes the next request itself.
+  if (dispatching_)
+    return;
+  dispatching_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{dispatching_};
+  while (!requestInFlight_ && !queuedRequests_.empty()) {
+    requestInFlight_ = true;
+    Json object = std::move(queuedRequests_.front());
+    queuedRequests_.pop_front();
+    dispatch(std::move(object));
+  }
+}
+
+void HelperDelegate::dispatch(Json object) {
+  Request request = readRequest(std::move(object));
+
+  guard_->expireLease();
+  if (guard_->hasLease() && !passesLeaseGate(request.method)) {
+    answerDirectly(request.id, nullptr, std::string(kLeaseActiveMessage));
+    return;
+  }
+
+  const MethodEntry* entry = findMethod(methods_, request.method);
+  if (!entry) {
+    finish(request.id, std::nullopt, std::string(kUnsupportedMethodPrefix) + request.method);
+    return;
+  }
+
+  MethodContext context{platform_, *this, *guard_, request.id, request.params, weak_from_this()};
+  Outcome outcome = runOperation(*entry, context);
+  switch (entry->completion) {
+    case Completion::finish:
+      finish(request.id, std::move(outcome.result), std::move(outcome.error));
+      return;
+    case Completion::direct:
+      answerDirectly(request.id, outcome.result ? &*outcome.result : nullptr, outcome.error);
+      return;
+    case Completion::directOnSuccess:
+      if (outcome.error) {
+        finish(request.id, std::nullopt, std::move(outcome.error));
+      } else {
+        answerDirectly(request.id, &*outcome.result, std::nullopt);
+      }
+      return;
+    case Completion::asynchronous:
+      // On success the operation completes the request itself.
+      if (outcome.error)
+        finish(request.id, std::nullopt, std::move(outcome.error));
+      return;
+    case Completion::terminate:
+      // The request stays in flight: nothing queued behind it is answered.
+      writeResponse(request.id, outcome.result ? &*outcome.result : nullptr, outcome.error);
+      platform_.application().terminate();
+      return;
+  }
+}
+
+void HelperDelegate::finish(std::optional<int64_t> id,
+                            std::optional<Json> result,
+                            std::optional<std::string> error) {
+  try {
+    guard_->restoreAfterRequest();
+  } catch (const std::exception&) {
+    // The response still goes out and the queue goes on.
+  }
+  writeResponse(id, result ? &*result : nullptr, error);
+  requestInFlight_ = false;
+  runNextRequest();
+}
+
+void HelperDelegate::answerDirectly(std::optional<int64_t> id,
+                                    const Json* result,
+                                    const std::optional<std::string>& error) {
+  writeResponse(id, result, error);
+  requestInFlight_ = false;
+  runNextRequest();
+}
+
+void HelperDelegate::writeResponse(std::optional<int64_t> id,
+                                   const Json* result,
+                                   const std::optional<std::string>& error) {
+  writer_.writeResponse(id, result, error);
+}
+
+}  // namespace cuh

@@ -1,0 +1,89 @@
+// A helper binary started as a child process with pipes on its standard
+// input, output and error: write request lines, read response lines with
+// timeouts, close standard input, wait for the exit status. Used by the
+// end-to-end tests and the benchmarks.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace cuh::e2e {
+
+// The helper binary this build made.
+std::string helperBinary();
+// A file of the source tree, e.g. "scenes/demo.json".
+std::string sourcePath(std::string_view relative);
+
+class ChildProcess {
+ public:
+  // Starts `program` with `arguments` (argv[1...]).
+  ChildProcess(const std::string& program, const std::vector<std::string>& arguments);
+  // Kills the child if it still runs, reaps it and closes the pipes.
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+
+  // Writes all of `bytes` to the child's standard input. False when the
+  // child stopped reading (or standard input was closed).
+  bool write(std::string_view bytes);
+  bool writeLine(std::string_view line) { return write(std::string(line) + "\n"); }
+  void closeStdin();
+  // Stops reading the child's standard output (its writes then fail).
+  void closeStdout();
+
+  // The next line of standard output without its line feed; none when none
+  // came within `timeoutSeconds` or the output ended first.
+  std::optional<std::string> readLine(double timeoutSeconds = 10);
+  // The next line parsed as JSON; none on a timeout or a line that does not
+  // parse (the test then fails on what it expected).
+  std::optional<nlohmann::json> readJson(double timeoutSeconds = 10);
+  // Everything still to come on standard output until it ends; none when
+  // it did not end within the timeout.
+  std::optional<std::string> readToEnd(double timeoutSeconds = 10);
+
+  // The exit status (0-255), or 128 + the signal number for a child killed
+  // by a signal; none when it has not ended within the timeout.
+  std::optional<int> waitForExit(double timeoutSeconds = 10);
+  // Everything the child wrote to standard error (read after it ended).
+  std::string stderrText();
+
+  void signal(int number);
+
+ private:
+  // Reads what is available on standard output into `buffered_`, waiting at
+  // most until `deadline` (a steady-clock time in seconds). False at the
+  // end of output or the deadline.
+  bool fill(double deadline);
+
+  pid_t pid_ = -1;
+  int stdin_ = -1;
+  int stdout_ = -1;
+  int stderr_ = -1;
+  std::string buffered_;
+  std::string stderrBuffered_;
+  bool stdoutEnded_ = false;
+  std::optional<int> status_;
+};
+
+// The helper binary with `arguments`.
+class HelperProcess : public ChildProcess {
+ public:
+  explicit HelperProcess(const std::vector<std::string>& arguments = {})
+      : ChildProcess(helperBinary(), arguments) {}
+
+  // Writes one request line and reads the next response.
+  std::optional<nlohmann::json> request(const nlohmann::json& request, double timeoutSeconds = 10);
+};
+
+// Seconds on the steady clock.
+double steadySeconds();
+
+}  // namespace cuh::e2e
