@@ -85,8 +85,9 @@ TEST(EditableAncestorTest, TheElementOrAnAncestorWithinEightElements) {
     ASSERT_TRUE(start);
     auto found = editableAncestor(desktop->accessibility(), start);
     ASSERT_EQ(found.has_value(), c.found);
-    if (found)
+    if (found) {
       EXPECT_EQ(desktop->targetName(*found), "editable");
+    }
   }
 }
 
