@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/sim/sim_desktop.h"
-#include "windows/counting_platform.h"
+#include "support/counting_accessibility.h"
 #include "windows/window_list.h"
 
 namespace {
@@ -58,9 +58,9 @@ void BM_ListWindows(benchmark::State& state) {
   auto& counter = platform.counter();
   double listings = static_cast<double>(state.iterations());
   state.counters["rows"] = static_cast<double>(rows);
-  state.counters["axCallsPerListing"] = static_cast<double>(counter.calls) / listings;
+  state.counters["axCallsPerListing"] = static_cast<double>(counter.calls()) / listings;
   state.counters["focusedQueriesPerApp"] =
-      static_cast<double>(counter.readsOf("AXFocusedWindow")) / listings / kApplications;
+      static_cast<double>(counter.reads("AXFocusedWindow")) / listings / kApplications;
 }
 BENCHMARK(BM_ListWindows)->Arg(0)->Arg(50)->Unit(benchmark::kMicrosecond);
 

@@ -3,10 +3,16 @@
 #include <array>
 #include <exception>
 
+#include "accessibility/accessibility_tree.h"
+#include "accessibility/resolve_element_request.h"
 #include "app/helper_delegate.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "protocol/request_reader.h"
+#include "windows/app_icon.h"
+#include "windows/applications.h"
+#include "windows/window_info.h"
+#include "windows/window_list.h"
 
 namespace cuh {
 
@@ -46,14 +52,24 @@ constexpr std::array kMethods = {
     MethodEntry{"release", Completion::finish, "", release},
     MethodEntry{"begin_guard", Completion::directOnSuccess, "", nullptr},
     MethodEntry{"end_guard", Completion::direct, "", nullptr},
-    MethodEntry{"list_windows", Completion::finish, "windows", nullptr},
-    MethodEntry{"list_apps", Completion::finish, "apps", nullptr},
-    MethodEntry{"launch_app", Completion::asynchronous, "", nullptr},
-    MethodEntry{"accessibility_tree", Completion::finish, "elements", nullptr},
-    MethodEntry{"resolve_element", Completion::finish, "", nullptr},
+    MethodEntry{"list_windows", Completion::finish, "windows",
+                [](MethodContext& c) { return listWindows(c.platform); }},
+    MethodEntry{"list_apps", Completion::finish, "apps",
+                [](MethodContext& c) { return listApplications(c.platform); }},
+    MethodEntry{"launch_app", Completion::asynchronous, "",
+                [](MethodContext& c) {
+                  startLaunchApplication(c.platform, c.id, c.params, c.completion);
+                  return Json();
+                }},
+    MethodEntry{"accessibility_tree", Completion::finish, "elements",
+                [](MethodContext& c) { return accessibilityTree(c.platform, c.params); }},
+    MethodEntry{"resolve_element", Completion::finish, "",
+                [](MethodContext& c) { return resolveElementRequest(c.platform, c.params); }},
     MethodEntry{"element_action", Completion::finish, "", nullptr},
-    MethodEntry{"window_info", Completion::finish, "", nullptr},
-    MethodEntry{"app_icon", Completion::finish, "base64", nullptr},
+    MethodEntry{"window_info", Completion::finish, "",
+                [](MethodContext& c) { return windowInfo(c.platform, c.params); }},
+    MethodEntry{"app_icon", Completion::finish, "",
+                [](MethodContext& c) { return appIcon(c.platform, c.params); }},
     MethodEntry{"click", Completion::asynchronous, "", nullptr},
     MethodEntry{"drag", Completion::asynchronous, "", nullptr},
     MethodEntry{"key", Completion::asynchronous, "", nullptr},

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,17 +75,33 @@ class CountingAccessibility final : public platform::Accessibility {
   std::map<std::string, uint64_t, std::less<>> reads_;
 };
 
-// A platform whose accessibility goes through a CountingAccessibility; every
-// other service is the wrapped platform's own.
+// A window server whose every answer is fixed (e.g. a list that cannot be
+// read).
+class FixedWindowServer final : public platform::WindowServer {
+ public:
+  explicit FixedWindowServer(std::optional<platform::Value> answer) : answer_(std::move(answer)) {}
+  std::optional<platform::Value> copyWindowInfo(uint32_t, uint32_t) override { return answer_; }
+
+ private:
+  std::optional<platform::Value> answer_;
+};
+
+// A platform whose accessibility goes through a CountingAccessibility; its
+// window server can be replaced; every other service is the wrapped
+// platform's own.
 class CountingPlatform final : public platform::Platform {
  public:
   explicit CountingPlatform(platform::Platform& inner)
       : inner_(inner), accessibility_(inner.accessibility()) {}
 
   CountingAccessibility& counter() { return accessibility_; }
+  // Replaces the window server's answers (null: the inner one again).
+  void setWindowServer(platform::WindowServer* server) { windowServer_ = server; }
 
   platform::Accessibility& accessibility() override { return accessibility_; }
-  platform::WindowServer& windowServer() override { return inner_.windowServer(); }
+  platform::WindowServer& windowServer() override {
+    return windowServer_ ? *windowServer_ : inner_.windowServer();
+  }
   platform::Workspace& workspace() override { return inner_.workspace(); }
   platform::Events& events() override { return inner_.events(); }
   platform::ProcessServices& process() override { return inner_.process(); }
@@ -95,6 +112,7 @@ class CountingPlatform final : public platform::Platform {
  private:
   platform::Platform& inner_;
   CountingAccessibility accessibility_;
+  platform::WindowServer* windowServer_ = nullptr;
 };
 
 }  // namespace cuh::testing

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/sim/sim_desktop.h"
-#include "windows/counting_platform.h"
+#include "support/counting_accessibility.h"
 #include "windows/window_rows.h"
 
 namespace cuh {
@@ -136,9 +136,9 @@ TEST(ListWindowsTest, AsksEachApplicationForItsFocusedWindowOncePerListing) {
   testing::CountingPlatform counting(*desktop);
   listWindows(counting);
   // Five owners (100, 200, 300, 400, 999), whatever their window count.
-  EXPECT_EQ(counting.counter().readsOf("AXFocusedWindow"), 5u);
+  EXPECT_EQ(counting.counter().reads("AXFocusedWindow"), 5u);
   // Each focused window's frame is read once, not once per row.
-  EXPECT_EQ(counting.counter().readsOf("AXPosition"), 3u);
+  EXPECT_EQ(counting.counter().reads("AXPosition"), 3u);
 }
 
 TEST(ListWindowsTest, UnreadableWindowListGivesNoRows) {
