@@ -23,7 +23,7 @@ std::optional<bool> boolAttribute(platform::Accessibility& ax,
                                   std::string_view attribute);
 
 // stringAttribute(_:_:): a string; an attributed string's text; a number's
-// stringValue; "" otherwise.
+// stringValue (a boolean gives "1" or "0"); "" otherwise.
 std::string stringAttribute(platform::Accessibility& ax,
                             const platform::AXElement& element,
                             std::string_view attribute);

@@ -298,6 +298,7 @@ TEST(AxReadersTest, ReadEachKindAndGiveEmptyResultsForTheRest) {
   EXPECT_EQ(stringAttribute(ax, label, "AXCount"), "3");
   EXPECT_EQ(stringAttribute(ax, label, "AXList"), "");
   EXPECT_EQ(stringAttribute(ax, label, "AXTitle"), "");
+  EXPECT_EQ(stringAttribute(ax, slider, "AXEnabled"), "1");  // a boolean reads as a number
 
   EXPECT_EQ(boolAttribute(ax, slider, "AXEnabled"), true);
   EXPECT_EQ(boolAttribute(ax, label, "AXCount"), true);
