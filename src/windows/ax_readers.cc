@@ -39,6 +39,9 @@ std::string textOf(const Value& value) {
     return a->text;
   if (const auto* n = value.as<platform::Number>())
     return n->stringValue();
+  // A platform boolean is a number too: its stringValue is "1" or "0".
+  if (const auto* b = value.as<platform::Boolean>())
+    return b->value ? "1" : "0";
   return {};
 }
 
