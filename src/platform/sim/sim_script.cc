@@ -84,20 +84,49 @@ Window& Script::window(const json& id) const {
   return *found;
 }
 
-void Script::moveWindow(Window& target, double x, double y) {
-  double dx = x - (target.bounds ? target.bounds->minX() : 0);
-  double dy = y - (target.bounds ? target.bounds->minY() : 0);
-  if (target.bounds) {
-    target.bounds->origin = {x, y};
+void Script::setOnApp(const std::string& ref, const std::string& attribute, const json& value) {
+  World& world = context_.world;
+  App* app = nullptr;
+  try {
+    app = world.app(std::stoi(ref.substr(4)));
+  } catch (const std::exception&) {
   }
-  visitTree(target.root, [&](const std::shared_ptr<Node>& node) {
-    if (auto frame = node->frame()) {
-      frame->origin.x += dx;
-      frame->origin.y += dy;
-      node->setFrame(frame);
+  if (!app)
+    throw SceneError("no running app \"" + ref + "\"");
+  if (attribute == "AXFocusedWindow") {
+    if (value.is_null()) {
+      app->focusedWindow.reset();
+      return;
     }
-    return false;
-  });
+    Window* target = nullptr;
+    if (value.is_number_integer()) {
+      target = &window(value);
+    } else if (value.is_string()) {
+      auto root = node(value);
+      target = world.windowOf(*root);
+      if (target && target->root != root)
+        target = nullptr;
+    }
+    if (!target || target->pid != app->profile.pid) {
+      throw SceneError(ref + ": AXFocusedWindow takes a window of the app (id or name) or null");
+    }
+    app->focusedWindow = target->id;
+  } else if (attribute == "AXFocusedUIElement") {
+    if (value.is_null()) {
+      app->focusedElement.reset();
+      return;
+    }
+    if (!value.is_string())
+      throw SceneError(ref + ": AXFocusedUIElement takes an element name or null");
+    auto target = node(value);
+    Window* owner = world.windowOf(*target);
+    if (!owner || owner->pid != app->profile.pid) {
+      throw SceneError(ref + ": AXFocusedUIElement takes an element of the app");
+    }
+    accessibility_.focus(*app, target);
+  } else {
+    throw SceneError(ref + ": only AXFocusedWindow and AXFocusedUIElement can be set on an app");
+  }
 }
 
 void Script::apply(const json& action) {
@@ -112,18 +141,10 @@ void Script::apply(const json& action) {
     std::erase(world.windows, shared);
     world.windows.insert(world.windows.begin(), shared);
   } else if (key == "move") {
-    moveWindow(window(body["id"]), body["x"].get<double>(), body["y"].get<double>());
+    World::moveWindow(window(body["id"]), {body["x"].get<double>(), body["y"].get<double>()});
   } else if (key == "resize") {
-    Window& target = window(body["id"]);
-    platform::Size size{body["width"].get<double>(), body["height"].get<double>()};
-    if (target.bounds)
-      target.bounds->size = size;
-    if (target.root) {
-      if (auto frame = target.root->frame()) {
-        frame->size = size;
-        target.root->setFrame(frame);
-      }
-    }
+    World::resizeWindow(window(body["id"]),
+                        {body["width"].get<double>(), body["height"].get<double>()});
   } else if (key == "setTitle") {
     Window& target = window(body["id"]);
     target.title =
@@ -150,6 +171,8 @@ void Script::apply(const json& action) {
         }
       }
     }
+  } else if (key == "set" && body["ref"].get<std::string>().rfind("app:", 0) == 0) {
+    setOnApp(body["ref"].get<std::string>(), body["attribute"].get<std::string>(), body["value"]);
   } else if (key == "set") {
     auto target = node(body["ref"]);
     std::string attribute = body["attribute"].get<std::string>();
