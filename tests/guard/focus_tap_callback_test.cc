@@ -51,6 +51,11 @@ struct Rule {
   Outcome outcome;
 };
 
+// Failures name the row.
+void PrintTo(const Rule& row, std::ostream* os) {
+  *os << row.name;
+}
+
 const Rule kRules[] = {
     // External input under the semantic guard: recorded, never withheld.
     {"user mouse-down, semantic", {}, {platform::kCGEventLeftMouseDown}, {Verdict::pass, true}},

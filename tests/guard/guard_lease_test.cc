@@ -203,6 +203,11 @@ struct LeaseStory {
   uint32_t foregroundWindowID;
 };
 
+// Failures name the row.
+void PrintTo(const LeaseStory& row, std::ostream* os) {
+  *os << row.name;
+}
+
 const LeaseStory kStories[] = {
     {"nothing happens", "", true, false, false, true, kUser, kUserWindow},
     {"user scrolls over the target", R"({"userInput": {"pid": 200, "type": 22}})", true, true,

@@ -24,6 +24,11 @@ struct Condition {
   bool restores;
 };
 
+// Failures name the row.
+void PrintTo(const Condition& row, std::ostream* os) {
+  *os << row.name;
+}
+
 class RestoreConditions : public GuardFixture, public ::testing::WithParamInterface<Condition> {
  protected:
   void SetUp() override { load(borrowingScene()); }
