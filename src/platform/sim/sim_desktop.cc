@@ -79,6 +79,7 @@ std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
     state->realClock = clock.get();
     state->clock = std::move(clock);
   }
+  state->trace.keepLines(options.keepTrace);
   if (options.tracePath && !state->trace.open(*options.tracePath)) {
     throw SceneError("cannot open the trace file " + *options.tracePath + ": " +
                      std::strerror(errno));
@@ -258,6 +259,7 @@ std::unique_ptr<platform::Platform> createSimulatedPlatform(
   DesktopOptions desktopOptions;
   desktopOptions.virtualClock = false;
   desktopOptions.tracePath = options.tracePath;
+  desktopOptions.keepTrace = false;
   try {
     if (options.scenePath)
       return SimDesktop::load(*options.scenePath, desktopOptions);

@@ -26,6 +26,9 @@ struct DesktopOptions {
   bool virtualClock = true;
   // --trace FILE: every trace line is appended there too, flushed per line.
   std::optional<std::string> tracePath;
+  // Keeps the trace in memory for traceLines(). The binary turns it off, so
+  // that a long session does not grow without bound.
+  bool keepTrace = true;
 };
 
 class SimDesktop final : public platform::Platform {
