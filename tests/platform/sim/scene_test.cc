@@ -265,6 +265,25 @@ INSTANTIATE_TEST_SUITE_P(
             R"({"script": [{"when": {"afterResponses": 1}, "do": [{"disableTap": {"pid": 1, "reason": "bored"}}]}]})",
             "$.script[0].do[0].disableTap.reason"}));
 
+TEST(SimSceneTest, AbsurdlyDeepScenesAreRefusedNotOverflowed) {
+  std::string nested;
+  for (int i = 0; i < 2000; ++i)
+    nested += R"({"children": [)";
+  nested += "{}";
+  for (int i = 0; i < 2000; ++i)
+    nested += "]}";
+  json element = json::parse(nested);
+  json scene = {
+      {"windows", json::array({json{{"id", 1},
+                                    {"pid", 1},
+                                    {"bounds", {{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}}},
+                                    {"ax", element}}})}};
+  EXPECT_THROW(SimDesktop::create(scene), SceneError);
+  json value = json::parse(std::string(2000, '[') + "1" + std::string(2000, ']'));
+  scene["windows"][0]["ax"] = {{"attributes", {{"AXDeep", value}}}};
+  EXPECT_THROW(SimDesktop::create(scene), SceneError);
+}
+
 TEST(SimSceneFileTest, LoadNamesTheFileAndThePath) {
   std::string path = ::testing::TempDir() + "/sim_scene_test_bad.json";
   {
