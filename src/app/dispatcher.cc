@@ -28,6 +28,14 @@ Json accessibilityStatus(MethodContext& context) {
   return Json{{"trusted", trusted}};
 }
 
+// The real foreground guard. The stand-in guards that exercise the request
+// loop alone have none; methods that need one then fail instead of crashing.
+ForegroundGuard& protection(MethodContext& context) {
+  if (ForegroundGuard* guard = context.guard.foregroundGuard())
+    return *guard;
+  throw HelperFailure("macOS foreground protection is not available");
+}
+
 Json release(MethodContext& context) {
   context.guard.clearGuardLease();
   context.delegate.releaseControllers();
@@ -50,8 +58,10 @@ constexpr std::array kMethods = {
     MethodEntry{"accessibility_status", Completion::finish, "", accessibilityStatus},
     MethodEntry{"close", Completion::terminate, "", close},
     MethodEntry{"release", Completion::finish, "", release},
-    MethodEntry{"begin_guard", Completion::directOnSuccess, "", nullptr},
-    MethodEntry{"end_guard", Completion::direct, "", nullptr},
+    MethodEntry{"begin_guard", Completion::directOnSuccess, "",
+                [](MethodContext& c) { return protection(c).beginGuard(c.params); }},
+    MethodEntry{"end_guard", Completion::direct, "",
+                [](MethodContext& c) { return protection(c).endGuard(c.params); }},
     MethodEntry{"list_windows", Completion::finish, "windows",
                 [](MethodContext& c) { return listWindows(c.platform); }},
     MethodEntry{"list_apps", Completion::finish, "apps",
