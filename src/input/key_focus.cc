@@ -1,5 +1,8 @@
 #include "input/key_focus.h"
 
+#include <cstdint>
+#include <string_view>
+
 #include "accessibility/element_relations.h"
 #include "protocol/helper_failure.h"
 #include "windows/ax_readers.h"
@@ -11,6 +14,18 @@ namespace {
 // Elements examined by focus(_:) and selectAll(_:): the element and up to 7
 // ancestors.
 constexpr int kFocusChainLimit = 8;
+
+// The length of UTF-8 text in UTF-16 code units: four-byte sequences are
+// surrogate pairs.
+int64_t utf16UnitCount(std::string_view text) {
+  int64_t length = 0;
+  for (unsigned char byte : text) {
+    if ((byte & 0xC0) == 0x80)
+      continue;  // a continuation byte
+    length += byte >= 0xF0 ? 2 : 1;
+  }
+  return length;
+}
 
 }  // namespace
 
@@ -42,16 +57,6 @@ void focusElement(platform::Accessibility& ax, const platform::AXElement& elemen
   }
 }
 
-int64_t utf16Length(std::string_view text) {
-  int64_t length = 0;
-  for (unsigned char byte : text) {
-    if ((byte & 0xC0) == 0x80)
-      continue;                      // a continuation byte
-    length += byte >= 0xF0 ? 2 : 1;  // four-byte sequences are surrogate pairs
-  }
-  return length;
-}
-
 void selectAll(platform::Accessibility& ax, const platform::AXElement& element) {
   std::optional<platform::AXElement> field;
   platform::AXElement current = element;
@@ -67,7 +72,7 @@ void selectAll(platform::Accessibility& ax, const platform::AXElement& element) 
   }
   if (!field)
     throw HelperFailure("No editable macOS element is selected for background select-all");
-  int64_t length = utf16Length(stringAttribute(ax, *field, "AXValue"));
+  int64_t length = utf16UnitCount(stringAttribute(ax, *field, "AXValue"));
   platform::Value range(platform::Value::Storage(platform::Range{0, length}));
   if (ax.setAttributeValue(*field, "AXSelectedTextRange", range) != platform::AXError::success)
     throw HelperFailure("The target macOS field rejected background select-all");

@@ -3,9 +3,6 @@
 // replaces Command-A.
 #pragma once
 
-#include <cstdint>
-#include <string_view>
-
 #include "platform/platform.h"
 
 namespace cuh {
@@ -27,8 +24,5 @@ void focusElement(platform::Accessibility& ax, const platform::AXElement& elemen
 // HelperFailure "No editable macOS element is selected for background
 // select-all" or "The target macOS field rejected background select-all".
 void selectAll(platform::Accessibility& ax, const platform::AXElement& element);
-
-// The length of UTF-8 text in UTF-16 code units.
-int64_t utf16Length(std::string_view text);
 
 }  // namespace cuh
