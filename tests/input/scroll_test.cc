@@ -186,7 +186,8 @@ TEST(ScrollTest, RefusalsComeInCheckOrder) {
        [](Json& s) { s["frontmost"] = nullptr; },
        "Could not identify the foreground macOS app; no background input was sent"},
       {"pages without bound", semanticFirst({{"pages", 1e300}}), none,
-       "The macOS computer-use parameter pages is out of range; use a finite number of at most 1000 pages"},
+       "The macOS computer-use parameter pages is out of range; use a finite number of at most "
+       "1000 pages"},
       {"page action fails", semanticFirst({}),
        [](Json& s) {
          s["windows"][1]["ax"]["children"][2]["rejects"] = Json::array({"AXScrollDownByPage"});
