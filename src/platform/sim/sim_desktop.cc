@@ -210,21 +210,27 @@ std::vector<nlohmann::json> SimDesktop::traceLines(std::string_view kind) const 
   return state_->trace.lines(kind);
 }
 
+platform::AXElement SimDesktop::element(std::string_view target) const {
+  if (target.rfind("app:", 0) == 0) {
+    std::string digits(target.substr(4));
+    size_t used = 0;
+    try {
+      int pid = std::stoi(digits, &used);
+      if (used == digits.size())
+        return state_->accessibility->createApplication(pid);
+    } catch (const std::exception&) {
+    }
+    return {};
+  }
+  auto node = state_->context->world.findNode(target);
+  return node ? state_->accessibility->elementFor(node) : platform::AXElement();
+}
+
 std::optional<nlohmann::json> SimDesktop::attribute(std::string_view target,
                                                     std::string_view attribute) const {
-  platform::AXElement element;
-  if (target.rfind("app:", 0) == 0) {
-    try {
-      element = state_->accessibility->createApplication(std::stoi(std::string(target.substr(4))));
-    } catch (const std::exception&) {
-      return std::nullopt;
-    }
-  } else {
-    auto node = state_->context->world.findNode(target);
-    if (!node)
-      return std::nullopt;
-    element = state_->accessibility->elementFor(node);
-  }
+  platform::AXElement element = this->element(target);
+  if (!element)
+    return std::nullopt;
   auto result = state_->accessibility->read(element, attribute);
   if (!result.ok() || !result.value)
     return std::nullopt;

@@ -296,6 +296,20 @@ TEST(SimSceneFileTest, LoadNamesTheFileAndThePath) {
 TEST(SimSceneFileTest, TheDemoSceneLoads) {
   auto desktop = SimDesktop::create(json::parse(SimDesktop::demoSceneText()));
   EXPECT_EQ(desktop->frontmostPid(), 501);
+  // Notes waits in the background with its body focused; a point on a note
+  // in the list leads up to a scroll area that pages.
+  EXPECT_EQ(desktop->attribute("app:502", "AXFocusedWindow"), json("notes.window"));
+  EXPECT_EQ(desktop->attribute("app:502", "AXFocusedUIElement"), json("notes.body"));
+  auto& ax = desktop->accessibility();
+  auto hit = ax.copyElementAtPosition(ax.createApplication(502), 400, 190);
+  ASSERT_TRUE(hit.ok());
+  auto parent = ax.copyAttributeValue(*hit.value, "AXParent");
+  ASSERT_TRUE(parent.ok());
+  EXPECT_EQ(desktop->targetName(*parent.value->as<platform::AXElement>()), "notes.list");
+  EXPECT_EQ(ax.performAction(*parent.value->as<platform::AXElement>(), "AXScrollDownByPage"),
+            platform::AXError::success);
+  EXPECT_EQ(desktop->workspace().urlForApplicationWithBundleIdentifier("com.apple.calculator"),
+            "/System/Applications/Calculator.app");
   std::string error;
   EXPECT_NE(createSimulatedPlatform({}, &error), nullptr) << error;
 }
