@@ -1,0 +1,25 @@
+// "click": a single, double or triple left or right click at a point of one exact
+// window, or at the centre of an observed element in it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "guard/foreground_guard.h"
+#include "platform/platform.h"
+#include "protocol/json.h"
+#include "protocol/request_completion.h"
+
+namespace cuh {
+
+// Throws HelperFailure for every failure before anything is scheduled;
+// once it returns, the request is finished exactly once through
+// `completion` (see input/input_pipeline.h).
+void startClick(platform::Platform& platform,
+                ForegroundGuard& guard,
+                std::optional<int64_t> id,
+                const Json& params,
+                std::weak_ptr<RequestCompletion> completion);
+
+}  // namespace cuh

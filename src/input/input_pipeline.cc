@@ -1,0 +1,215 @@
+#include "input/input_pipeline.h"
+
+#include <cmath>
+#include <exception>
+#include <utility>
+
+#include "accessibility/element_relations.h"
+#include "guard/focus_controller.h"
+#include "protocol/helper_failure.h"
+#include "protocol/params.h"
+#include "windows/exact_window.h"
+#include "windows/window_rows.h"
+
+namespace cuh {
+
+bool withinFrameTolerance(double a, double b) {
+  // Written so that a NaN difference fails.
+  return std::fabs(a - b) <= kInputFrameTolerance;
+}
+
+ListedWindow findListedWindow(platform::Platform& platform, int32_t pid, uint32_t windowID) {
+  std::optional<platform::Value> row = windowRow(platform, pid, windowID);
+  std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
+  if (!frame)
+    throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");
+  return ListedWindow{std::move(*row), *frame};
+}
+
+void requireObservedSize(const platform::Rect& frame, double width, double height) {
+  if (!withinFrameTolerance(frame.width(), width) || !withinFrameTolerance(frame.height(), height))
+    throw HelperFailure("The observed macOS window resized. Call get_app_state again");
+}
+
+platform::RunningApplicationRef requireRunningApplication(platform::Platform& platform,
+                                                          int32_t pid,
+                                                          const char* notRunningMessage) {
+  platform::RunningApplicationRef app =
+      platform.workspace().runningApplicationWithProcessIdentifier(pid);
+  if (!app || app->isTerminated())
+    throw HelperFailure(notRunningMessage);
+  return app;
+}
+
+ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform) {
+  std::optional<ForegroundSnapshot> snapshot = currentForeground(platform);
+  if (!snapshot) {
+    throw HelperFailure(
+        "Could not identify the foreground macOS app; no background input was sent");
+  }
+  return *snapshot;
+}
+
+std::optional<platform::AXElement> hitElementInWindow(platform::Platform& platform,
+                                                      int32_t pid,
+                                                      platform::Point screenPoint,
+                                                      const platform::AXElement& window) {
+  platform::Accessibility& ax = platform.accessibility();
+  auto hit = ax.copyElementAtPosition(ax.createApplication(pid), static_cast<float>(screenPoint.x),
+                                      static_cast<float>(screenPoint.y));
+  if (!hit.ok() || !hit.value || !*hit.value || !belongsToWindow(ax, *hit.value, window))
+    return std::nullopt;
+  return *hit.value;
+}
+
+void finishRequest(const std::weak_ptr<RequestCompletion>& completion,
+                   std::optional<int64_t> id,
+                   std::optional<Json> result,
+                   std::optional<std::string> error) {
+  if (std::shared_ptr<RequestCompletion> owner = completion.lock())
+    owner->finish(id, std::move(result), std::move(error));
+}
+
+WindowNow revalidateBeforeSending(platform::Platform& platform,
+                                  ForegroundGuard& guard,
+                                  const InputTarget& target,
+                                  const InputMessages& messages) {
+  // 1. The user's window is still the one in front.
+  if (!foregroundStillMatches(platform, target.foreground))
+    throw HelperFailure(messages.foregroundChanged);
+  // 2. The tap confirmed the synthetic state and nothing undid it.
+  if (!guard.syntheticStateReady(target.pid, target.windowID, target.foreground))
+    throw HelperFailure(messages.stateNotEntered);
+  // 3. The same launch of the target still runs under its pid.
+  platform::RunningApplicationRef current =
+      platform.workspace().runningApplicationWithProcessIdentifier(target.pid);
+  if (target.application->isTerminated() || !current || current->isTerminated() ||
+      !current->isEqual(*target.application)) {
+    throw HelperFailure(
+        "The target macOS app changed before input was sent. Call get_app_state again");
+  }
+  // 4. The window is still listed, with a frame.
+  std::optional<platform::Value> row = windowRow(platform, target.pid, target.windowID);
+  std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
+  if (!frame) {
+    throw HelperFailure(
+        "The exact target macOS window disappeared before input was sent. Call get_app_state "
+        "again");
+  }
+  // 5. It has not moved or resized beyond the tolerance.
+  if (!withinFrameTolerance(frame->minX(), target.frame.minX()) ||
+      !withinFrameTolerance(frame->minY(), target.frame.minY()) ||
+      !withinFrameTolerance(frame->width(), target.frame.width()) ||
+      !withinFrameTolerance(frame->height(), target.frame.height())) {
+    throw HelperFailure(
+        "The target macOS window moved or resized before input was sent. Call get_app_state "
+        "again");
+  }
+  // 6. It is still the same accessibility window.
+  platform::AXElement window = exactWindow(platform, target.pid, target.windowID, *row);
+  if (!window.isEqual(target.window)) {
+    throw HelperFailure(
+        "The target macOS window identity changed before input was sent. Call get_app_state "
+        "again");
+  }
+  return WindowNow{std::move(*row), *frame, std::move(window)};
+}
+
+namespace {
+
+// The error text of a failure inside a later step.
+std::string failureText(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const HelperFailure& helperFailure) {
+    return helperFailure.message();
+  } catch (const std::exception& other) {
+    return other.what();
+  } catch (...) {
+    return "The macOS background input failed unexpectedly";
+  }
+}
+
+// 0.12 s after the last event: the user's window must still be in front.
+void scheduleVerification(platform::Platform& platform,
+                          std::optional<int64_t> id,
+                          std::shared_ptr<RequestCompletion> owner,
+                          ForegroundSnapshot foreground,
+                          const char* mayHaveCompleted,
+                          std::function<Json()> buildResult) {
+  platform.mainLoop().postDelayed(kInputVerificationDelay,
+                                  [&platform, id, owner = std::move(owner), foreground,
+                                   mayHaveCompleted, buildResult = std::move(buildResult)]() {
+                                    std::optional<Json> result;
+                                    std::optional<std::string> error;
+                                    if (!foregroundStillMatches(platform, foreground)) {
+                                      error = mayHaveCompleted;
+                                    } else {
+                                      try {
+                                        result = buildResult ? buildResult() : Json::object();
+                                      } catch (...) {
+                                        error = failureText(std::current_exception());
+                                      }
+                                    }
+                                    owner->finish(id, std::move(result), std::move(error));
+                                  });
+}
+
+void runPostingStep(platform::Platform& platform,
+                    ForegroundGuard& guard,
+                    std::optional<int64_t> id,
+                    const std::weak_ptr<RequestCompletion>& completion,
+                    const InputTarget& target,
+                    const InputMessages& messages,
+                    const SendStep& send) {
+  std::shared_ptr<RequestCompletion> owner = completion.lock();
+  if (!owner)
+    return;
+  SendOutcome outcome;
+  std::optional<std::string> error;
+  try {
+    WindowNow now = revalidateBeforeSending(platform, guard, target, messages);
+    outcome = send(now);
+  } catch (...) {
+    error = failureText(std::current_exception());
+  }
+  // finish runs outside the try: it may start the next request, whose
+  // failures are not this request's.
+  if (error) {
+    owner->finish(id, std::nullopt, std::move(error));
+  } else if (outcome.completed) {
+    owner->finish(id, std::move(outcome.completed), std::nullopt);
+  } else {
+    scheduleVerification(platform, id, std::move(owner), target.foreground,
+                         messages.mayHaveCompleted, std::move(outcome.resultAfterVerification));
+  }
+}
+
+}  // namespace
+
+void postWhenReady(platform::Platform& platform,
+                   ForegroundGuard& guard,
+                   std::optional<int64_t> id,
+                   std::weak_ptr<RequestCompletion> completion,
+                   InputTarget target,
+                   InputMessages messages,
+                   bool requireInternallyFocused,
+                   SendStep send) {
+  if (requireInternallyFocused)
+    guard.requireInternallyFocusedWindow(target.pid, target.window, target.foreground);
+  guard.establishSyntheticState(target.pid, target.windowID, target.window, target.frame,
+                                target.foreground);
+  int32_t pid = target.pid;
+  uint32_t windowID = target.windowID;
+  ForegroundSnapshot foreground = target.foreground;
+  // The guard runs this on the main thread once waiting ends, and never when
+  // it is gone.
+  guard.afterSyntheticStateReady(pid, windowID, foreground, 0,
+                                 [&platform, &guard, id, completion = std::move(completion),
+                                  target = std::move(target), messages, send = std::move(send)]() {
+                                   runPostingStep(platform, guard, id, completion, target, messages,
+                                                  send);
+                                 });
+}
+
+}  // namespace cuh

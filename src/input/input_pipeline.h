@@ -1,0 +1,141 @@
+// The one pipeline every kind of background input ("click", "drag",
+// "scroll", "key") goes through: the shared validation steps, the foreground
+// snapshot, synthetic active/key state, waiting for readiness, the posting
+// step with its ordered re-validation, and the verification 0.12 s after the
+// last event. A method supplies only what differs: its parameters and own
+// checks, its messages, and the step that builds and posts its events.
+//
+// Completion contract: a start function throws HelperFailure for every
+// failure found before anything is scheduled. Once it returns normally, the
+// request is finished exactly once through RequestCompletion::finish, either
+// already (the posting step ran inside the call) or from a later main-loop
+// step. The posting step holds the completion weakly and does nothing when
+// it is gone; the verification step holds it strongly.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "guard/foreground_guard.h"
+#include "guard/foreground_snapshot.h"
+#include "platform/platform.h"
+#include "protocol/json.h"
+#include "protocol/request_completion.h"
+
+namespace cuh {
+
+// Frames may differ from the caller's observation, or from the validation's
+// reading, by this much per value (exactly 1.5 passes).
+inline constexpr double kInputFrameTolerance = 1.5;
+// The settle time between the last posted event and the verification.
+inline constexpr double kInputVerificationDelay = 0.12;
+
+// |a − b| ≤ 1.5; false when either is not a number.
+bool withinFrameTolerance(double a, double b);
+
+// ---- Shared validation steps (synchronous; each throws HelperFailure) ----
+
+// The window-server row of (pid, windowID) and its frame, found as
+// windowRow(pid:windowID:) does. "The observed macOS window disappeared. Call
+// get_app_state again" when there is no row or it has no frame.
+struct ListedWindow {
+  platform::Value row;
+  platform::Rect frame;
+};
+ListedWindow findListedWindow(platform::Platform& platform, int32_t pid, uint32_t windowID);
+
+// The caller's observed size against the listed frame. "The observed macOS
+// window resized. Call get_app_state again".
+void requireObservedSize(const platform::Rect& frame, double width, double height);
+
+// The running application of `pid`; `notRunningMessage` when there is none
+// or it has quit.
+platform::RunningApplicationRef requireRunningApplication(platform::Platform& platform,
+                                                          int32_t pid,
+                                                          const char* notRunningMessage);
+
+// The user's foreground window now. "Could not identify the foreground macOS
+// app; no background input was sent" when no application is frontmost.
+ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform);
+
+// The element of the target application under a screen point (the hit test
+// takes 32-bit float coordinates), when it lies in `window`.
+std::optional<platform::AXElement> hitElementInWindow(platform::Platform& platform,
+                                                      int32_t pid,
+                                                      platform::Point screenPoint,
+                                                      const platform::AXElement& window);
+
+// ---- The asynchronous part ----
+
+// What validation established about the target.
+struct InputTarget {
+  int32_t pid = 0;
+  uint32_t windowID = 0;
+  platform::RunningApplicationRef application;  // as found at validation
+  platform::Rect frame;                         // as listed at validation
+  platform::AXElement window;                   // exactWindow at validation
+  ForegroundSnapshot foreground;
+};
+
+// Each method's own wording for the shared checks.
+struct InputMessages {
+  // Order 1 of the re-validation: the foreground changed while waiting.
+  const char* foregroundChanged;
+  // Order 2: the synthetic state was not confirmed.
+  const char* stateNotEntered;
+  // Verification: the foreground changed after the events were posted.
+  const char* mayHaveCompleted;
+};
+
+// The window as the posting step found it again (orders 4 to 6).
+struct WindowNow {
+  platform::Value row;
+  platform::Rect frame;
+  platform::AXElement window;
+};
+
+// What a method's send step did.
+struct SendOutcome {
+  // The request is complete without any event (select-all): its result.
+  // No verification follows.
+  std::optional<Json> completed;
+  // Events were posted: builds the result once the foreground proved
+  // unchanged 0.12 s later.
+  std::function<Json()> resultAfterVerification;
+};
+
+// A method's own checks after order 6, then its events. Throws HelperFailure
+// (the request then finishes with that message and nothing is verified).
+using SendStep = std::function<SendOutcome(const WindowNow& now)>;
+
+// Stages 3 to 6: requireInternallyFocusedWindow (unless
+// `requireInternallyFocused` is false), establishSyntheticState and
+// afterSyntheticStateReady with the posting step as its completion. Throws
+// the failures of the first two; from the wait on, every outcome finishes
+// the request exactly once.
+void postWhenReady(platform::Platform& platform,
+                   ForegroundGuard& guard,
+                   std::optional<int64_t> id,
+                   std::weak_ptr<RequestCompletion> completion,
+                   InputTarget target,
+                   InputMessages messages,
+                   bool requireInternallyFocused,
+                   SendStep send);
+
+// The posting step's shared re-validation, orders 1 to 6. Throws the first
+// failing order's message (or exactWindow's own failure).
+WindowNow revalidateBeforeSending(platform::Platform& platform,
+                                  ForegroundGuard& guard,
+                                  const InputTarget& target,
+                                  const InputMessages& messages);
+
+// Calls finish, dropping the call when the completion is gone.
+void finishRequest(const std::weak_ptr<RequestCompletion>& completion,
+                   std::optional<int64_t> id,
+                   std::optional<Json> result,
+                   std::optional<std::string> error);
+
+}  // namespace cuh

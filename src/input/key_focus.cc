@@ -1,0 +1,81 @@
+#include "input/key_focus.h"
+
+#include <cstdint>
+#include <string_view>
+
+#include "accessibility/element_relations.h"
+#include "protocol/helper_failure.h"
+#include "windows/ax_readers.h"
+
+namespace cuh {
+
+namespace {
+
+// Elements examined by focus(_:) and selectAll(_:): the element and up to 7
+// ancestors.
+constexpr int kFocusChainLimit = 8;
+
+// The length of UTF-8 text in UTF-16 code units: four-byte sequences are
+// surrogate pairs.
+int64_t utf16UnitCount(std::string_view text) {
+  int64_t length = 0;
+  for (unsigned char byte : text) {
+    if ((byte & 0xC0) == 0x80)
+      continue;  // a continuation byte
+    length += byte >= 0xF0 ? 2 : 1;
+  }
+  return length;
+}
+
+}  // namespace
+
+platform::AXElement focusedCandidate(platform::Accessibility& ax,
+                                     const platform::AXElement& application,
+                                     const platform::AXElement& window,
+                                     platform::Point screenPoint) {
+  auto hit = ax.copyElementAtPosition(application, static_cast<float>(screenPoint.x),
+                                      static_cast<float>(screenPoint.y));
+  if (hit.ok() && hit.value && *hit.value && belongsToWindow(ax, *hit.value, window))
+    return *hit.value;
+  auto focused = elementAttribute(ax, application, "AXFocusedUIElement");
+  if (focused && belongsToWindow(ax, *focused, window))
+    return *focused;
+  return window;
+}
+
+void focusElement(platform::Accessibility& ax, const platform::AXElement& element) {
+  platform::AXElement current = element;
+  for (int examined = 0; examined < kFocusChainLimit; ++examined) {
+    if (ax.setAttributeValue(current, "AXFocused", platform::Value::boolean(true)) ==
+        platform::AXError::success) {
+      return;
+    }
+    auto parent = elementAttribute(ax, current, "AXParent");
+    if (!parent)
+      return;
+    current = std::move(*parent);
+  }
+}
+
+void selectAll(platform::Accessibility& ax, const platform::AXElement& element) {
+  std::optional<platform::AXElement> field;
+  platform::AXElement current = element;
+  for (int examined = 0; examined < kFocusChainLimit; ++examined) {
+    if (isEditableRole(stringAttribute(ax, current, "AXRole"))) {
+      field = current;
+      break;
+    }
+    auto parent = elementAttribute(ax, current, "AXParent");
+    if (!parent)
+      break;
+    current = std::move(*parent);
+  }
+  if (!field)
+    throw HelperFailure("No editable macOS element is selected for background select-all");
+  int64_t length = utf16UnitCount(stringAttribute(ax, *field, "AXValue"));
+  platform::Value range(platform::Value::Storage(platform::Range{0, length}));
+  if (ax.setAttributeValue(*field, "AXSelectedTextRange", range) != platform::AXError::success)
+    throw HelperFailure("The target macOS field rejected background select-all");
+}
+
+}  // namespace cuh

@@ -1,0 +1,279 @@
+#include "input/key.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "input/input_events.h"
+#include "input/input_harness.h"
+
+namespace cuh::testing {
+namespace {
+
+constexpr uint64_t kCommand = 0x100000;
+constexpr uint64_t kControl = 0x40000;
+constexpr uint64_t kShift = 0x20000;
+constexpr uint64_t kOption = 0x80000;
+constexpr uint64_t kFn = 0x800000;
+
+// (50, 20) lies on the text field.
+Json keyParams(Json changes = Json::object()) {
+  Json params{{"pid", kTargetPid}, {"windowId", kTargetWindow},
+              {"x", 50},           {"y", 20},
+              {"width", 800},      {"height", 600},
+              {"keyName", "x"},    {"keyCode", 7},
+              {"flags", 0}};
+  for (auto& [key, value] : changes.items()) {
+    if (value.is_null())
+      params.erase(key);
+    else
+      params[key] = value;
+  }
+  return params;
+}
+
+TEST(KeyTest, PlanHoldsModifiersInTableOrderAndReleasesInReverse) {
+  struct Case {
+    uint64_t flags;
+    std::vector<KeyStroke> plan;
+  };
+  const Case cases[] = {
+      {0, {{6, true, 0, true}, {6, false, 0, true}}},
+      // Other bits ride on the key's own events only.
+      {0x100, {{6, true, 0x100, true}, {6, false, 0x100, true}}},
+      {kCommand | kShift,
+       {{55, true, kCommand, false},
+        {56, true, kCommand | kShift, false},
+        {6, true, kCommand | kShift, true},
+        {6, false, kCommand | kShift, true},
+        {56, false, kCommand, false},
+        {55, false, 0, false}}},
+      {kCommand | kControl | kShift | kOption | kFn,
+       {{55, true, kCommand, false},
+        {59, true, kCommand | kControl, false},
+        {56, true, kCommand | kControl | kShift, false},
+        {58, true, kCommand | kControl | kShift | kOption, false},
+        {63, true, kCommand | kControl | kShift | kOption | kFn, false},
+        {6, true, kCommand | kControl | kShift | kOption | kFn, true},
+        {6, false, kCommand | kControl | kShift | kOption | kFn, true},
+        {63, false, kCommand | kControl | kShift | kOption, false},
+        {58, false, kCommand | kControl | kShift, false},
+        {56, false, kCommand | kControl, false},
+        {59, false, kCommand, false},
+        {55, false, 0, false}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flags);
+    std::vector<KeyStroke> plan = keyPlan(6, c.flags);
+    ASSERT_EQ(plan.size(), c.plan.size());
+    for (size_t i = 0; i < plan.size(); ++i) {
+      EXPECT_EQ(plan[i].keyCode, c.plan[i].keyCode) << i;
+      EXPECT_EQ(plan[i].keyDown, c.plan[i].keyDown) << i;
+      EXPECT_EQ(plan[i].flags, c.plan[i].flags) << i;
+      EXPECT_EQ(plan[i].mainKey, c.plan[i].mainKey) << i;
+    }
+  }
+}
+
+// The key reaches the focused field of the background window: Shift-X types
+// a capital at the caret.
+TEST(KeyTest, KeystrokeTypesIntoTheFieldAtThePoint) {
+  InputHarness harness;
+  Outcome outcome = harness.run(startKey, keyParams({{"flags", kShift}}));
+  ASSERT_FALSE(outcome.error) << *outcome.error;
+  EXPECT_EQ(*outcome.result, (Json{{"delivery", "deliveredUnverified"}}));
+  std::vector<Json> keys(outcome.posts.begin() + kSyntheticStatePosts, outcome.posts.end());
+  ASSERT_EQ(keys.size(), 4u);
+  const int64_t codes[] = {56, 7, 7, 56};
+  const bool downs[] = {true, true, false, false};
+  const uint64_t flags[] = {kShift, kShift, kShift, 0};
+  for (size_t i = 0; i < keys.size(); ++i) {
+    EXPECT_EQ(keys[i]["type"], downs[i] ? 10 : 11);
+    EXPECT_EQ(keys[i]["keyCode"], codes[i]);
+    EXPECT_EQ(keys[i]["keyDown"], downs[i]);
+    EXPECT_EQ(keys[i]["flags"], flags[i]);
+    EXPECT_EQ(keys[i]["fields"], Json::object());
+  }
+  EXPECT_EQ(harness.desktop().attribute("field", "AXValue"), Json("helloX"));
+  EXPECT_NEAR(outcome.seconds, 0.02 + 0.005 + 0.12, 1e-6);
+}
+
+TEST(KeyTest, SelectAllGoesThroughAccessibility) {
+  struct Case {
+    const char* name;
+    Json value;
+    Json range;
+  };
+  const Case cases[] = {
+      {"accents and an emoji count in UTF-16 units", "h\u00e9llo\U0001F600", {0, 7}},
+      {"empty field", "", {0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Json scene = inputScene();
+    scene["windows"][1]["ax"]["children"][0]["value"] = c.value;
+    InputHarness harness(scene);
+    Outcome outcome = harness.run(startKey, keyParams({{"keyName", "a"}, {"flags", kCommand}}));
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    EXPECT_EQ(*outcome.result, (Json{{"delivery", "verified"}, {"selectedAll", true}}));
+    EXPECT_EQ(outcome.posts.size(), kSyntheticStatePosts);  // no keyboard event
+    EXPECT_EQ(harness.desktop().attribute("field", "AXSelectedTextRange"), c.range);
+    EXPECT_EQ(harness.desktop().attribute("field", "AXValue"), c.value);
+  }
+}
+
+TEST(KeyTest, OnlyTheExactCommandAIsASelectAll) {
+  struct Case {
+    const char* keyName;
+    uint64_t flags;
+  };
+  const Case cases[] = {{"a", kCommand | kShift}, {"A", kCommand}, {"a", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.keyName) + " " + std::to_string(c.flags));
+    InputHarness harness;
+    Outcome outcome = harness.run(
+        startKey, keyParams({{"keyName", c.keyName}, {"flags", c.flags}, {"keyCode", 0}}));
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    EXPECT_EQ((*outcome.result)["delivery"], "deliveredUnverified");
+    EXPECT_GT(outcome.posts.size(), kSyntheticStatePosts);
+  }
+}
+
+// Window 12 is not the application's focused window: a select-all there is
+// not refused for it, a keystroke is.
+TEST(KeyTest, SelectAllSkipsTheFocusedWindowCondition) {
+  Json other{{"pid", kTargetPid}, {"windowId", kSecondWindow},
+             {"x", 20},           {"y", 20},
+             {"width", 300},      {"height", 200},
+             {"keyName", "a"},    {"keyCode", 0},
+             {"flags", kCommand}};
+  InputHarness harness;
+  Outcome selectAll = harness.run(startKey, other);
+  ASSERT_FALSE(selectAll.error) << *selectAll.error;
+  EXPECT_EQ(harness.desktop().attribute("otherField", "AXSelectedTextRange"), Json({0, 5}));
+
+  InputHarness second;
+  other["flags"] = 0;
+  Outcome keystroke = second.run(startKey, other);
+  EXPECT_TRUE(keystroke.synchronous);
+  EXPECT_EQ(keystroke.error.value_or("(success)"),
+            "The exact target is not the app's internally active window, so macOS cannot safely "
+            "route background pointer or key input to it. Use an accessibility element action or "
+            "target the app's active window");
+}
+
+TEST(KeyTest, RefusalsComeInCheckOrder) {
+  struct Case {
+    const char* name;
+    Json changes;
+    std::function<void(Json&)> scene;
+    std::string message;
+    bool synchronous;
+  };
+  auto none = [](Json&) {};
+  const Case cases[] = {
+      {"keyName empty",
+       {{"keyName", ""}, {"keyCode", nullptr}},
+       none,
+       "Missing macOS computer-use parameter: keyName",
+       true},
+      {"keyCode beyond 16 bits",
+       {{"keyCode", 65536}, {"flags", nullptr}},
+       none,
+       "The macOS computer-use parameter keyCode is out of range",
+       true},
+      {"negative keyCode",
+       {{"keyCode", -1}},
+       none,
+       "The macOS computer-use parameter keyCode is out of range",
+       true},
+      {"negative flags",
+       {{"flags", -1}, {"windowId", 999}},
+       none,
+       "The macOS computer-use parameter flags is out of range",
+       true},
+      {"window gone",
+       {{"windowId", 999}, {"x", -1}},
+       none,
+       "The observed macOS window disappeared. Call get_app_state again",
+       true},
+      {"resized",
+       {{"height", 601.6}},
+       none,
+       "The observed macOS key target changed. Call get_app_state again",
+       true},
+      {"x on the right edge",
+       {{"x", 800}},
+       none,
+       "The observed macOS key target changed. Call get_app_state again",
+       true},
+      {"negative y",
+       {{"y", -1}},
+       none,
+       "The observed macOS key target changed. Call get_app_state again",
+       true},
+      {"not an application",
+       {{"pid", 400}, {"windowId", 40}, {"width", 50}, {"height", 50}, {"x", 1}, {"y", 1}},
+       none,
+       "The target macOS app is no longer running; no key was sent",
+       true},
+      {"no frontmost app",
+       {},
+       [](Json& s) { s["frontmost"] = nullptr; },
+       "Could not identify the foreground macOS app; no background input was sent",
+       true},
+      {"select-all on a button",
+       {{"keyName", "a"}, {"flags", kCommand}, {"x", 20}, {"y", 60}},
+       none,
+       "No editable macOS element is selected for background select-all",
+       false},
+      {"select-all rejected",
+       {{"keyName", "a"}, {"flags", kCommand}},
+       [](Json& s) {
+         s["windows"][1]["ax"]["children"][0]["rejects"] = Json::array({"AXSelectedTextRange"});
+       },
+       "The target macOS field rejected background select-all",
+       false},
+      {"foreground changes while waiting",
+       {},
+       [](Json& s) {
+         s["script"] = Json::array({afterTargetPosts(2, {{"frontmost", kOtherPid}})});
+       },
+       "Zuzozevu Viv stopped because the user changed the foreground window; no key was sent",
+       false},
+      {"target drops its activation",
+       {},
+       [](Json& s) { sceneApp(s, kTargetPid)["dropsActivation"] = true; },
+       "The target macOS window did not enter synthetic active/key state; no key was sent",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Json scene = inputScene();
+    c.scene(scene);
+    InputHarness harness(scene);
+    Outcome outcome = harness.run(startKey, keyParams(c.changes));
+    EXPECT_EQ(outcome.synchronous, c.synchronous);
+    EXPECT_EQ(outcome.error.value_or("(success)"), c.message);
+    EXPECT_EQ(outcome.posts.size(), c.synchronous ? 0 : kSyntheticStatePosts);
+  }
+}
+
+TEST(KeyTest, ForegroundChangeAfterTheKeystrokeMakesItUnsafeToRetry) {
+  Json scene = inputScene();
+  scene["script"] =
+      Json::array({afterTargetPosts(kSyntheticStatePosts + 2, {{"frontmost", kOtherPid}})});
+  InputHarness harness(scene);
+  Outcome outcome = harness.run(startKey, keyParams());
+  EXPECT_EQ(outcome.error.value_or("(success)"),
+            "The key may have completed after the user changed the foreground window and cannot "
+            "be safely retried");
+  EXPECT_EQ(outcome.posts.size(), kSyntheticStatePosts + 2);
+  // The key still reached the field.
+  EXPECT_EQ(harness.desktop().attribute("field", "AXValue"), Json("hellox"));
+}
+
+}  // namespace
+}  // namespace cuh::testing
