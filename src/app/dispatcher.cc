@@ -6,6 +6,10 @@
 #include "accessibility/accessibility_tree.h"
 #include "accessibility/resolve_element_request.h"
 #include "app/helper_delegate.h"
+#include "input/click.h"
+#include "input/drag.h"
+#include "input/key.h"
+#include "input/scroll.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "protocol/request_reader.h"
@@ -80,10 +84,26 @@ constexpr std::array kMethods = {
                 [](MethodContext& c) { return windowInfo(c.platform, c.params); }},
     MethodEntry{"app_icon", Completion::finish, "",
                 [](MethodContext& c) { return appIcon(c.platform, c.params); }},
-    MethodEntry{"click", Completion::asynchronous, "", nullptr},
-    MethodEntry{"drag", Completion::asynchronous, "", nullptr},
-    MethodEntry{"key", Completion::asynchronous, "", nullptr},
-    MethodEntry{"scroll", Completion::asynchronous, "", nullptr},
+    MethodEntry{"click", Completion::asynchronous, "",
+                [](MethodContext& c) {
+                  startClick(c.platform, protection(c), c.id, c.params, c.completion);
+                  return Json();
+                }},
+    MethodEntry{"drag", Completion::asynchronous, "",
+                [](MethodContext& c) {
+                  startDrag(c.platform, protection(c), c.id, c.params, c.completion);
+                  return Json();
+                }},
+    MethodEntry{"key", Completion::asynchronous, "",
+                [](MethodContext& c) {
+                  startKey(c.platform, protection(c), c.id, c.params, c.completion);
+                  return Json();
+                }},
+    MethodEntry{"scroll", Completion::asynchronous, "",
+                [](MethodContext& c) {
+                  startScroll(c.platform, protection(c), c.id, c.params, c.completion);
+                  return Json();
+                }},
 };
 
 // Methods served while a guard lease is held.
