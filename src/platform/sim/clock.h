@@ -35,7 +35,8 @@ class VirtualClock final : public Clock {
   double wallTime() const override { return uptime_ + wallOffset_; }
   bool isVirtual() const override { return true; }
   void advanceTo(double uptime) override {
-    if (uptime > uptime_) uptime_ = uptime;
+    if (uptime > uptime_)
+      uptime_ = uptime;
   }
   void advance(double seconds) { advanceTo(uptime_ + seconds); }
 

@@ -15,7 +15,8 @@ class EventLoop::TimerHandle final : public platform::RepeatingTimerObject {
   TimerHandle(EventLoop& loop, uint64_t id, std::weak_ptr<bool> alive)
       : loop_(loop), id_(id), alive_(std::move(alive)) {}
   ~TimerHandle() override {
-    if (!alive_.expired()) loop_.cancelTimer(id_);
+    if (!alive_.expired())
+      loop_.cancelTimer(id_);
   }
 
  private:
@@ -72,21 +73,24 @@ void EventLoop::promoteDueLocked(double now) {
       continue;
     }
     auto timer = timers_.find(item.timerId);
-    if (timer == timers_.end()) continue;
+    if (timer == timers_.end())
+      continue;
     uint64_t id = item.timerId;
     ready_.push_back([this, id] {
       std::function<void()> block;
       {
         std::lock_guard lock(mutex_);
         auto found = timers_.find(id);
-        if (found == timers_.end()) return;
+        if (found == timers_.end())
+          return;
         block = found->second.block;
       }
       block();
     });
     // Like a run-loop timer, a late timer skips the firings it missed.
     double next = item.due + timer->second.interval;
-    if (next <= now) next = now + timer->second.interval;
+    if (next <= now)
+      next = now + timer->second.interval;
     delayed_.push(Delayed{next, nextSequence_++, {}, id});
   }
 }
@@ -96,7 +100,8 @@ bool EventLoop::runOneReady() {
   {
     std::lock_guard lock(mutex_);
     promoteDueLocked(clock_.uptime());
-    if (ready_.empty()) return false;
+    if (ready_.empty())
+      return false;
     work = std::move(ready_.front());
     ready_.pop_front();
   }
@@ -108,7 +113,8 @@ void EventLoop::waitLocked(std::unique_lock<std::mutex>& lock, double deadline) 
   double next = delayed_.empty() ? kForever : delayed_.top().due;
   double until = next < deadline ? next : deadline;
   if (clock_.isVirtual()) {
-    if (until != kForever) clock_.advanceTo(until);
+    if (until != kForever)
+      clock_.advanceTo(until);
     return;
   }
   if (until == kForever) {
@@ -116,7 +122,8 @@ void EventLoop::waitLocked(std::unique_lock<std::mutex>& lock, double deadline) 
     return;
   }
   double seconds = until - clock_.uptime();
-  if (seconds > 0) wake_.wait_for(lock, std::chrono::duration<double>(seconds));
+  if (seconds > 0)
+    wake_.wait_for(lock, std::chrono::duration<double>(seconds));
 }
 
 void EventLoop::run() {
@@ -127,13 +134,17 @@ void EventLoop::run() {
   for (;;) {
     if (runOneReady()) {
       std::lock_guard lock(mutex_);
-      if (quit_) return;
+      if (quit_)
+        return;
       continue;
     }
     std::unique_lock lock(mutex_);
-    if (quit_) return;
-    if (!ready_.empty()) continue;
-    if (clock_.isVirtual() && delayed_.empty()) return;  // nothing can ever happen
+    if (quit_)
+      return;
+    if (!ready_.empty())
+      continue;
+    if (clock_.isVirtual() && delayed_.empty())
+      return;  // nothing can ever happen
     waitLocked(lock, kForever);
   }
 }
@@ -149,16 +160,20 @@ void EventLoop::quit() {
 void EventLoop::runFor(double seconds) {
   double deadline = clock_.uptime() + (seconds > 0 ? seconds : 0);
   for (;;) {
-    if (runOneReady()) continue;
+    if (runOneReady())
+      continue;
     std::unique_lock lock(mutex_);
-    if (!ready_.empty()) continue;
-    if (clock_.uptime() >= deadline) return;
+    if (!ready_.empty())
+      continue;
+    if (clock_.uptime() >= deadline)
+      return;
     waitLocked(lock, deadline);
   }
 }
 
 void EventLoop::sleep(double seconds) {
-  if (!(seconds > 0)) return;
+  if (!(seconds > 0))
+    return;
   if (clock_.isVirtual()) {
     clock_.advanceTo(clock_.uptime() + seconds);
     return;
@@ -167,11 +182,13 @@ void EventLoop::sleep(double seconds) {
 }
 
 bool EventLoop::hasOneShotWorkLocked() const {
-  if (!ready_.empty()) return true;
+  if (!ready_.empty())
+    return true;
   // The heap cannot be walked; copy it (tests only, small).
   auto copy = delayed_;
   while (!copy.empty()) {
-    if (copy.top().timerId == 0) return true;
+    if (copy.top().timerId == 0)
+      return true;
     copy.pop();
   }
   return false;
@@ -180,11 +197,15 @@ bool EventLoop::hasOneShotWorkLocked() const {
 bool EventLoop::runUntilIdle(double maxSeconds) {
   double deadline = clock_.uptime() + maxSeconds;
   for (;;) {
-    if (runOneReady()) continue;
+    if (runOneReady())
+      continue;
     std::unique_lock lock(mutex_);
-    if (!hasOneShotWorkLocked()) return true;
-    if (!ready_.empty()) continue;
-    if (clock_.uptime() >= deadline) return false;
+    if (!hasOneShotWorkLocked())
+      return true;
+    if (!ready_.empty())
+      continue;
+    if (clock_.uptime() >= deadline)
+      return false;
     waitLocked(lock, deadline);
   }
 }

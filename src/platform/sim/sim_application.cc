@@ -4,7 +4,8 @@ namespace cuh::sim {
 
 int SimApplication::run() {
   try {
-    if (delegate_) delegate_->applicationDidFinishLaunching();
+    if (delegate_)
+      delegate_->applicationDidFinishLaunching();
     loop_.run();
   } catch (const Terminated&) {
     return 0;
@@ -14,7 +15,8 @@ int SimApplication::run() {
 
 void SimApplication::terminate() {
   terminated_ = true;
-  if (delegate_) delegate_->applicationWillTerminate();
+  if (delegate_)
+    delegate_->applicationWillTerminate();
   throw Terminated{};
 }
 

@@ -17,16 +17,9 @@
 #include "platform/platform.h"
 #include "platform/sim/clock.h"
 #include "platform/sim/event_loop.h"
+#include "platform/sim/scene_error.h"
 
 namespace cuh::sim {
-
-// A scene that cannot be read or is invalid. what() is the one line the
-// binary prints: the file (when there is one), the JSON path of the bad
-// entry and the problem.
-class SceneError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 struct DesktopOptions {
   // Unit tests run on a virtual clock; the binary on the real one.
@@ -89,7 +82,8 @@ class SimDesktop final : public platform::Platform {
 
 // The factory the platform selector calls: the scene of `options`, or the
 // demo scene without one, on the real clock.
-std::unique_ptr<platform::Platform> createSimulatedPlatform(const platform::PlatformOptions& options,
-                                                            std::string* error);
+std::unique_ptr<platform::Platform> createSimulatedPlatform(
+    const platform::PlatformOptions& options,
+    std::string* error);
 
 }  // namespace cuh::sim

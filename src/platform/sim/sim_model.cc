@@ -1,0 +1,164 @@
+#include "platform/sim/sim_model.h"
+
+#include <charconv>
+
+namespace cuh::sim {
+
+using platform::Point;
+using platform::Rect;
+using platform::Size;
+
+std::optional<Rect> Node::frame() const {
+  const auto* position = attribute("AXPosition");
+  const auto* size = attribute("AXSize");
+  const Point* p = position ? position->as<Point>() : nullptr;
+  const Size* s = size ? size->as<Size>() : nullptr;
+  if (!p || !s)
+    return std::nullopt;
+  return Rect{*p, *s};
+}
+
+void Node::setFrame(const std::optional<Rect>& frame) {
+  if (!frame) {
+    attributes.erase("AXPosition");
+    attributes.erase("AXSize");
+    return;
+  }
+  attributes["AXPosition"] = platform::Value(frame->origin);
+  attributes["AXSize"] = platform::Value(frame->size);
+}
+
+bool visitTree(const std::shared_ptr<Node>& node,
+               const std::function<bool(const std::shared_ptr<Node>&)>& visit) {
+  if (!node)
+    return false;
+  if (visit(node))
+    return true;
+  for (const auto& child : node->children) {
+    if (visitTree(child, visit))
+      return true;
+  }
+  return false;
+}
+
+App* World::app(int32_t pid) const {
+  for (const auto& app : apps) {
+    if (app->spec.pid == pid)
+      return app.get();
+  }
+  return nullptr;
+}
+
+Window* World::window(uint32_t id) const {
+  return windowShared(id).get();
+}
+
+std::shared_ptr<Window> World::windowShared(uint32_t id) const {
+  for (const auto& window : windows) {
+    if (window->id == id)
+      return window;
+  }
+  return nullptr;
+}
+
+Window* World::windowOf(const Node& node) const {
+  const Node* current = &node;
+  std::shared_ptr<Node> hold;
+  for (int depth = 0; depth < 100000; ++depth) {
+    if (auto window = current->window.lock()) {
+      Window* live = this->window(window->id);
+      return live == window.get() && window->root.get() == current ? live : nullptr;
+    }
+    hold = current->parent.lock();
+    if (!hold)
+      return nullptr;
+    // The node must still be one of its parent's children.
+    bool attached = false;
+    for (const auto& child : hold->children)
+      attached = attached || child.get() == current;
+    if (!attached)
+      return nullptr;
+    current = hold.get();
+  }
+  return nullptr;
+}
+
+std::string World::targetName(const Node& node) const {
+  Window* window = windowOf(node);
+  if (!window)
+    return "";
+  if (!node.ref.empty())
+    return node.ref;
+  std::vector<size_t> path;
+  const Node* current = &node;
+  while (current != window->root.get()) {
+    auto parent = current->parent.lock();
+    if (!parent)
+      return "";
+    for (size_t i = 0; i < parent->children.size(); ++i) {
+      if (parent->children[i].get() == current) {
+        path.push_back(i);
+        break;
+      }
+    }
+    current = parent.get();
+  }
+  std::string name = std::to_string(window->id) + "/";
+  for (size_t i = path.size(); i-- > 0;) {
+    name += std::to_string(path[i]);
+    if (i > 0)
+      name += ".";
+  }
+  return name;
+}
+
+namespace {
+
+std::optional<uint64_t> parseNumber(std::string_view text) {
+  if (text.empty())
+    return std::nullopt;
+  uint64_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size())
+    return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::shared_ptr<Node> World::findNode(std::string_view target) const {
+  std::shared_ptr<Node> found;
+  for (const auto& window : windows) {
+    if (visitTree(window->root, [&](const std::shared_ptr<Node>& node) {
+          if (node->ref == target)
+            found = node;
+          return found != nullptr;
+        })) {
+      return found;
+    }
+  }
+  auto slash = target.find('/');
+  if (slash == std::string_view::npos)
+    return nullptr;
+  auto id = parseNumber(target.substr(0, slash));
+  if (!id || *id > UINT32_MAX)
+    return nullptr;
+  Window* window = this->window(static_cast<uint32_t>(*id));
+  if (!window || !window->root)
+    return nullptr;
+  std::shared_ptr<Node> node = window->root;
+  std::string_view path = target.substr(slash + 1);
+  while (!path.empty()) {
+    auto dot = path.find('.');
+    auto index = parseNumber(path.substr(0, dot));
+    if (!index || *index >= node->children.size())
+      return nullptr;
+    node = node->children[*index];
+    path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
+    if (dot != std::string_view::npos && path.empty())
+      return nullptr;
+  }
+  return node;
+}
+
+}  // namespace cuh::sim
