@@ -1,0 +1,144 @@
+// The foreground guard lease: "begin_guard", "end_guard", expiry and
+// clearing.
+#include "guard/guard_lease.h"
+
+#include <cmath>
+
+#include "guard/foreground_guard.h"
+#include "guard/request_state.h"
+#include "protocol/helper_failure.h"
+#include "protocol/params.h"
+#include "windows/exact_window.h"
+#include "windows/window_rows.h"
+
+namespace cuh {
+
+namespace {
+
+// Size comparisons against the caller's observation allow this much per
+// value (exactly this much passes).
+constexpr double kSizeTolerance = 1.5;
+
+bool withinTolerance(double a, double b) {
+  return std::fabs(a - b) <= kSizeTolerance;
+}
+
+}  // namespace
+
+Json ForegroundGuard::beginGuard(const Json& params) {
+  if (guardLease_)
+    throw HelperFailure("A macOS foreground guard lease is already active");
+
+  int32_t pid = requiredPid(params, "pid");
+  uint32_t windowId = requiredWindowId(params, "windowId");
+  double width = requiredDouble(params, "width");
+  double height = requiredDouble(params, "height");
+
+  std::optional<platform::Value> row = windowRow(platform_, pid, windowId);
+  std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
+  if (!frame) {
+    throw HelperFailure("The observed macOS guard window disappeared. Call get_app_state again");
+  }
+  if (!withinTolerance(frame->width(), width) || !withinTolerance(frame->height(), height)) {
+    throw HelperFailure("The observed macOS guard window resized. Call get_app_state again");
+  }
+  auto running = platform_.workspace().runningApplicationWithProcessIdentifier(pid);
+  if (!running || running->isTerminated()) {
+    throw HelperFailure("The guarded macOS app is no longer running");
+  }
+  exactWindow(platform_, pid, windowId, *row);
+
+  auto frontmost = platform_.workspace().frontmostApplication();
+  if (!frontmost) {
+    throw HelperFailure(
+        "Could not identify the foreground macOS app; no background input was sent");
+  }
+  ForegroundSnapshot foreground{frontmost->processIdentifier(), 0};
+  foreground.windowID = frontmostWindowID(platform_, foreground.pid);
+  if (foreground.windowID == 0) {
+    throw HelperFailure(
+        "Could not identify the exact foreground macOS window; no guard was started");
+  }
+  if (foreground.pid == pid) {
+    throw HelperFailure(
+        "The guarded macOS app is already foreground; no background guard was started");
+  }
+
+  std::shared_ptr<FocusController> focus = controller(pid, foreground);
+  if (!focus)
+    throw HelperFailure("Could not create the background macOS foreground guard");
+  FocusContext& context = focus->context();
+  context.expectedWindowID = windowId;
+  context.expectedStateMarker = 0;
+  context.sawSyntheticActivation = false;
+  context.semanticGuardActive = true;
+
+  GuardLease lease;
+  lease.token = platform_.process().uuidString();
+  lease.controller = focus;
+  lease.targetPID = pid;
+  lease.targetWindowID = windowId;
+  lease.foreground = foreground;
+  lease.expiresAt = platform_.process().currentDate() + kGuardLeaseDuration;
+  guardLease_ = std::move(lease);
+
+  return Json{
+      {"token", guardLease_->token},
+      {"targetPID", pid},
+      {"targetWindowID", windowId},
+      {"foregroundPID", foreground.pid},
+      {"foregroundWindowID", foreground.windowID},
+      {"expiresInMs", static_cast<int64_t>(kGuardLeaseDuration * 1000)},
+  };
+}
+
+Json ForegroundGuard::endGuard(const Json& params) {
+  std::string token = requiredString(params, "token");
+  if (!guardLease_)
+    throw HelperFailure("No macOS foreground guard lease is active");
+  if (token != guardLease_->token) {
+    throw HelperFailure("The macOS foreground guard token is invalid");
+  }
+  const GuardLease& lease = *guardLease_;
+
+  std::optional<ForegroundSnapshot> current = currentForeground(platform_);
+  bool foregroundPreserved = current && *current == lease.foreground;
+  bool targetIsForeground = current && current->pid == lease.targetPID;
+
+  const FocusController& focus = *lease.controller;
+  const FocusContext& context = focus.context();
+  bool guardHealthy =
+      focus.canProtectCurrentProcess() && context.protecting && context.semanticGuardActive;
+  bool userIntervened = !foregroundPreserved || context.userIntervened;
+
+  Json result{
+      {"foregroundPreserved", foregroundPreserved},
+      {"userIntervened", userIntervened},
+      {"targetIsForeground", targetIsForeground},
+      {"guardHealthy", guardHealthy},
+      {"foregroundPID", current ? current->pid : 0},
+      {"foregroundWindowID", current ? current->windowID : 0U},
+      {"targetPID", lease.targetPID},
+      {"targetWindowID", lease.targetWindowID},
+  };
+  clearGuardLease();
+  return result;
+}
+
+void ForegroundGuard::expireLease() {
+  if (!guardLease_)
+    return;
+  if (platform_.process().currentDate() >= guardLease_->expiresAt ||
+      !guardLease_->controller->targetsCurrentProcess()) {
+    clearGuardLease();
+  }
+}
+
+void ForegroundGuard::clearGuardLease() {
+  if (!guardLease_)
+    return;
+  clearRequestState(*guardLease_->controller);
+  guardLease_.reset();
+}
+
+}  // namespace cuh
