@@ -48,8 +48,9 @@ int64_t pageScrollCount(const Json& params) {
   double ceiling = std::ceil(*pages);
   // Not finite, beyond the signed 64-bit range, or above the bound.
   if (!(ceiling >= -9223372036854775808.0 && ceiling <= static_cast<double>(kMaxPageScrollPages))) {
-    throw HelperFailure("The macOS computer-use parameter pages is out of range; use at most " +
-                        std::to_string(kMaxPageScrollPages) + " pages");
+    throw HelperFailure(
+        "The macOS computer-use parameter pages is out of range; use a finite number of at most " +
+        std::to_string(kMaxPageScrollPages) + " pages");
   }
   return std::max<int64_t>(1, static_cast<int64_t>(ceiling));
 }
