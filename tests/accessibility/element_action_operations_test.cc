@@ -3,6 +3,7 @@
 // scrolling with its ancestor chain and partial completion.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ struct OperationCase {
   Json params;
   std::string message;  // "" for success
   std::vector<std::string> changes;
+  friend void PrintTo(const OperationCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ElementOperation : public ElementActionFixture,

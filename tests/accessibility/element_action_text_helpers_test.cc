@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,7 @@ struct SearchCase {
   std::string prefix;
   std::string suffix;
   std::vector<TextOccurrence> expected;
+  friend void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class OccurrenceSearch : public testing::TestWithParam<SearchCase> {};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ struct RefusalCase {
   Json params;
   std::string message;
   bool guardArmed;  // the refusal comes after the guard's tap was installed
+  friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ElementActionRefusal : public ElementActionFixture,
@@ -324,6 +326,7 @@ struct AfterChangeCase {
   Json params;
   std::string message;
   std::vector<std::string> changes;
+  friend void PrintTo(const AfterChangeCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ElementActionAfterChange : public ElementActionFixture,
