@@ -30,7 +30,8 @@ inline constexpr int kSearchElements = 1200;
 //   get_app_state again";
 // - "The indexed accessibility element is ambiguous after refetch. Call
 //   get_app_state again" (two or more within the tolerance, whatever their
-//   distances).
+//   distances; the search stops at the second, since nothing later could
+//   change that answer).
 platform::AXElement resolveExpectedElement(platform::Accessibility& ax,
                                            const platform::AXElement& root,
                                            const platform::Rect& windowBounds,

@@ -80,6 +80,8 @@ class ForegroundGuard {
   // Runs `completion` once the state is ready, the foreground changed, or 30
   // further checks 0.005 s apart found it not ready; at once when one holds
   // already. Delayed checks end silently when this object is gone.
+  // `completion` runs on the main thread and must not throw: it reports its
+  // own failures (through the request's completion).
   void afterSyntheticStateReady(int32_t pid,
                                 uint32_t windowID,
                                 const ForegroundSnapshot& foreground,

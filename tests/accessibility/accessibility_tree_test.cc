@@ -33,8 +33,8 @@ std::string failureOf(platform::Platform& platform,
 // and "resolve_element"; each case runs against both.
 struct WindowCheckCase {
   const char* name;
-  Json sceneEdit;  // merged into the scene's window entry
-  Json params;     // merged over the window parameters (null deletes)
+  Json sceneEdit;  // merged into the scene's window entry ({} is null: none)
+  Json params;     // merged over the window parameters (a null entry deletes)
   std::string expected;
 };
 
@@ -86,9 +86,9 @@ TEST(ObservedWindowTest, ParametersAndWindowChecksFailWithTheirMessages) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Json scene = sceneWith(Json::array());
-    scene["windows"][0].merge_patch(c.sceneEdit);
+    if (c.sceneEdit.is_object()) scene["windows"][0].merge_patch(c.sceneEdit);
     Json params = windowParams();
-    params.merge_patch(c.params);
+    if (c.params.is_object()) params.merge_patch(c.params);
     // "element" comes last in the order: present, so that only the window
     // part can fail.
     Json resolveParams = params;

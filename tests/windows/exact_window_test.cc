@@ -189,7 +189,7 @@ TEST_F(ExactWindowTest, ResolvesAUniqueMatchAtOnce) {
   start = desktop->virtualClock()->uptime();
   auto element = exactWindow(*desktop, 100, 11, row);
   EXPECT_EQ(desktop->targetName(element), "doc");
-  EXPECT_DOUBLE_EQ(elapsed(), 0.0);
+  EXPECT_NEAR(elapsed(), 0.0, 1e-9);
 }
 
 TEST_F(ExactWindowTest, ATitleChangedSinceTheObservationResolvesOnTheFirstRetry) {
@@ -198,7 +198,7 @@ TEST_F(ExactWindowTest, ATitleChangedSinceTheObservationResolvesOnTheFirstRetry)
   desktop->apply({{"setTitle", {{"id", 11}, {"title", "Doc (edited)"}}}});
   auto element = exactWindow(*desktop, 100, 11, row);
   EXPECT_EQ(desktop->targetName(element), "doc");
-  EXPECT_DOUBLE_EQ(elapsed(), 0.1);
+  EXPECT_NEAR(elapsed(), 0.1, 1e-9);
 
   // A move of exactly 1.5 points still counts as the same place.
   begin(twoWindows({{"ref", "other"}}));
@@ -207,7 +207,7 @@ TEST_F(ExactWindowTest, ATitleChangedSinceTheObservationResolvesOnTheFirstRetry)
   desktop->apply({{"move", {{"id", 11}, {"x", 1.5}, {"y", -1.5}}}});
   element = exactWindow(*desktop, 100, 11, row);
   EXPECT_EQ(desktop->targetName(element), "doc");
-  EXPECT_DOUBLE_EQ(elapsed(), 0.1);
+  EXPECT_NEAR(elapsed(), 0.1, 1e-9);
 }
 
 TEST_F(ExactWindowTest, RefusesWhenTheMatchIsNotUniqueOrTheWindowChanged) {
@@ -264,7 +264,7 @@ TEST_F(ExactWindowTest, ARowWithoutBoundsFailsWithoutWaiting) {
                            {platform::kCGWindowName, platform::Value::string("Doc")}});
   EXPECT_EQ(failure(100, 11, row),
             "The observed macOS window no longer has valid bounds. Call get_app_state again");
-  EXPECT_DOUBLE_EQ(elapsed(), 0.0);
+  EXPECT_NEAR(elapsed(), 0.0, 1e-9);
 }
 
 TEST(AxReadersTest, ReadEachKindAndGiveEmptyResultsForTheRest) {

@@ -1,0 +1,79 @@
+// The focus tap's callback sits at the head of the target's event stream:
+// every masked event waits for it. These measure one decision per kind of
+// event, on the simulated desktop with the test scene (4 windows).
+#include <benchmark/benchmark.h>
+
+#include "guard/focus_controller.h"
+#include "guard/focus_tap_callback.h"
+#include "guard/foreground_guard.h"
+#include "guard/guard_fixture.h"
+#include "platform/sim/sim_desktop.h"
+
+namespace {
+
+using namespace cuh;
+using namespace cuh::testing;
+
+struct Setup {
+  std::unique_ptr<sim::SimDesktop> desktop = sim::SimDesktop::create(guardScene());
+  std::unique_ptr<ForegroundGuard> guard = std::make_unique<ForegroundGuard>(*desktop);
+  std::shared_ptr<FocusController> controller =
+      guard->armSemanticGuard(kTarget, kTargetWindow, {kUser, kUserWindow});
+
+  platform::Event event(uint32_t type, int32_t source, int16_t subtype, int64_t windowNumber) {
+    platform::OtherEventParams params;
+    params.type = type;
+    params.subtype = subtype;
+    params.windowNumber = windowNumber;
+    auto e = desktop->events().createOtherEvent(params);
+    e->setIntegerValueField(platform::kCGEventSourceUnixProcessID, source);
+    e->setIntegerValueField(platform::kCGEventTargetUnixProcessID, kTarget);
+    return e;
+  }
+};
+
+// Decided from the context alone: the helper's own mouse-down.
+void BM_HelpersOwnMouseDown(benchmark::State& state) {
+  Setup s;
+  auto& context = s.controller->context();
+  auto e = s.event(platform::kCGEventLeftMouseDown, context.helperPID, 0, kTargetWindow);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(focusTapCallback(nullptr, e->type(), e, &context));
+  }
+}
+BENCHMARK(BM_HelpersOwnMouseDown);
+
+// The target activating itself: needs the frontmost application and the
+// window list (protectedForegroundMatches), then drops.
+void BM_TargetSelfActivationDropped(benchmark::State& state) {
+  Setup s;
+  auto& context = s.controller->context();
+  auto e = s.event(platform::NSEventTypeAppKitDefined, kTarget, 1, 0);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(focusTapCallback(nullptr, e->type(), e, &context));
+  }
+}
+BENCHMARK(BM_TargetSelfActivationDropped);
+
+// A window-state event for the target: window list, then a replacement is
+// built and posted to the foreground application.
+void BM_WindowStateDiverted(benchmark::State& state) {
+  Setup s;
+  auto& context = s.controller->context();
+  auto e = s.event(platform::kEventTypeWindowState, kThird, 0, kTargetWindow);
+  int64_t n = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(focusTapCallback(nullptr, e->type(), e, &context));
+    // Keep the posted replacements from piling up in the loop.
+    if (++n % 1024 == 0) {
+      state.PauseTiming();
+      s.desktop->loop().runUntilIdle(1);
+      state.ResumeTiming();
+    }
+  }
+}
+BENCHMARK(BM_WindowStateDiverted);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,173 @@
+// Controllers: creation with their tap, reuse, replacement, the sweep and
+// teardown.
+#include "guard/focus_controller.h"
+
+#include "guard/guard_fixture.h"
+#include "guard/request_state.h"
+
+namespace cuh::testing {
+namespace {
+
+class FocusControllers : public GuardFixture {
+ protected:
+  std::vector<Json> tapLines() const {
+    std::vector<Json> out;
+    for (const auto& line : desktop->traceLines()) {
+      if (line["kind"] == "tapCreated" || line["kind"] == "tapRemoved")
+        out.push_back(line);
+    }
+    return out;
+  }
+};
+
+TEST_F(FocusControllers, FirstUseInstallsAnEnabledTapOnTheTargetAndArms) {
+  auto controller = guard->controller(kTarget, userForeground());
+  ASSERT_TRUE(controller);
+  auto lines = tapLines();
+  ASSERT_EQ(lines.size(), 1U);
+  EXPECT_EQ(lines[0]["kind"], "tapCreated");
+  EXPECT_EQ(lines[0]["pid"], kTarget);
+  EXPECT_EQ(lines[0]["mask"], 0x260240A);
+  EXPECT_TRUE(desktop->events().tapIsEnabled(controller->tap()));
+  EXPECT_EQ(guard->controllerFor(kTarget), controller);
+
+  const FocusContext& context = controller->context();
+  EXPECT_EQ(context.controlledPID, kTarget);
+  EXPECT_EQ(context.helperPID, desktop->process().currentPid());
+  EXPECT_EQ(context.foregroundPID, kUser);
+  EXPECT_EQ(context.foregroundWindowID, kUserWindow);
+  EXPECT_TRUE(context.protecting);
+  EXPECT_FALSE(context.userIntervened);
+  EXPECT_FALSE(context.semanticGuardActive) << "the caller sets the mode";
+  EXPECT_EQ(context.eventTap, controller->tap());
+  EXPECT_FALSE(controller->holdsBorrowedState());
+}
+
+TEST_F(FocusControllers, TargetInFrontNeedsNoController) {
+  EXPECT_EQ(guard->controller(kUser, userForeground()), nullptr);
+  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_TRUE(tapLines().empty());
+}
+
+TEST_F(FocusControllers, RefusesTargetsThatDoNotRun) {
+  EXPECT_EQ(failureOf([&] { guard->controller(999, userForeground()); }),
+            "The target macOS app is no longer running; no background input was sent");
+  apply(R"({"terminate": 300})");
+  EXPECT_EQ(failureOf([&] { guard->controller(kThird, userForeground()); }),
+            "The target macOS app is no longer running; no background input was sent");
+  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_TRUE(tapLines().empty());
+}
+
+TEST_F(FocusControllers, TwoRequestsInARowShareTheControllerAndItsTap) {
+  auto first = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
+  apply(R"({"userInput": {"pid": 200, "type": 1}})");
+  run();
+  ASSERT_TRUE(first->context().userIntervened);
+  guard->restoreAfterRequest();
+
+  apply(R"({"frontmost": 300})");
+  auto second = guard->controller(kTarget, {kThird, kThirdWindow});
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(tapLines().size(), 1U) << "no second tap";
+  EXPECT_FALSE(second->context().userIntervened);
+  EXPECT_TRUE(second->context().protecting);
+  EXPECT_EQ(second->context().foregroundPID, kThird);
+  EXPECT_EQ(second->context().foregroundWindowID, kThirdWindow);
+}
+
+TEST_F(FocusControllers, RelaunchedTargetGetsANewController) {
+  auto old = guard->controller(kTarget, userForeground());
+  std::weak_ptr<FocusController> oldWeak = old;
+  old.reset();
+  apply(R"({"relaunch": 200})");
+  EXPECT_FALSE(oldWeak.lock()->targetsCurrentProcess());
+
+  auto fresh = guard->controller(kTarget, userForeground());
+  EXPECT_TRUE(oldWeak.expired()) << "the old controller is torn down";
+  EXPECT_TRUE(fresh->targetsCurrentProcess());
+  auto lines = tapLines();
+  ASSERT_EQ(lines.size(), 3U);
+  EXPECT_EQ(lines[1]["kind"], "tapRemoved");
+  EXPECT_EQ(lines[2]["kind"], "tapCreated");
+}
+
+TEST_F(FocusControllers, ControllerWhoseTapStaysDisabledIsReplaced) {
+  auto old = guard->controller(kTarget, userForeground());
+  desktop->events().tapEnable(old->tap(), false);
+  EXPECT_TRUE(old->targetsCurrentProcess());
+  EXPECT_FALSE(old->canProtectCurrentProcess());
+  platform::EventTap oldTap = old->tap();
+  old.reset();
+  auto fresh = guard->controller(kTarget, userForeground());
+  EXPECT_NE(fresh->tap(), oldTap);
+  EXPECT_FALSE(desktop->events().machPortIsValid(oldTap)) << "the old tap was invalidated";
+  EXPECT_TRUE(fresh->canProtectCurrentProcess());
+}
+
+TEST_F(FocusControllers, SweepDropsControllersOfProcessesThatAreGone) {
+  guard->controller(kTarget, userForeground());
+  auto mail = guard->controller(kThird, userForeground());
+  guard->sweepControllers();
+  EXPECT_EQ(guard->controllers().size(), 2U) << "live processes stay";
+
+  apply(R"({"terminate": 200})");
+  guard->sweepControllers();
+  EXPECT_EQ(guard->controllerFor(kTarget), nullptr);
+  EXPECT_EQ(guard->controllerFor(kThird), mail);
+  EXPECT_EQ(tapLines().back()["kind"], "tapRemoved");
+  EXPECT_EQ(tapLines().back()["pid"], kTarget);
+
+  apply(R"({"relaunch": 300})");
+  guard->sweepControllers();
+  EXPECT_TRUE(guard->controllers().empty()) << "a reused pid is another process";
+}
+
+TEST_F(FocusControllers, TeardownDisablesRemovesAndInvalidatesTheTap) {
+  auto controller = guard->controller(kTarget, userForeground());
+  platform::EventTap tap = controller->tap();
+  // Events already on their way when the controller goes must not reach a
+  // callback whose context is gone.
+  apply(R"({"userInput": {"pid": 200, "type": 1}})");
+  controller.reset();
+  guard->releaseControllers();
+  EXPECT_FALSE(desktop->events().machPortIsValid(tap));
+  EXPECT_FALSE(desktop->events().tapIsEnabled(tap));
+  run();
+  EXPECT_TRUE(tapVerdicts().empty());
+  EXPECT_EQ(tapLines().back()["kind"], "tapRemoved");
+}
+
+TEST_F(FocusControllers, ForegroundMatchReadsTheCurrentWindowList) {
+  auto controller = guard->controller(kTarget, userForeground());
+  const FocusContext& context = controller->context();
+  EXPECT_TRUE(protectedForegroundMatches(context));
+  apply(R"({"raise": 31})");
+  EXPECT_TRUE(protectedForegroundMatches(context)) << "another app's window is not the user's";
+  apply(R"({"closeWindow": 11})");
+  EXPECT_FALSE(protectedForegroundMatches(context));
+
+  FocusContext none = context;
+  none.foregroundPID = 0;
+  EXPECT_FALSE(protectedForegroundMatches(none));
+}
+
+TEST_F(FocusControllers, ReleaseRestoresThenDropsEveryController) {
+  auto window = windowElement(kTarget, kTargetWindow);
+  guard->establishSyntheticState(kTarget, kTargetWindow, window, windowBounds(kTargetWindow),
+                                 userForeground());
+  guard->controller(kThird, userForeground());
+  size_t postsBefore = trace("post").size();
+  guard->releaseControllers();
+  EXPECT_TRUE(guard->controllers().empty());
+  auto posts = trace("post");
+  ASSERT_EQ(posts.size(), postsBefore + 1) << "the target's activation is given back";
+  EXPECT_EQ(posts.back()["event"]["subtype"], 2);
+  auto lines = tapLines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const Json& l) { return l["kind"] == "tapRemoved"; }),
+            2);
+}
+
+}  // namespace
+}  // namespace cuh::testing

@@ -1,0 +1,368 @@
+// The tap callback's rules, each as (context state, event) → (verdict, state
+// change): called directly, and once more through the desktop's delivery.
+#include "guard/focus_tap_callback.h"
+
+#include <optional>
+
+#include "guard/focus_controller.h"
+#include "guard/guard_fixture.h"
+#include "guard/request_state.h"
+
+namespace cuh::testing {
+namespace {
+
+using platform::Event;
+
+enum class Mode { synthetic, semantic };
+enum class From { helper, target, user, third };
+enum class Verdict { pass, drop };
+
+constexpr int64_t kMarker = 0x1234567890ABCDEF;
+
+struct ContextState {
+  Mode mode = Mode::semantic;
+  bool protecting = true;
+  bool foregroundMatches = true;  // the protected window is the one in front
+  int64_t marker = 0;             // expectedStateMarker
+  int32_t foregroundPID = kUser;
+};
+
+struct EventSpec {
+  uint32_t type = 0;
+  From from = From::user;
+  int32_t targetPID = kTarget;  // field 40
+  int64_t windowNumber = kTargetWindow;
+  int16_t subtype = 0;
+  int64_t userData = 0;  // field 42
+  uint64_t flags = 0;
+};
+
+struct Outcome {
+  Verdict verdict = Verdict::pass;
+  bool intervened = false;        // userIntervened set, protecting cleared
+  bool sawActivation = false;     // sawSyntheticActivation afterwards
+  bool postsReplacement = false;  // a type-21 copy goes to the foreground
+};
+
+struct Rule {
+  const char* name;
+  ContextState state;
+  EventSpec event;
+  Outcome outcome;
+};
+
+// Failures name the row.
+void PrintTo(const Rule& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const Rule kRules[] = {
+    // External input under the semantic guard: recorded, never withheld.
+    {"user mouse-down, semantic", {}, {platform::kCGEventLeftMouseDown}, {Verdict::pass, true}},
+    {"user right mouse-down, semantic",
+     {},
+     {platform::kCGEventRightMouseDown},
+     {Verdict::pass, true}},
+    {"user key-down, semantic", {}, {platform::kCGEventKeyDown}, {Verdict::pass, true}},
+    {"user scroll, semantic", {}, {platform::kCGEventScrollWheel}, {Verdict::pass, true}},
+    {"user other mouse-down, semantic",
+     {},
+     {platform::kCGEventOtherMouseDown},
+     {Verdict::pass, true}},
+    {"helper's own mouse-down, semantic",
+     {},
+     {platform::kCGEventLeftMouseDown, From::helper},
+     {Verdict::pass, false}},
+    {"target's own key-down, semantic",
+     {},
+     {platform::kCGEventKeyDown, From::target},
+     {Verdict::pass, false}},
+    {"user mouse-down, synthetic mode: not recorded",
+     {Mode::synthetic},
+     {platform::kCGEventLeftMouseDown},
+     {Verdict::pass, false}},
+    {"user mouse-down, protection off",
+     {Mode::semantic, false},
+     {platform::kCGEventLeftMouseDown},
+     {Verdict::pass, false}},
+
+    // The marked activation.
+    {"marked activation recognised",
+     {Mode::synthetic, true, true, kMarker},
+     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {Verdict::pass, false, true}},
+    {"marked activation, other marker",
+     {Mode::synthetic, true, true, kMarker},
+     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker + 1},
+     {Verdict::pass, false, false}},
+    {"marked activation, no marker expected",
+     {Mode::synthetic, true, true, 0},
+     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, 0},
+     {Verdict::pass, false, false}},
+    {"marked activation after the foreground changed",
+     {Mode::synthetic, true, false, kMarker},
+     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {Verdict::pass, false, false}},
+    {"marked activation for another window",
+     {Mode::synthetic, true, true, kMarker},
+     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kOtherWindow, 1, kMarker},
+     {Verdict::pass, false, false}},
+    {"marked activation with the wrong subtype",
+     {Mode::synthetic, true, true, kMarker},
+     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 2, kMarker},
+     {Verdict::pass, false, false}},
+    {"marker carried by the target's own event",
+     {Mode::synthetic, true, true, kMarker},
+     {platform::NSEventTypeAppKitDefined, From::target, kTarget, kTargetWindow, 1, kMarker},
+     {Verdict::pass, false, false}},
+    {"marked activation while protection is off",
+     {Mode::synthetic, false, true, kMarker},
+     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {Verdict::pass, false, false}},
+    {"target activates itself, synthetic mode",
+     {Mode::synthetic},
+     {platform::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
+     {Verdict::pass, false, false}},
+
+    // Activations under the semantic guard.
+    {"target activates itself while the foreground matches",
+     {},
+     {platform::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
+     {Verdict::drop, false}},
+    {"target activates itself after the foreground changed",
+     {Mode::semantic, true, false},
+     {platform::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
+     {Verdict::pass, true}},
+    {"another process activates the target",
+     {},
+     {platform::NSEventTypeAppKitDefined, From::third, kTarget, 0, 1},
+     {Verdict::pass, true}},
+    {"deactivation from another process",
+     {},
+     {platform::NSEventTypeAppKitDefined, From::third, kTarget, 0, 2},
+     {Verdict::pass, false}},
+    {"helper's activation with a stale marker",
+     {},
+     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {Verdict::pass, false, false}},
+
+    // Window-state events.
+    {"type 21 with no protected foreground",
+     {Mode::semantic, true, true, 0, 0},
+     {platform::kEventTypeWindowState, From::third},
+     {Verdict::pass, false}},
+    {"target's type 21 for its window, synthetic, foreground matches",
+     {Mode::synthetic},
+     {platform::kEventTypeWindowState, From::target},
+     {Verdict::pass, false}},
+    {"target's type 21 for its window, synthetic, foreground changed",
+     {Mode::synthetic, true, false},
+     {platform::kEventTypeWindowState, From::target},
+     {Verdict::drop, true}},
+    {"target's type 21 for another window, synthetic: diverted",
+     {Mode::synthetic},
+     {platform::kEventTypeWindowState, From::target, kTarget, kOtherWindow, 7, 0, 0x100000},
+     {Verdict::drop, false, false, true}},
+    {"helper's own type 21",
+     {},
+     {platform::kEventTypeWindowState, From::helper},
+     {Verdict::pass, false}},
+    {"type 21 addressed to the target: diverted",
+     {},
+     {platform::kEventTypeWindowState, From::third, kTarget, kTargetWindow, 5, 0, 0x40000},
+     {Verdict::drop, false, false, true}},
+    {"type 21 addressed to the target after the foreground changed",
+     {Mode::semantic, true, false},
+     {platform::kEventTypeWindowState, From::third},
+     {Verdict::drop, true}},
+    {"target's own type 21, semantic: diverted",
+     {},
+     {platform::kEventTypeWindowState, From::target, kThird, kOtherWindow, 3},
+     {Verdict::drop, false, false, true}},
+    {"type 21 for another process, synthetic",
+     {Mode::synthetic},
+     {platform::kEventTypeWindowState, From::third, kThird, kThirdWindow},
+     {Verdict::pass, false}},
+    {"type 21 while protection is off",
+     {Mode::semantic, false, false},
+     {platform::kEventTypeWindowState, From::third},
+     {Verdict::pass, false}},
+};
+
+class TapCallbackRules : public GuardFixture, public ::testing::WithParamInterface<Rule> {};
+
+int32_t pidOf(From from, int32_t helperPID) {
+  switch (from) {
+    case From::helper:
+      return helperPID;
+    case From::target:
+      return kTarget;
+    case From::user:
+      return 0;
+    case From::third:
+      return kThird;
+  }
+  return 0;
+}
+
+TEST_P(TapCallbackRules, DecidesAndRecords) {
+  const Rule& rule = GetParam();
+  auto controller = guard->controller(kTarget, userForeground());
+  ASSERT_TRUE(controller);
+  FocusContext& context = controller->context();
+  context.foregroundPID = rule.state.foregroundPID;
+  context.foregroundWindowID = rule.state.foregroundMatches ? kUserWindow : kThirdWindow;
+  context.protecting = rule.state.protecting;
+  context.semanticGuardActive = rule.state.mode == Mode::semantic;
+  context.expectedWindowID = kTargetWindow;
+  context.expectedStateMarker = rule.state.marker;
+
+  platform::OtherEventParams params;
+  params.type = rule.event.type;
+  params.windowNumber = rule.event.windowNumber;
+  params.subtype = rule.event.subtype;
+  params.modifierFlags = rule.event.flags;
+  Event event = desktop->events().createOtherEvent(params);
+  ASSERT_TRUE(event);
+  event->setIntegerValueField(platform::kCGEventSourceUnixProcessID,
+                              pidOf(rule.event.from, context.helperPID));
+  event->setIntegerValueField(platform::kCGEventTargetUnixProcessID, rule.event.targetPID);
+  event->setIntegerValueField(platform::kCGEventSourceUserData, rule.event.userData);
+
+  size_t postsBefore = trace("post").size();
+  Event result = focusTapCallback(nullptr, rule.event.type, event, &context);
+
+  EXPECT_EQ(result ? Verdict::pass : Verdict::drop, rule.outcome.verdict);
+  if (result) {
+    EXPECT_EQ(result.get(), event.get()) << "a passed event goes on unchanged";
+  }
+  EXPECT_EQ(context.userIntervened, rule.outcome.intervened);
+  EXPECT_EQ(context.protecting, rule.state.protecting && !rule.outcome.intervened);
+  EXPECT_EQ(context.sawSyntheticActivation, rule.outcome.sawActivation);
+  EXPECT_EQ(context.expectedStateMarker, rule.state.marker);
+
+  auto posts = trace("post");
+  if (rule.outcome.postsReplacement) {
+    ASSERT_EQ(posts.size(), postsBefore + 1);
+    const Json& post = posts.back();
+    EXPECT_EQ(post["pid"], kUser);
+    EXPECT_EQ(post["event"]["type"], 21);
+    EXPECT_EQ(post["event"]["windowNumber"], kUserWindow);
+    EXPECT_EQ(post["event"]["subtype"], rule.event.subtype);
+    EXPECT_EQ(post["event"]["flags"], rule.event.flags);
+    EXPECT_EQ(post["event"]["x"], 0);
+    EXPECT_EQ(post["event"]["y"], 0);
+  } else {
+    EXPECT_EQ(posts.size(), postsBefore) << "nothing is posted";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TapCallbackRules, ::testing::ValuesIn(kRules), RowName());
+
+class TapCallback : public GuardFixture {};
+
+TEST_F(TapCallback, WithoutContextPassesEverything) {
+  platform::OtherEventParams params;
+  params.type = platform::NSEventTypeAppKitDefined;
+  params.subtype = 1;
+  Event event = desktop->events().createOtherEvent(params);
+  EXPECT_EQ(focusTapCallback(nullptr, params.type, event, nullptr).get(), event.get());
+}
+
+TEST_F(TapCallback, DisabledTapLosesProtectionAndIsEnabledAgain) {
+  for (uint32_t type :
+       {platform::kCGEventTapDisabledByTimeout, platform::kCGEventTapDisabledByUserInput}) {
+    auto controller = guard->controller(kTarget, userForeground());
+    FocusContext& context = controller->context();
+    context.expectedStateMarker = kMarker;
+    context.sawSyntheticActivation = true;
+    context.semanticGuardActive = true;
+    desktop->events().tapEnable(controller->tap(), false);
+
+    platform::OtherEventParams params;
+    params.type = type;
+    Event notice = desktop->events().createOtherEvent(params);
+    EXPECT_EQ(focusTapCallback(nullptr, type, notice, &context), nullptr);
+    EXPECT_FALSE(context.protecting);
+    EXPECT_EQ(context.expectedStateMarker, 0);
+    EXPECT_FALSE(context.sawSyntheticActivation);
+    EXPECT_FALSE(context.userIntervened) << "a disabled tap is not the user";
+    EXPECT_TRUE(desktop->events().tapIsEnabled(controller->tap()));
+    EXPECT_TRUE(controller->canProtectCurrentProcess());
+  }
+}
+
+// The same rules through the desktop: the events travel the target's tap
+// asynchronously on the main loop.
+class TapDelivery : public GuardFixture {
+ protected:
+  std::shared_ptr<FocusController> armSemantic() {
+    auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
+    EXPECT_TRUE(controller);
+    return controller;
+  }
+};
+
+TEST_F(TapDelivery, UserInputReachesTheTargetAndIsRecorded) {
+  auto controller = armSemantic();
+  apply(R"({"userInput": {"pid": 200, "type": 10}})");
+  EXPECT_FALSE(controller->context().userIntervened) << "delivery is asynchronous";
+  run();
+  EXPECT_EQ(tapVerdicts(), std::vector<std::string>{"pass"});
+  EXPECT_TRUE(controller->context().userIntervened);
+  EXPECT_FALSE(controller->context().protecting);
+}
+
+TEST_F(TapDelivery, TargetActivatingItselfIsDroppedWhileTheUserWindowIsInFront) {
+  auto controller = armSemantic();
+  apply(R"({"appActivates": 200})");
+  run();
+  EXPECT_EQ(tapVerdicts(), std::vector<std::string>{"drop"});
+  EXPECT_FALSE(controller->context().userIntervened);
+
+  apply(R"({"frontmost": 300})");
+  apply(R"({"appActivates": 200})");
+  run();
+  EXPECT_EQ(tapVerdicts(), (std::vector<std::string>{"drop", "pass"}));
+  EXPECT_TRUE(controller->context().userIntervened);
+}
+
+TEST_F(TapDelivery, WindowStateEventsForTheTargetGoToTheForeground) {
+  auto controller = armSemantic();
+  apply(R"({"event21": {"pid": 200, "from": 300, "windowNumber": 21}})");
+  run();
+  EXPECT_EQ(tapVerdicts(), std::vector<std::string>{"drop"});
+  auto posts = trace("post");
+  ASSERT_EQ(posts.size(), 1U);
+  EXPECT_EQ(posts[0]["pid"], kUser);
+  EXPECT_EQ(posts[0]["event"]["windowNumber"], kUserWindow);
+  EXPECT_FALSE(controller->context().userIntervened);
+}
+
+TEST_F(TapDelivery, SystemDisablingTheTapEndsProtectionAndReEnablesIt) {
+  auto controller = armSemantic();
+  apply(R"({"disableTap": {"pid": 200, "reason": "timeout"}})");
+  run();
+  EXPECT_FALSE(controller->context().protecting);
+  EXPECT_TRUE(controller->canProtectCurrentProcess());
+  // Protection stays off for the rest of the request: the user's input is no
+  // longer attributed, and the target's activation is no longer held back.
+  apply(R"({"appActivates": 200})");
+  run();
+  EXPECT_EQ(tapVerdicts().back(), "pass");
+}
+
+TEST_F(TapDelivery, ClearedControllerPassesEverything) {
+  auto controller = armSemantic();
+  clearRequestState(*controller);
+  apply(R"({"appActivates": 200})");
+  apply(R"({"event21": {"pid": 200, "from": 300, "windowNumber": 21}})");
+  apply(R"({"userInput": {"pid": 200, "type": 1}})");
+  run();
+  EXPECT_EQ(tapVerdicts(), (std::vector<std::string>{"pass", "pass", "pass"}));
+  EXPECT_FALSE(controller->context().userIntervened);
+  EXPECT_TRUE(trace("post").empty());
+}
+
+}  // namespace
+}  // namespace cuh::testing
