@@ -133,7 +133,7 @@ inline Json actionRequest(std::string operation,
 }
 
 // Test names for tables whose rows carry a `name`.
-struct RowName {
+struct ActionCaseName {
   template <class Row>
   std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
     std::string name = row.param.name;
