@@ -10,27 +10,52 @@
 namespace cuh {
 
 CanonicalText::CanonicalText(std::string_view utf8) {
-  std::vector<DecodedCodePoint> points = decodeUtf8(utf8);
+  byteOffsets_.reserve(utf8.size() + 1);
+  utf16Offsets_.reserve(utf8.size() + 1);
   byteOffsets_.push_back(0);
   utf16Offsets_.push_back(0);
+  nfc_.reserve(utf8.size());
   std::string cluster;
-  utf8proc_int32_t state = 0;
-  auto closeCluster = [&](int64_t endOffset) {
-    nfc_ += canonicalForm(cluster);
+  bool clusterIsAscii = true;
+  int64_t offset = 0;  // UTF-16 offset of the next code point
+  auto closeCluster = [&] {
+    if (clusterIsAscii)
+      nfc_ += cluster;  // ASCII is its own NFC
+    else
+      nfc_ += canonicalForm(cluster);
     cluster.clear();
+    clusterIsAscii = true;
     byteOffsets_.push_back(nfc_.size());
-    utf16Offsets_.push_back(endOffset);
+    utf16Offsets_.push_back(offset);
   };
-  for (size_t i = 0; i < points.size(); ++i) {
-    if (i > 0 && utf8proc_grapheme_break_stateful(
-                     static_cast<utf8proc_int32_t>(points[i - 1].codePoint),
-                     static_cast<utf8proc_int32_t>(points[i].codePoint), &state)) {
-      closeCluster(points[i].utf16Offset);
+  utf8proc_int32_t state = 0;
+  char32_t previous = 0;
+  for (size_t i = 0; i < utf8.size();) {
+    size_t length = 1;
+    const char32_t point = decodeUtf8At(utf8, i, length);
+    if (i > 0) {
+      bool boundary;
+      if (previous < 0x80 && point < 0x80) {
+        // Between two ASCII characters there is always a boundary except
+        // inside CR LF; a fresh state is what the library would hold after
+        // an ASCII character.
+        boundary = !(previous == '\r' && point == '\n');
+        state = 0;
+      } else {
+        boundary = utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(previous),
+                                                    static_cast<utf8proc_int32_t>(point), &state);
+      }
+      if (boundary)
+        closeCluster();
     }
-    appendUtf8(cluster, points[i].codePoint);
+    appendUtf8(cluster, point);
+    clusterIsAscii = clusterIsAscii && point < 0x80;
+    offset += utf16Units(point);
+    previous = point;
+    i += length;
   }
-  if (!points.empty())
-    closeCluster(points.back().utf16Offset + utf16Units(points.back().codePoint));
+  if (!utf8.empty())
+    closeCluster();
 }
 
 std::optional<size_t> CanonicalText::boundaryAtByte(size_t byte) const {

@@ -50,6 +50,10 @@ char32_t decodeAt(std::string_view s, size_t i, size_t& length) {
 
 }  // namespace
 
+char32_t decodeUtf8At(std::string_view utf8, size_t offset, size_t& length) {
+  return decodeAt(utf8, offset, length);
+}
+
 std::vector<DecodedCodePoint> decodeUtf8(std::string_view utf8) {
   std::vector<DecodedCodePoint> result;
   result.reserve(utf8.size());

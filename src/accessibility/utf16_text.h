@@ -25,6 +25,11 @@ struct DecodedCodePoint {
 // U+FFFD, and decoding goes on with the next byte.
 std::vector<DecodedCodePoint> decodeUtf8(std::string_view utf8);
 
+// Decodes the one code point that starts at byte `offset` of `utf8` (which
+// must be below its size) the way decodeUtf8 does, and sets `length` to the
+// bytes it takes.
+char32_t decodeUtf8At(std::string_view utf8, size_t offset, size_t& length);
+
 // UTF-16 code units of one code point: 2 outside the Basic Multilingual
 // Plane, 1 otherwise.
 inline int utf16Units(char32_t codePoint) {
