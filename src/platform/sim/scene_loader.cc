@@ -175,6 +175,8 @@ Rgb colorValue(const json& j, const std::string& path) {
              static_cast<uint8_t>(digits[4] * 16 + digits[5])};
 }
 
+constexpr int kMaxElementDepth = 512;
+
 struct WindowDefaults {
   std::optional<Rect> bounds;
   std::optional<std::string> title;
@@ -204,8 +206,12 @@ void setBoolAttribute(Node& node,
 
 std::shared_ptr<Node> buildNode(const json& j,
                                 const std::string& path,
-                                const WindowDefaults* window) {
+                                const WindowDefaults* window,
+                                int depth = 0) {
   requireObject(j, path);
+  // Deeper trees than any real window has would only exhaust the stack.
+  if (depth > kMaxElementDepth)
+    fail(path, "elements nested more than " + std::to_string(kMaxElementDepth) + " deep");
   checkKeys(j, path,
             {"ref",         "role",       "subrole",   "title",   "description",       "help",
              "placeholder", "identifier", "value",     "enabled", "focused",           "busy",
@@ -311,7 +317,7 @@ std::shared_ptr<Node> buildNode(const json& j,
       fail(p, "must be a list of elements");
     node->hasChildren = true;
     for (size_t i = 0; i < children->size(); ++i) {
-      auto child = buildNode((*children)[i], index(p, i), nullptr);
+      auto child = buildNode((*children)[i], index(p, i), nullptr, depth + 1);
       child->parent = node;
       node->children.push_back(std::move(child));
     }

@@ -79,6 +79,7 @@ std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
     state->realClock = clock.get();
     state->clock = std::move(clock);
   }
+  state->trace.keepLines(options.keepTrace);
   if (options.tracePath && !state->trace.open(*options.tracePath)) {
     throw SceneError("cannot open the trace file " + *options.tracePath + ": " +
                      std::strerror(errno));
@@ -210,21 +211,27 @@ std::vector<nlohmann::json> SimDesktop::traceLines(std::string_view kind) const 
   return state_->trace.lines(kind);
 }
 
+platform::AXElement SimDesktop::element(std::string_view target) const {
+  if (target.rfind("app:", 0) == 0) {
+    std::string digits(target.substr(4));
+    size_t used = 0;
+    try {
+      int pid = std::stoi(digits, &used);
+      if (used == digits.size())
+        return state_->accessibility->createApplication(pid);
+    } catch (const std::exception&) {
+    }
+    return {};
+  }
+  auto node = state_->context->world.findNode(target);
+  return node ? state_->accessibility->elementFor(node) : platform::AXElement();
+}
+
 std::optional<nlohmann::json> SimDesktop::attribute(std::string_view target,
                                                     std::string_view attribute) const {
-  platform::AXElement element;
-  if (target.rfind("app:", 0) == 0) {
-    try {
-      element = state_->accessibility->createApplication(std::stoi(std::string(target.substr(4))));
-    } catch (const std::exception&) {
-      return std::nullopt;
-    }
-  } else {
-    auto node = state_->context->world.findNode(target);
-    if (!node)
-      return std::nullopt;
-    element = state_->accessibility->elementFor(node);
-  }
+  platform::AXElement element = this->element(target);
+  if (!element)
+    return std::nullopt;
   auto result = state_->accessibility->read(element, attribute);
   if (!result.ok() || !result.value)
     return std::nullopt;
@@ -252,6 +259,7 @@ std::unique_ptr<platform::Platform> createSimulatedPlatform(
   DesktopOptions desktopOptions;
   desktopOptions.virtualClock = false;
   desktopOptions.tracePath = options.tracePath;
+  desktopOptions.keepTrace = false;
   try {
     if (options.scenePath)
       return SimDesktop::load(*options.scenePath, desktopOptions);

@@ -26,6 +26,9 @@ struct DesktopOptions {
   bool virtualClock = true;
   // --trace FILE: every trace line is appended there too, flushed per line.
   std::optional<std::string> tracePath;
+  // Keeps the trace in memory for traceLines(). The binary turns it off, so
+  // that a long session does not grow without bound.
+  bool keepTrace = true;
 };
 
 class SimDesktop final : public platform::Platform {
@@ -55,7 +58,9 @@ class SimDesktop final : public platform::Platform {
   Clock& clock();
   // The virtual clock, or null on a real clock.
   VirtualClock* virtualClock();
-  // Applies one script action (the scene's action syntax) now.
+  // Applies one script action (the scene's action syntax) now. Throws
+  // SceneError when it is malformed or names a window, element or app that
+  // is not on the desktop.
   void apply(const nlohmann::json& action);
   // Every trace line so far, in order.
   const std::vector<nlohmann::json>& traceLines() const;
@@ -72,6 +77,9 @@ class SimDesktop final : public platform::Platform {
   // "WINDOWID/PATH" or "app:PID").
   std::optional<nlohmann::json> attribute(std::string_view target,
                                           std::string_view attribute) const;
+  // A handle of the element named as the trace names it (ref,
+  // "WINDOWID/PATH" or "app:PID"); a null handle when there is none.
+  platform::AXElement element(std::string_view target) const;
   // The trace name of an element handle ("" for a handle of no element).
   std::string targetName(const platform::AXElement& element) const;
   // The frontmost application's pid, if any.

@@ -24,8 +24,12 @@ void Node::setFrame(const std::optional<Rect>& frame) {
     attributes.erase("AXSize");
     return;
   }
-  attributes["AXPosition"] = platform::Value(frame->origin);
-  attributes["AXSize"] = platform::Value(frame->size);
+  // Built in place rather than assigned (GCC 12 warns wrongly about the
+  // variant assignment under the sanitizers).
+  attributes.erase("AXPosition");
+  attributes.erase("AXSize");
+  attributes.emplace("AXPosition", platform::Value::Storage(frame->origin));
+  attributes.emplace("AXSize", platform::Value::Storage(frame->size));
 }
 
 bool visitTree(const std::shared_ptr<Node>& node,

@@ -84,6 +84,51 @@ Window& Script::window(const json& id) const {
   return *found;
 }
 
+void Script::setOnApp(const std::string& ref, const std::string& attribute, const json& value) {
+  World& world = context_.world;
+  App* app = nullptr;
+  try {
+    app = world.app(std::stoi(ref.substr(4)));
+  } catch (const std::exception&) {
+  }
+  if (!app)
+    throw SceneError("no running app \"" + ref + "\"");
+  if (attribute == "AXFocusedWindow") {
+    if (value.is_null()) {
+      app->focusedWindow.reset();
+      return;
+    }
+    Window* target = nullptr;
+    if (value.is_number_integer()) {
+      target = &window(value);
+    } else if (value.is_string()) {
+      auto root = node(value);
+      target = world.windowOf(*root);
+      if (target && target->root != root)
+        target = nullptr;
+    }
+    if (!target || target->pid != app->profile.pid) {
+      throw SceneError(ref + ": AXFocusedWindow takes a window of the app (id or name) or null");
+    }
+    app->focusedWindow = target->id;
+  } else if (attribute == "AXFocusedUIElement") {
+    if (value.is_null()) {
+      app->focusedElement.reset();
+      return;
+    }
+    if (!value.is_string())
+      throw SceneError(ref + ": AXFocusedUIElement takes an element name or null");
+    auto target = node(value);
+    Window* owner = world.windowOf(*target);
+    if (!owner || owner->pid != app->profile.pid) {
+      throw SceneError(ref + ": AXFocusedUIElement takes an element of the app");
+    }
+    accessibility_.focus(*app, target);
+  } else {
+    throw SceneError(ref + ": only AXFocusedWindow and AXFocusedUIElement can be set on an app");
+  }
+}
+
 void Script::apply(const json& action) {
   validateAction(action, "action");
   World& world = context_.world;
@@ -126,6 +171,8 @@ void Script::apply(const json& action) {
         }
       }
     }
+  } else if (key == "set" && body["ref"].get<std::string>().rfind("app:", 0) == 0) {
+    setOnApp(body["ref"].get<std::string>(), body["attribute"].get<std::string>(), body["value"]);
   } else if (key == "set") {
     auto target = node(body["ref"]);
     std::string attribute = body["attribute"].get<std::string>();

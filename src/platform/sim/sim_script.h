@@ -42,6 +42,8 @@ class Script {
  private:
   void fireWhere(const std::function<bool(const nlohmann::json& when)>& holds);
   std::shared_ptr<Node> node(const nlohmann::json& ref) const;
+  // "set" on an application element: its focused window or element.
+  void setOnApp(const std::string& ref, const std::string& attribute, const nlohmann::json& value);
   Window& window(const nlohmann::json& id) const;
 
   SimContext& context_;

@@ -25,7 +25,8 @@ void Trace::write(nlohmann::json line) {
     std::fwrite(text.data(), 1, text.size(), file_);
     std::fflush(file_);
   }
-  lines_.push_back(std::move(line));
+  if (keep_)
+    lines_.push_back(std::move(line));
 }
 
 std::vector<nlohmann::json> Trace::lines(std::string_view kind) const {

@@ -23,6 +23,8 @@ class Trace {
   bool open(const std::string& path);
   // Records one line; written and flushed at once when a file is open.
   void write(nlohmann::json line);
+  // Whether lines are also kept in memory (on by default).
+  void keepLines(bool keep) { keep_ = keep; }
 
   const std::vector<nlohmann::json>& lines() const { return lines_; }
   std::vector<nlohmann::json> lines(std::string_view kind) const;
@@ -30,6 +32,7 @@ class Trace {
  private:
   std::vector<nlohmann::json> lines_;
   std::FILE* file_ = nullptr;
+  bool keep_ = true;
 };
 
 }  // namespace cuh::sim

@@ -21,7 +21,9 @@ bool hasExactlyKeys(const json& object, std::initializer_list<const char*> keys)
 
 }  // namespace
 
-std::optional<Value> valueFromScene(const json& j, const std::string& path) {
+std::optional<Value> valueFromScene(const json& j, const std::string& path, int depth) {
+  if (depth > 64)
+    throw SceneError(path + ": values nested more than 64 deep");
   switch (j.type()) {
     case json::value_t::null:
       return std::nullopt;
@@ -42,7 +44,7 @@ std::optional<Value> valueFromScene(const json& j, const std::string& path) {
     case json::value_t::array: {
       platform::Array items;
       for (size_t i = 0; i < j.size(); ++i) {
-        auto item = valueFromScene(j[i], path + "[" + std::to_string(i) + "]");
+        auto item = valueFromScene(j[i], path + "[" + std::to_string(i) + "]", depth + 1);
         if (!item)
           throw SceneError(path + "[" + std::to_string(i) + "]: null inside a list");
         items.push_back(std::move(*item));
@@ -71,7 +73,7 @@ std::optional<Value> valueFromScene(const json& j, const std::string& path) {
       }
       platform::Dictionary entries;
       for (const auto& [key, item] : j.items()) {
-        auto converted = valueFromScene(item, path + "." + key);
+        auto converted = valueFromScene(item, path + "." + key, depth + 1);
         if (!converted)
           throw SceneError(path + "." + key + ": null inside a dictionary");
         entries.emplace_back(key, std::move(*converted));

@@ -16,7 +16,9 @@ namespace cuh::sim {
 // {"x","y"} point, {"width","height"} size, [location, length] never (that is
 // an array), arrays and other objects as arrays and dictionaries. null: no
 // value. Throws SceneError (with `path`) for a value it cannot take.
-std::optional<platform::Value> valueFromScene(const nlohmann::json& json, const std::string& path);
+std::optional<platform::Value> valueFromScene(const nlohmann::json& json,
+                                              const std::string& path,
+                                              int depth = 0);
 
 // The trace's JSON form: strings, numbers, bools, ranges as [location,
 // length], points as [x, y], sizes as [width, height], attributed strings as

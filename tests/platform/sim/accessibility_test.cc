@@ -201,6 +201,10 @@ TEST_F(SimAccessibilityTest, AppsThatDoNotAnswerAndNonApplicationsFail) {
 TEST_F(SimAccessibilityTest, HandlesCompareByElementAndGoStaleSafely) {
   AXElement field = element("field");
   EXPECT_TRUE(field.isEqual(element("field")));
+  EXPECT_TRUE(field.isEqual(desktop_->element("field")));
+  EXPECT_TRUE(desktop_->element("1/0").isEqual(field));
+  EXPECT_FALSE(desktop_->element("1/9"));
+  EXPECT_FALSE(desktop_->element("app:x"));
   EXPECT_FALSE(field.isEqual(element("under")));
   EXPECT_TRUE(ax().createApplication(10).isEqual(ax().createApplication(10)));
   EXPECT_FALSE(ax().createApplication(10).isEqual(ax().createApplication(20)));

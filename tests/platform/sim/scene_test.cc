@@ -265,6 +265,25 @@ INSTANTIATE_TEST_SUITE_P(
             R"({"script": [{"when": {"afterResponses": 1}, "do": [{"disableTap": {"pid": 1, "reason": "bored"}}]}]})",
             "$.script[0].do[0].disableTap.reason"}));
 
+TEST(SimSceneTest, AbsurdlyDeepScenesAreRefusedNotOverflowed) {
+  std::string nested;
+  for (int i = 0; i < 2000; ++i)
+    nested += R"({"children": [)";
+  nested += "{}";
+  for (int i = 0; i < 2000; ++i)
+    nested += "]}";
+  json element = json::parse(nested);
+  json scene = {
+      {"windows", json::array({json{{"id", 1},
+                                    {"pid", 1},
+                                    {"bounds", {{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}}},
+                                    {"ax", element}}})}};
+  EXPECT_THROW(SimDesktop::create(scene), SceneError);
+  json value = json::parse(std::string(2000, '[') + "1" + std::string(2000, ']'));
+  scene["windows"][0]["ax"] = {{"attributes", {{"AXDeep", value}}}};
+  EXPECT_THROW(SimDesktop::create(scene), SceneError);
+}
+
 TEST(SimSceneFileTest, LoadNamesTheFileAndThePath) {
   std::string path = ::testing::TempDir() + "/sim_scene_test_bad.json";
   {
@@ -296,6 +315,20 @@ TEST(SimSceneFileTest, LoadNamesTheFileAndThePath) {
 TEST(SimSceneFileTest, TheDemoSceneLoads) {
   auto desktop = SimDesktop::create(json::parse(SimDesktop::demoSceneText()));
   EXPECT_EQ(desktop->frontmostPid(), 501);
+  // Notes waits in the background with its body focused; a point on a note
+  // in the list leads up to a scroll area that pages.
+  EXPECT_EQ(desktop->attribute("app:502", "AXFocusedWindow"), json("notes.window"));
+  EXPECT_EQ(desktop->attribute("app:502", "AXFocusedUIElement"), json("notes.body"));
+  auto& ax = desktop->accessibility();
+  auto hit = ax.copyElementAtPosition(ax.createApplication(502), 400, 190);
+  ASSERT_TRUE(hit.ok());
+  auto parent = ax.copyAttributeValue(*hit.value, "AXParent");
+  ASSERT_TRUE(parent.ok());
+  EXPECT_EQ(desktop->targetName(*parent.value->as<platform::AXElement>()), "notes.list");
+  EXPECT_EQ(ax.performAction(*parent.value->as<platform::AXElement>(), "AXScrollDownByPage"),
+            platform::AXError::success);
+  EXPECT_EQ(desktop->workspace().urlForApplicationWithBundleIdentifier("com.apple.calculator"),
+            "/System/Applications/Calculator.app");
   std::string error;
   EXPECT_NE(createSimulatedPlatform({}, &error), nullptr) << error;
 }

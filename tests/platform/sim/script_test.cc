@@ -139,6 +139,20 @@ TEST(SimScriptTest, WindowActionsMoveElementsWithTheirWindow) {
   desktop->apply(json::parse(R"({"set": {"ref": "20/0.0", "attribute": "AXHelp", "value": "h"}})"));
   EXPECT_EQ(desktop->attribute("added", "AXHelp"), json("h"));
 
+  desktop->apply(
+      json::parse(R"({"set": {"ref": "app:2", "attribute": "AXFocusedWindow", "value": 21}})"));
+  EXPECT_EQ(desktop->attribute("app:2", "AXFocusedWindow"), json("21/"));
+  desktop->apply(json::parse(
+      R"({"set": {"ref": "app:2", "attribute": "AXFocusedUIElement", "value": "inner"}})"));
+  EXPECT_EQ(desktop->attribute("app:2", "AXFocusedUIElement"), json("inner"));
+  EXPECT_EQ(desktop->attribute("inner", "AXFocused"), json(true));
+  desktop->apply(
+      json::parse(R"({"set": {"ref": "app:2", "attribute": "AXFocusedWindow", "value": null}})"));
+  EXPECT_EQ(desktop->attribute("app:2", "AXFocusedWindow"), std::nullopt);
+  EXPECT_THROW(desktop->apply(json::parse(
+                   R"({"set": {"ref": "app:2", "attribute": "AXFocusedWindow", "value": 10}})")),
+               SceneError);
+
   EXPECT_THROW(desktop->apply(json::parse(R"({"raise": 99})")), SceneError);
   EXPECT_THROW(desktop->apply(json::parse(R"({"remove": "nothing"})")), SceneError);
   EXPECT_THROW(desktop->apply(json::parse(R"({"raise": "20"})")), SceneError);
