@@ -1,0 +1,123 @@
+#include "accessibility/element_action_validation.h"
+
+#include <cmath>
+
+#include "accessibility/element_expectation.h"
+#include "accessibility/element_resolution.h"
+#include "accessibility/observed_window.h"
+#include "protocol/helper_failure.h"
+#include "protocol/params.h"
+#include "windows/ax_readers.h"
+#include "windows/canonical_text.h"
+#include "windows/exact_window.h"
+#include "windows/window_rows.h"
+
+namespace cuh {
+
+ElementActionContext validateElementAction(platform::Platform& platform,
+                                           ForegroundGuard& guard,
+                                           const Json& params) {
+  ElementActionContext context(platform, guard, params);
+
+  // 1. Common parameters, in this order.
+  context.pid = requiredPid(params, "pid");
+  context.windowID = requiredWindowId(params, "windowId");
+  const double width = requiredDouble(params, "width");
+  const double height = requiredDouble(params, "height");
+  context.operation = requiredString(params, "operation");
+
+  // 2. The window is still listed, with a frame.
+  auto row = windowRow(platform, context.pid, context.windowID);
+  auto frame = row ? bounds(*row) : std::nullopt;
+  if (!frame)
+    throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");
+  context.windowFrame = *frame;
+
+  // 3. With the observed size (written so that a NaN difference fails).
+  if (!(std::abs(frame->width() - width) <= kObservedSizeTolerance) ||
+      !(std::abs(frame->height() - height) <= kObservedSizeTolerance)) {
+    throw HelperFailure("The observed macOS window resized. Call get_app_state again");
+  }
+
+  // 4. The target application runs.
+  context.application = platform.workspace().runningApplicationWithProcessIdentifier(context.pid);
+  if (!context.application || context.application->isTerminated())
+    throw HelperFailure("The target macOS app is no longer running");
+
+  // 5, 6. The exact window element and the application element.
+  context.window = exactWindow(platform, context.pid, context.windowID, *row);
+  context.applicationElement = context.ax().createApplication(context.pid);
+
+  // 7, 8. The user's foreground window.
+  auto frontmost = platform.workspace().frontmostApplication();
+  if (!frontmost) {
+    throw HelperFailure(
+        "Could not identify the foreground macOS app; no background input was sent");
+  }
+  const int32_t frontPid = frontmost->processIdentifier();
+  context.foreground = ForegroundSnapshot{frontPid, frontmostWindowID(platform, frontPid)};
+
+  // 9. Pressing or performing an action in a window of the frontmost
+  // application that is not its front window would act behind the user's
+  // back in the app they are using.
+  if ((context.operation == kActivateButton || context.operation == kPerformAction) &&
+      context.foreground.pid == context.pid && context.foreground.windowID != context.windowID) {
+    throw HelperFailure(
+        "Another window of the target app is currently focused; the accessibility action was not "
+        "sent");
+  }
+
+  // 10. Focusing an element of a window that is not the application's
+  // focused window would move the application's focus to it.
+  if (context.operation == kFocusEditable) {
+    auto focused = elementAttribute(context.ax(), context.applicationElement, "AXFocusedWindow");
+    if (!focused || !focused->isEqual(context.window)) {
+      throw HelperFailure(
+          "The exact target is not the app's internally active window, so macOS cannot safely "
+          "focus it in the background. Use set_value or target the app's active window");
+    }
+  }
+
+  // 11, 12. The semantic guard, armed and checked before any change.
+  context.controller = guard.armSemanticGuard(context.pid, context.windowID, context.foreground);
+  guard.verifySemanticGuard(context.controller, context.foreground,
+                            /*mutationMayHaveCompleted=*/false);
+  return context;
+}
+
+platform::AXElement resolveActionElement(const ElementActionContext& context) {
+  ElementExpectation expected(requiredDictionary(context.params, "element"));
+  const bool strictValue = context.operation == kSetValue || context.operation == kSelectText ||
+                           context.operation == kFocusEditable;
+  return resolveExpectedElement(context.ax(), context.window, context.windowFrame, expected,
+                                /*requireDurableIdentity=*/true, strictValue);
+}
+
+void settle(const ElementActionContext& context) {
+  context.platform.mainLoop().runFor(kSettleSeconds);
+}
+
+bool readBackValue(const ElementActionContext& context,
+                   const platform::AXElement& element,
+                   const std::string& expected) {
+  for (int read = 0; read < kReadbackReads; ++read) {
+    if (canonicallyEqual(stringAttribute(context.ax(), element, "AXValue"), expected))
+      return true;
+    context.platform.mainLoop().runFor(kReadbackWaitSeconds);
+  }
+  return false;
+}
+
+Json completeElementAction(const ElementActionContext& context) {
+  auto current = context.platform.workspace().runningApplicationWithProcessIdentifier(context.pid);
+  if (context.application->isTerminated() || !current || !current->isEqual(*context.application)) {
+    throw HelperFailure(
+        "The target macOS app changed during the accessibility action; the outcome is ambiguous "
+        "and cannot be safely retried");
+  }
+  context.guard.verifySemanticGuard(context.controller, context.foreground,
+                                    /*mutationMayHaveCompleted=*/true);
+  return Json{{"delivery", "verified"}};
+}
+
+}  // namespace cuh
