@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "accessibility/accessibility_tree.h"
+#include "accessibility/element_action.h"
 #include "accessibility/resolve_element_request.h"
 #include "app/helper_delegate.h"
 #include "input/click.h"
@@ -52,8 +53,6 @@ Json close(MethodContext& context) {
   return Json{{"closed", true}};
 }
 
-// Operations join here as their subsystems land: replace the null with the
-// call, e.g. [](MethodContext& c) { return listWindows(c.platform); }.
 constexpr std::array kMethods = {
     MethodEntry{"ping", Completion::finish, "",
                 [](MethodContext&) {
@@ -79,7 +78,9 @@ constexpr std::array kMethods = {
                 [](MethodContext& c) { return accessibilityTree(c.platform, c.params); }},
     MethodEntry{"resolve_element", Completion::finish, "",
                 [](MethodContext& c) { return resolveElementRequest(c.platform, c.params); }},
-    MethodEntry{"element_action", Completion::finish, "", nullptr},
+    MethodEntry{
+        "element_action", Completion::finish, "",
+        [](MethodContext& c) { return performElementAction(c.platform, protection(c), c.params); }},
     MethodEntry{"window_info", Completion::finish, "",
                 [](MethodContext& c) { return windowInfo(c.platform, c.params); }},
     MethodEntry{"app_icon", Completion::finish, "",
