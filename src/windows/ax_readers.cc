@@ -7,12 +7,15 @@ using platform::Value;
 
 std::optional<platform::Rect> rect(platform::Accessibility& ax, const AXElement& element) {
   auto position = ax.copyAttributeValue(element, "AXPosition");
-  if (!position.ok() || !position.value) return std::nullopt;
+  if (!position.ok() || !position.value)
+    return std::nullopt;
   auto size = ax.copyAttributeValue(element, "AXSize");
-  if (!size.ok() || !size.value) return std::nullopt;
+  if (!size.ok() || !size.value)
+    return std::nullopt;
   const auto* point = position.value->as<platform::Point>();
   const auto* extent = size.value->as<platform::Size>();
-  if (!point || !extent) return std::nullopt;
+  if (!point || !extent)
+    return std::nullopt;
   return platform::Rect{*point, *extent};
 }
 
@@ -20,16 +23,22 @@ std::optional<bool> boolAttribute(platform::Accessibility& ax,
                                   const AXElement& element,
                                   std::string_view attribute) {
   auto result = ax.copyAttributeValue(element, attribute);
-  if (!result.ok() || !result.value) return std::nullopt;
-  if (const auto* b = result.value->as<platform::Boolean>()) return b->value;
-  if (const auto* n = result.value->as<platform::Number>()) return n->boolValue();
+  if (!result.ok() || !result.value)
+    return std::nullopt;
+  if (const auto* b = result.value->as<platform::Boolean>())
+    return b->value;
+  if (const auto* n = result.value->as<platform::Number>())
+    return n->boolValue();
   return std::nullopt;
 }
 
 std::string textOf(const Value& value) {
-  if (const auto* s = value.as<std::string>()) return *s;
-  if (const auto* a = value.as<platform::AttributedString>()) return a->text;
-  if (const auto* n = value.as<platform::Number>()) return n->stringValue();
+  if (const auto* s = value.as<std::string>())
+    return *s;
+  if (const auto* a = value.as<platform::AttributedString>())
+    return a->text;
+  if (const auto* n = value.as<platform::Number>())
+    return n->stringValue();
   return {};
 }
 
@@ -37,47 +46,63 @@ std::string stringAttribute(platform::Accessibility& ax,
                             const AXElement& element,
                             std::string_view attribute) {
   auto result = ax.copyAttributeValue(element, attribute);
-  if (!result.ok() || !result.value) return {};
+  if (!result.ok() || !result.value)
+    return {};
   return textOf(*result.value);
 }
 
 std::vector<std::string> actions(platform::Accessibility& ax, const AXElement& element) {
   auto result = ax.copyActionNames(element);
-  if (!result.ok() || !result.value) return {};
+  if (!result.ok() || !result.value)
+    return {};
   const auto* list = result.value->as<platform::Array>();
-  if (!list) return {};
+  if (!list)
+    return {};
   std::vector<std::string> names;
   names.reserve(list->size());
   for (const Value& entry : *list) {
     const auto* name = entry.as<std::string>();
-    if (!name) return {};
+    if (!name)
+      return {};
     names.push_back(*name);
   }
   return names;
 }
 
-std::vector<AXElement> children(platform::Accessibility& ax, const AXElement& element) {
-  auto result = ax.copyAttributeValue(element, "AXChildren");
-  if (!result.ok() || !result.value) return {};
+std::vector<AXElement> elementList(platform::Accessibility& ax,
+                                   const AXElement& element,
+                                   std::string_view attribute) {
+  auto result = ax.copyAttributeValue(element, attribute);
+  if (!result.ok() || !result.value)
+    return {};
   const auto* list = result.value->as<platform::Array>();
-  if (!list) return {};
+  if (!list)
+    return {};
   std::vector<AXElement> elements;
   elements.reserve(list->size());
   for (const Value& entry : *list) {
+    // A list with anything but elements in it is not a list of elements.
     const auto* child = entry.as<AXElement>();
-    if (!child || !*child) return {};
+    if (!child || !*child)
+      return {};
     elements.push_back(*child);
   }
   return elements;
+}
+
+std::vector<AXElement> children(platform::Accessibility& ax, const AXElement& element) {
+  return elementList(ax, element, "AXChildren");
 }
 
 std::optional<AXElement> elementAttribute(platform::Accessibility& ax,
                                           const AXElement& element,
                                           std::string_view attribute) {
   auto result = ax.copyAttributeValue(element, attribute);
-  if (!result.ok() || !result.value) return std::nullopt;
+  if (!result.ok() || !result.value)
+    return std::nullopt;
   const auto* found = result.value->as<AXElement>();
-  if (!found || !*found) return std::nullopt;
+  if (!found || !*found)
+    return std::nullopt;
   return *found;
 }
 

@@ -36,6 +36,13 @@ std::vector<std::string> actions(platform::Accessibility& ax, const platform::AX
 std::vector<platform::AXElement> children(platform::Accessibility& ax,
                                           const platform::AXElement& element);
 
+// An attribute whose value is a list of elements ("AXWindows",
+// "AXChildren"), in order; empty when unreadable or when the list holds
+// anything but elements.
+std::vector<platform::AXElement> elementList(platform::Accessibility& ax,
+                                             const platform::AXElement& element,
+                                             std::string_view attribute);
+
 // The element under `attribute` when the read succeeds and yields an element
 // ("AXParent", "AXFocusedWindow", "AXFocusedUIElement").
 std::optional<platform::AXElement> elementAttribute(platform::Accessibility& ax,

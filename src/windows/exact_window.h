@@ -4,28 +4,61 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "platform/platform.h"
 
 namespace cuh {
 
-// windowMatches(_:row:): the element's frame is within the row's frame
-// tolerance, it is neither hidden nor minimised, and the titles agree.
+// What windowMatches reads of one window element, each attribute read at
+// most once and only when the comparison gets that far. A listing compares
+// one application's focused window with every row of that application; the
+// element does not change in between, so one read serves all rows.
+class WindowElementFacts {
+ public:
+  WindowElementFacts(platform::Accessibility& ax, platform::AXElement element)
+      : ax_(&ax), element_(std::move(element)) {}
+
+  const platform::AXElement& element() const { return element_; }
+  // rect(_:) of the element.
+  const std::optional<platform::Rect>& frame();
+  // "AXHidden" or "AXMinimized" is true (an unreadable attribute is not).
+  bool hiddenOrMinimized();
+  // stringAttribute(_:_:) of "AXTitle".
+  const std::string& title();
+
+ private:
+  platform::Accessibility* ax_;
+  platform::AXElement element_;
+  std::optional<std::optional<platform::Rect>> frame_;
+  std::optional<bool> hiddenOrMinimized_;
+  std::optional<std::string> title_;
+};
+
+// windowMatches(_:row:): the row and the element both have a frame, the
+// frames agree within windowFrameTolerance, the element is neither hidden
+// nor minimised, and the titles agree.
+bool windowMatches(WindowElementFacts& window, const platform::Value& row);
 bool windowMatches(platform::Accessibility& ax,
                    const platform::AXElement& window,
                    const platform::Value& row);
 
-// The frame tolerance of windowMatches for a row frame of this size.
+// The frame tolerance of windowMatches for a row frame of this size:
+// max(width, height) x 0.002, at least 2.0, and 8.0 from 8.0 on.
 double windowFrameTolerance(double width, double height);
 
 // Whether an accessibility title agrees with a row's title and owner name.
+// Compared under Unicode canonical equivalence, without case folding or
+// trimming.
 bool titlesAgree(const std::string& elementTitle,
                  const std::string& rowTitle,
                  const std::string& ownerName);
 
-// exactWindow(pid:windowID:row:): the window's accessibility element.
-// Retries twice, 0.1 s apart (blocking the main thread), with a fresh row;
-// raises HelperFailure when the match is not unique or the window changed.
+// exactWindow(pid:windowID:row:): the window's accessibility element. When
+// the first resolution is not unique, retries twice, 0.1 s apart (blocking
+// the main thread), with a fresh row of the window; raises HelperFailure
+// when the match stays not unique or the window moved or resized.
 platform::AXElement exactWindow(platform::Platform& platform,
                                 int32_t pid,
                                 uint32_t windowID,

@@ -10,11 +10,14 @@ std::vector<Value> windowListRows(platform::WindowServer& server,
                                   uint32_t option,
                                   uint32_t relativeToWindow) {
   auto list = server.copyWindowInfo(option, relativeToWindow);
-  if (!list) return {};
+  if (!list)
+    return {};
   const auto* rows = list->as<platform::Array>();
-  if (!rows) return {};
+  if (!rows)
+    return {};
   for (const Value& row : *rows) {
-    if (!row.is<platform::Dictionary>()) return {};
+    if (!row.is<platform::Dictionary>())
+      return {};
   }
   return *rows;
 }
@@ -24,7 +27,8 @@ namespace {
 std::optional<int64_t> rowInteger(const Value& row, const char* key) {
   const Value* entry = row.find(key);
   const auto* number = entry ? entry->as<platform::Number>() : nullptr;
-  if (!number) return std::nullopt;
+  if (!number)
+    return std::nullopt;
   return number->integerValue();
 }
 
@@ -32,7 +36,8 @@ std::optional<int64_t> rowInteger(const Value& row, const char* key) {
 
 std::optional<uint32_t> rowWindowNumber(const Value& row) {
   auto value = rowInteger(row, platform::kCGWindowNumber);
-  if (!value || *value < 0 || *value > std::numeric_limits<uint32_t>::max()) return std::nullopt;
+  if (!value || *value < 0 || *value > std::numeric_limits<uint32_t>::max())
+    return std::nullopt;
   return static_cast<uint32_t>(*value);
 }
 
@@ -51,6 +56,17 @@ std::string rowString(const Value& row, const char* key) {
   return text ? *text : std::string();
 }
 
+bool rowFlag(const Value& row, const char* key) {
+  const Value* entry = row.find(key);
+  if (!entry)
+    return false;
+  if (const auto* flag = entry->as<platform::Boolean>())
+    return flag->value;
+  if (const auto* number = entry->as<platform::Number>())
+    return number->boolValue();
+  return false;
+}
+
 bool rowQualifies(const Value& row) {
   const Value* layer = row.find(platform::kCGWindowLayer);
   const Value* alpha = row.find(platform::kCGWindowAlpha);
@@ -61,21 +77,27 @@ bool rowQualifies(const Value& row) {
 }
 
 bool rowMatches(const Value& row, int32_t pid, uint32_t windowID) {
-  return rowOwnerPID(row).value_or(0) == pid && rowWindowNumber(row).value_or(0) == windowID &&
-         rowQualifies(row);
+  // A row without an owner or a window number names no window, not the
+  // window 0 of the process 0.
+  auto owner = rowOwnerPID(row);
+  auto number = rowWindowNumber(row);
+  return owner && number && *owner == pid && *number == windowID && rowQualifies(row);
 }
 
 std::optional<Value> windowRow(platform::Platform& platform, int32_t pid, uint32_t windowID) {
   for (Value& row : windowListRows(platform.windowServer(), kListOneWindow, windowID)) {
-    if (rowMatches(row, pid, windowID)) return std::move(row);
+    if (rowMatches(row, pid, windowID))
+      return std::move(row);
   }
   return std::nullopt;
 }
 
 uint32_t frontmostWindowID(platform::Platform& platform, int32_t pid) {
   for (const Value& row : windowListRows(platform.windowServer(), kListOnScreenWindows)) {
-    if (rowOwnerPID(row).value_or(0) != pid || !rowQualifies(row)) continue;
-    if (auto number = rowWindowNumber(row)) return *number;
+    if (rowOwnerPID(row).value_or(0) != pid || !rowQualifies(row))
+      continue;
+    if (auto number = rowWindowNumber(row))
+      return *number;
   }
   return 0;
 }

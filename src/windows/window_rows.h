@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -30,12 +31,16 @@ std::optional<int32_t> rowOwnerPID(const platform::Value& row);
 // A string entry of the row; "" when missing or not a string.
 std::string rowString(const platform::Value& row, const char* key);
 
+// A boolean entry of the row (a platform boolean, or a number's boolean
+// value); false when missing or of another kind.
+bool rowFlag(const platform::Value& row, const char* key);
+
 // A qualifying window: a layer entry that is a number equal to 0 and an alpha
 // entry that is a number greater than 0.
 bool rowQualifies(const platform::Value& row);
 
-// The row test: the row's owner pid (0 when missing) and window number (0
-// when missing) equal `pid` and `windowID`, and the row qualifies.
+// The row test: the row's owner pid and window number are present and equal
+// `pid` and `windowID`, and the row qualifies.
 bool rowMatches(const platform::Value& row, int32_t pid, uint32_t windowID);
 
 // windowRow(pid:windowID:): the first row of the option-24 query relative to

@@ -331,7 +331,7 @@ void collectRefs(const std::shared_ptr<Node>& root,
   });
 }
 
-AppSpec parseApp(const json& j, const std::string& path, bool launchable) {
+AppProfile parseApp(const json& j, const std::string& path, bool launchable) {
   requireObject(j, path);
   if (launchable) {
     checkKeys(j, path,
@@ -343,66 +343,66 @@ AppSpec parseApp(const json& j, const std::string& path, bool launchable) {
               {"pid", "name", "bundleId", "path", "policy", "finishedLaunching", "axEnabled",
                "focusedWindow", "focusedElement", "rejects", "dropsActivation", "icon"});
   }
-  AppSpec spec;
+  AppProfile profile;
   const json* pid = find(j, "pid");
   if (!pid)
     fail(at(path, "pid"), "required");
-  spec.pid = pidValue(*pid, at(path, "pid"));
-  spec.name = optionalString(j, "name", path);
-  spec.bundleId = optionalString(j, "bundleId", path);
-  spec.path = optionalString(j, "path", path);
+  profile.pid = pidValue(*pid, at(path, "pid"));
+  profile.name = optionalString(j, "name", path);
+  profile.bundleId = optionalString(j, "bundleId", path);
+  profile.path = optionalString(j, "path", path);
   if (const json* policy = find(j, "policy"); policy && !policy->is_null()) {
-    spec.policy = policyValue(*policy, at(path, "policy"));
+    profile.policy = policyValue(*policy, at(path, "policy"));
   }
   if (const json* v = find(j, "finishedLaunching"); v && !v->is_null()) {
-    spec.finishedLaunching = boolValue(*v, at(path, "finishedLaunching"));
+    profile.finishedLaunching = boolValue(*v, at(path, "finishedLaunching"));
   }
   if (const json* v = find(j, "axEnabled"); v && !v->is_null()) {
-    spec.axEnabled = boolValue(*v, at(path, "axEnabled"));
+    profile.axEnabled = boolValue(*v, at(path, "axEnabled"));
   }
   if (const json* v = find(j, "focusedWindow")) {
-    spec.focusedWindow.present = true;
+    profile.focusedWindow.present = true;
     if (!v->is_null())
-      spec.focusedWindow.value = windowIdValue(*v, at(path, "focusedWindow"));
+      profile.focusedWindow.value = windowIdValue(*v, at(path, "focusedWindow"));
   }
   if (const json* v = find(j, "focusedElement")) {
-    spec.focusedElement.present = true;
+    profile.focusedElement.present = true;
     if (!v->is_null())
-      spec.focusedElement.value = stringValue(*v, at(path, "focusedElement"));
+      profile.focusedElement.value = stringValue(*v, at(path, "focusedElement"));
   }
   if (const json* v = find(j, "rejects"); v && !v->is_null()) {
     for (auto& name : stringList(*v, at(path, "rejects")))
-      spec.rejects.insert(name);
+      profile.rejects.insert(name);
   }
   if (const json* v = find(j, "dropsActivation"); v && !v->is_null()) {
-    spec.dropsActivation = boolValue(*v, at(path, "dropsActivation"));
+    profile.dropsActivation = boolValue(*v, at(path, "dropsActivation"));
   }
   if (const json* v = find(j, "icon"); v && !v->is_null()) {
-    spec.icon = colorValue(*v, at(path, "icon"));
+    profile.icon = colorValue(*v, at(path, "icon"));
   }
-  return spec;
+  return profile;
 }
 
 // Checks an app's focus choices against the windows it will have.
-void checkFocusChoices(const AppSpec& spec,
+void checkFocusChoices(const AppProfile& profile,
                        const std::vector<std::shared_ptr<Window>>& windows,
                        const std::string& path) {
-  if (spec.focusedWindow.value) {
+  if (profile.focusedWindow.value) {
     bool ok = false;
     for (const auto& window : windows) {
-      ok = ok ||
-           (window->id == *spec.focusedWindow.value && window->pid == spec.pid && window->root);
+      ok = ok || (window->id == *profile.focusedWindow.value && window->pid == profile.pid &&
+                  window->root);
     }
     if (!ok)
       fail(at(path, "focusedWindow"), "not a window of this app with an \"ax\" element");
   }
-  if (spec.focusedElement.value) {
+  if (profile.focusedElement.value) {
     bool ok = false;
     for (const auto& window : windows) {
-      if (window->pid != spec.pid)
+      if (window->pid != profile.pid)
         continue;
       visitTree(window->root, [&](const std::shared_ptr<Node>& node) {
-        ok = ok || node->ref == *spec.focusedElement.value;
+        ok = ok || node->ref == *profile.focusedElement.value;
         return ok;
       });
     }
@@ -618,27 +618,27 @@ void validateAction(const json& action, const std::string& path) {
 }
 
 void applyFocusDefaults(App& app, const World& world) {
-  const AppSpec& spec = app.spec;
+  const AppProfile& profile = app.profile;
   app.focusedWindow.reset();
-  if (spec.focusedWindow.present) {
-    app.focusedWindow = spec.focusedWindow.value;
+  if (profile.focusedWindow.present) {
+    app.focusedWindow = profile.focusedWindow.value;
   } else {
     for (const auto& window : world.windows) {
-      if (window->pid == spec.pid && window->root) {
+      if (window->pid == profile.pid && window->root) {
         app.focusedWindow = window->id;
         break;
       }
     }
   }
   app.focusedElement.reset();
-  if (spec.focusedElement.present) {
-    if (!spec.focusedElement.value)
+  if (profile.focusedElement.present) {
+    if (!profile.focusedElement.value)
       return;
     for (const auto& window : world.windows) {
-      if (window->pid != spec.pid)
+      if (window->pid != profile.pid)
         continue;
       visitTree(window->root, [&](const std::shared_ptr<Node>& node) {
-        if (node->ref != *spec.focusedElement.value)
+        if (node->ref != *profile.focusedElement.value)
           return false;
         app.focusedElement = node;
         return true;
@@ -652,7 +652,7 @@ void applyFocusDefaults(App& app, const World& world) {
       order.push_back(focused);
   }
   for (const auto& window : world.windows) {
-    if (window->pid == spec.pid && (order.empty() || order[0] != window.get())) {
+    if (window->pid == profile.pid && (order.empty() || order[0] != window.get())) {
       order.push_back(window.get());
     }
   }
@@ -688,16 +688,16 @@ LoadedScene loadScene(const json& scene) {
   }
 
   std::set<int32_t> pids;
-  std::vector<AppSpec> apps;
+  std::vector<AppProfile> apps;
   if (const json* list = find(scene, "apps"); list && !list->is_null()) {
     std::string p = at(root, "apps");
     if (!list->is_array())
       fail(p, "must be a list");
     for (size_t i = 0; i < list->size(); ++i) {
-      AppSpec spec = parseApp((*list)[i], index(p, i), false);
-      if (!pids.insert(spec.pid).second)
+      AppProfile profile = parseApp((*list)[i], index(p, i), false);
+      if (!pids.insert(profile.pid).second)
         fail(at(index(p, i), "pid"), "another app has this pid");
-      apps.push_back(std::move(spec));
+      apps.push_back(std::move(profile));
     }
   }
 
@@ -728,8 +728,8 @@ LoadedScene loadScene(const json& scene) {
       std::string lp = index(p, i);
       const json& entry = (*list)[i];
       Launchable launchable;
-      launchable.spec = parseApp(entry, lp, true);
-      if (!pids.insert(launchable.spec.pid).second) {
+      launchable.profile = parseApp(entry, lp, true);
+      if (!pids.insert(launchable.profile.pid).second) {
         fail(at(lp, "pid"), "another app has this pid");
       }
       std::vector<std::shared_ptr<Window>> built;
@@ -738,7 +738,7 @@ LoadedScene loadScene(const json& scene) {
         if (!windows->is_array())
           fail(wp, "must be a list");
         for (size_t w = 0; w < windows->size(); ++w) {
-          auto window = buildWindow((*windows)[w], index(wp, w), launchable.spec.pid);
+          auto window = buildWindow((*windows)[w], index(wp, w), launchable.profile.pid);
           if (!windowIds.insert(window->id).second) {
             fail(at(index(wp, w), "id"), "another window has this id");
           }
@@ -747,7 +747,7 @@ LoadedScene loadScene(const json& scene) {
         }
         launchable.windows = *windows;
       }
-      checkFocusChoices(launchable.spec, built, lp);
+      checkFocusChoices(launchable.profile, built, lp);
       launchable.error = optionalString(entry, "error", lp);
       if (const json* delay = find(entry, "delayMs"); delay && !delay->is_null()) {
         double ms = numberValue(*delay, at(lp, "delayMs"));
@@ -762,17 +762,17 @@ LoadedScene loadScene(const json& scene) {
   if (const json* frontmost = find(scene, "frontmost"); frontmost && !frontmost->is_null()) {
     int32_t pid = pidValue(*frontmost, at(root, "frontmost"));
     bool running = false;
-    for (const auto& spec : apps)
-      running = running || spec.pid == pid;
+    for (const auto& profile : apps)
+      running = running || profile.pid == pid;
     if (!running)
       fail(at(root, "frontmost"), "no app in \"apps\" has this pid");
     world.setFrontmost(pid);
   }
 
-  for (auto& spec : apps) {
+  for (auto& profile : apps) {
     auto app = std::make_shared<App>();
-    app->spec = std::move(spec);
-    app->object = std::make_shared<SimRunningApplication>(app->spec, world.frontmost);
+    app->profile = std::move(profile);
+    app->object = std::make_shared<SimRunningApplication>(app->profile, world.frontmost);
     applyFocusDefaults(*app, world);
     world.apps.push_back(std::move(app));
   }

@@ -79,7 +79,7 @@ SimAccessibility::Resolved SimAccessibility::resolve(const AXElement& element) c
   out.app = context_.world.app(pid);
   // A process that is no application, or an application that does not
   // answer.
-  if (!out.app || !out.app->spec.axEnabled)
+  if (!out.app || !out.app->profile.axEnabled)
     out.error = AXError::cannotComplete;
   return out;
 }
@@ -96,14 +96,14 @@ AXResult<Value> SimAccessibility::read(const AXElement& element, std::string_vie
     if (attribute == "AXRole")
       return found(Value::string("AXApplication"));
     if (attribute == "AXTitle") {
-      if (!app.spec.name || app.spec.name->empty())
+      if (!app.profile.name || app.profile.name->empty())
         return none;
-      return found(Value::string(*app.spec.name));
+      return found(Value::string(*app.profile.name));
     }
     if (attribute == "AXWindows" || attribute == "AXChildren") {
       platform::Array windows;
       for (const auto& window : world.windows) {
-        if (window->pid == app.spec.pid && window->root)
+        if (window->pid == app.profile.pid && window->root)
           windows.push_back(asValue(elementFor(window->root)));
       }
       return found(Value(Value::Storage(std::move(windows))));
@@ -112,26 +112,26 @@ AXResult<Value> SimAccessibility::read(const AXElement& element, std::string_vie
       if (!app.focusedWindow)
         return none;
       Window* window = world.window(*app.focusedWindow);
-      if (!window || window->pid != app.spec.pid || !window->root)
+      if (!window || window->pid != app.profile.pid || !window->root)
         return none;
       return found(asValue(elementFor(window->root)));
     }
     if (attribute == "AXFocusedUIElement") {
       auto node = app.focusedElement.lock();
       Window* window = node ? world.windowOf(*node) : nullptr;
-      if (!window || window->pid != app.spec.pid)
+      if (!window || window->pid != app.profile.pid)
         return none;
       return found(asValue(elementFor(node)));
     }
     if (attribute == "AXFrontmost") {
-      return found(Value::boolean(world.frontmostPid() == app.spec.pid));
+      return found(Value::boolean(world.frontmostPid() == app.profile.pid));
     }
     return {AXError::attributeUnsupported, std::nullopt};
   }
   const Node& node = *target.node;
   if (attribute == "AXParent") {
     if (isWindowRoot(target.window, target.node))
-      return found(asValue(createApplication(target.app->spec.pid)));
+      return found(asValue(createApplication(target.app->profile.pid)));
     auto parent = node.parent.lock();
     if (!parent)
       return none;
@@ -186,13 +186,13 @@ AXError SimAccessibility::setResolved(const Resolved& target,
     bool focusWindow = attribute == "AXFocusedWindow";
     if (!focusWindow && attribute != "AXFocusedUIElement")
       return AXError::attributeUnsupported;
-    if (app.spec.rejects.count(attribute))
+    if (app.profile.rejects.count(attribute))
       return AXError::cannotComplete;
     const AXElement* element = value.as<AXElement>();
     if (!element)
       return AXError::illegalArgument;
     Resolved chosen = resolve(*element);
-    if (!chosen.node || !chosen.window || chosen.window->pid != app.spec.pid) {
+    if (!chosen.node || !chosen.window || chosen.window->pid != app.profile.pid) {
       return AXError::illegalArgument;
     }
     if (focusWindow) {
@@ -226,6 +226,20 @@ AXError SimAccessibility::setResolved(const Resolved& target,
         app.focusedElement.reset();
     }
     return AXError::success;
+  }
+  // Moving or resizing a window element moves or resizes the window, as the
+  // window server would show it.
+  if (isWindowRoot(target.window, target.node)) {
+    if (const auto* origin = value.as<platform::Point>(); origin && attribute == "AXPosition") {
+      World::moveWindow(*target.window, *origin);
+      target.node->attributes["AXPosition"] = value;
+      return AXError::success;
+    }
+    if (const auto* size = value.as<platform::Size>(); size && attribute == "AXSize") {
+      World::resizeWindow(*target.window, *size);
+      target.node->attributes["AXSize"] = value;
+      return AXError::success;
+    }
   }
   node.attributes[std::string(attribute)] = value;
   (void)world;
@@ -329,7 +343,7 @@ AXResult<AXElement> SimAccessibility::copyElementAtPosition(const AXElement& app
     return {target.error, std::nullopt};
   platform::Point point{static_cast<double>(x), static_cast<double>(y)};
   for (const auto& window : context_.world.windows) {
-    if (window->pid != target.app->spec.pid || !window->bounds)
+    if (window->pid != target.app->profile.pid || !window->bounds)
       continue;
     if (!window->bounds->contains(point))
       continue;

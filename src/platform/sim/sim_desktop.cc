@@ -199,6 +199,13 @@ const std::vector<nlohmann::json>& SimDesktop::traceLines() const {
   return state_->trace.lines();
 }
 
+std::vector<SimDesktop::PostedEvent> SimDesktop::postedEvents() const {
+  std::vector<PostedEvent> out;
+  for (const auto& [pid, event] : state_->events->posted())
+    out.push_back({pid, event});
+  return out;
+}
+
 std::vector<nlohmann::json> SimDesktop::traceLines(std::string_view kind) const {
   return state_->trace.lines(kind);
 }

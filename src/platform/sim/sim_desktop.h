@@ -59,6 +59,12 @@ class SimDesktop final : public platform::Platform {
   void apply(const nlohmann::json& action);
   // Every trace line so far, in order.
   const std::vector<nlohmann::json>& traceLines() const;
+  // Every event the helper posted, in post order, with its target pid.
+  struct PostedEvent {
+    int32_t pid = 0;
+    std::shared_ptr<const platform::EventObject> event;
+  };
+  std::vector<PostedEvent> postedEvents() const;
   // The trace lines of one kind ("post", "tap", "set", ...).
   std::vector<nlohmann::json> traceLines(std::string_view kind) const;
   // An element's attribute as the trace writes values; none when it has no

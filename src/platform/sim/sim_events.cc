@@ -221,7 +221,7 @@ void SimEvents::deliverFromElsewhere(int32_t pid,
 
 void SimEvents::deliver(int32_t pid, const std::shared_ptr<SimEvent>& event) {
   App* app = context_.world.app(pid);
-  if (event->type() == platform::NSEventTypeAppKitDefined && app && app->spec.dropsActivation) {
+  if (event->type() == platform::NSEventTypeAppKitDefined && app && app->profile.dropsActivation) {
     return;
   }
   Event current = event;
@@ -387,7 +387,7 @@ void SimEvents::mouseDown(App& app, const SimEvent& event) {
   if (!location)
     return;
   Window* window = context_.world.window(static_cast<uint32_t>(event.windowNumber()));
-  if (!window || window->pid != app.spec.pid || !window->bounds ||
+  if (!window || window->pid != app.profile.pid || !window->bounds ||
       !window->bounds->contains(*location)) {
     return;
   }

@@ -43,7 +43,7 @@ bool visitTree(const std::shared_ptr<Node>& node,
 
 App* World::app(int32_t pid) const {
   for (const auto& app : apps) {
-    if (app->spec.pid == pid)
+    if (app->profile.pid == pid)
       return app.get();
   }
   return nullptr;
@@ -110,6 +110,36 @@ std::string World::targetName(const Node& node) const {
       name += ".";
   }
   return name;
+}
+
+void World::moveWindow(Window& window, Point origin) {
+  // Without bounds the window element's frame is the reference.
+  std::optional<Rect> reference = window.bounds;
+  if (!reference && window.root)
+    reference = window.root->frame();
+  double dx = reference ? origin.x - reference->minX() : 0;
+  double dy = reference ? origin.y - reference->minY() : 0;
+  if (window.bounds)
+    window.bounds->origin = origin;
+  visitTree(window.root, [&](const std::shared_ptr<Node>& node) {
+    if (auto frame = node->frame()) {
+      frame->origin.x += dx;
+      frame->origin.y += dy;
+      node->setFrame(frame);
+    }
+    return false;
+  });
+}
+
+void World::resizeWindow(Window& window, Size size) {
+  if (window.bounds)
+    window.bounds->size = size;
+  if (!window.root)
+    return;
+  if (auto frame = window.root->frame()) {
+    frame->size = size;
+    window.root->setFrame(frame);
+  }
 }
 
 namespace {

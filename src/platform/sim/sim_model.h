@@ -83,7 +83,7 @@ struct SceneOptional {
 };
 
 // What the scene says about one application, running or launchable.
-struct AppSpec {
+struct AppProfile {
   int32_t pid = 0;
   std::optional<std::string> name;
   std::optional<std::string> bundleId;
@@ -106,13 +106,13 @@ using FrontmostCell = std::shared_ptr<std::atomic<int64_t>>;
 // One process launch of an application: the object the workspace hands out.
 class SimRunningApplication final : public platform::RunningApplication {
  public:
-  SimRunningApplication(const AppSpec& spec, FrontmostCell frontmost)
-      : pid_(spec.pid),
-        policy_(spec.policy),
-        name_(spec.name && !spec.name->empty() ? spec.name : std::nullopt),
-        bundleId_(spec.bundleId),
-        path_(spec.path),
-        finishedLaunching_(spec.finishedLaunching),
+  SimRunningApplication(const AppProfile& profile, FrontmostCell frontmost)
+      : pid_(profile.pid),
+        policy_(profile.policy),
+        name_(profile.name && !profile.name->empty() ? profile.name : std::nullopt),
+        bundleId_(profile.bundleId),
+        path_(profile.path),
+        finishedLaunching_(profile.finishedLaunching),
         frontmost_(std::move(frontmost)) {}
 
   int32_t processIdentifier() const override { return pid_; }
@@ -140,7 +140,7 @@ class SimRunningApplication final : public platform::RunningApplication {
 
 // A running application.
 struct App {
-  AppSpec spec;
+  AppProfile profile;
   std::shared_ptr<SimRunningApplication> object;
   // The window whose element is "AXFocusedWindow"; none: no value.
   std::optional<uint32_t> focusedWindow;
@@ -149,7 +149,7 @@ struct App {
 };
 
 struct Launchable {
-  AppSpec spec;
+  AppProfile profile;
   nlohmann::json windows = nlohmann::json::array();  // validated at load
   std::optional<std::string> error;
   double delaySeconds = 0.02;
@@ -181,6 +181,11 @@ struct World {
   std::shared_ptr<Node> findNode(std::string_view target) const;
   // The trace name of a live node ("" when it is not on the desktop).
   std::string targetName(const Node& node) const;
+
+  // A window moves: its bounds and every framed element of its tree.
+  static void moveWindow(Window& window, platform::Point origin);
+  // A window's size changes, and its element's with it.
+  static void resizeWindow(Window& window, platform::Size size);
 };
 
 // Depth-first visit of a tree; stops when `visit` returns true.

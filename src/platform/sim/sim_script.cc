@@ -84,22 +84,6 @@ Window& Script::window(const json& id) const {
   return *found;
 }
 
-void Script::moveWindow(Window& target, double x, double y) {
-  double dx = x - (target.bounds ? target.bounds->minX() : 0);
-  double dy = y - (target.bounds ? target.bounds->minY() : 0);
-  if (target.bounds) {
-    target.bounds->origin = {x, y};
-  }
-  visitTree(target.root, [&](const std::shared_ptr<Node>& node) {
-    if (auto frame = node->frame()) {
-      frame->origin.x += dx;
-      frame->origin.y += dy;
-      node->setFrame(frame);
-    }
-    return false;
-  });
-}
-
 void Script::apply(const json& action) {
   validateAction(action, "action");
   World& world = context_.world;
@@ -112,18 +96,10 @@ void Script::apply(const json& action) {
     std::erase(world.windows, shared);
     world.windows.insert(world.windows.begin(), shared);
   } else if (key == "move") {
-    moveWindow(window(body["id"]), body["x"].get<double>(), body["y"].get<double>());
+    World::moveWindow(window(body["id"]), {body["x"].get<double>(), body["y"].get<double>()});
   } else if (key == "resize") {
-    Window& target = window(body["id"]);
-    platform::Size size{body["width"].get<double>(), body["height"].get<double>()};
-    if (target.bounds)
-      target.bounds->size = size;
-    if (target.root) {
-      if (auto frame = target.root->frame()) {
-        frame->size = size;
-        target.root->setFrame(frame);
-      }
-    }
+    World::resizeWindow(window(body["id"]),
+                        {body["width"].get<double>(), body["height"].get<double>()});
   } else if (key == "setTitle") {
     Window& target = window(body["id"]);
     target.title =

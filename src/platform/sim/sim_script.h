@@ -43,7 +43,6 @@ class Script {
   void fireWhere(const std::function<bool(const nlohmann::json& when)>& holds);
   std::shared_ptr<Node> node(const nlohmann::json& ref) const;
   Window& window(const nlohmann::json& id) const;
-  void moveWindow(Window& window, double x, double y);
 
   SimContext& context_;
   SimAccessibility& accessibility_;

@@ -37,7 +37,9 @@ Value SimWindowServer::row(const Window& window) const {
   std::optional<std::string> owner = window.owner;
   if (window.ownerFromApp) {
     App* app = context_.world.app(window.pid);
-    owner = app ? app->spec.name : std::nullopt;
+    // An app without a name gives its windows no owner name.
+    owner =
+        app && app->profile.name && !app->profile.name->empty() ? app->profile.name : std::nullopt;
   }
   if (owner)
     row.emplace_back(platform::kCGWindowOwnerName, Value::string(*owner));

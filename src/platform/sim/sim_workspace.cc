@@ -33,12 +33,12 @@ RunningApplicationRef SimWorkspace::runningApplicationWithProcessIdentifier(int3
 std::optional<std::string> SimWorkspace::urlForApplicationWithBundleIdentifier(
     std::string_view bundleIdentifier) {
   for (const auto& app : context_.world.apps) {
-    if (app->spec.bundleId == bundleIdentifier && app->spec.path)
-      return app->spec.path;
+    if (app->profile.bundleId == bundleIdentifier && app->profile.path)
+      return app->profile.path;
   }
   for (const auto& launchable : context_.world.launchable) {
-    if (launchable.spec.bundleId == bundleIdentifier && launchable.spec.path) {
-      return launchable.spec.path;
+    if (launchable.profile.bundleId == bundleIdentifier && launchable.profile.path) {
+      return launchable.profile.path;
     }
   }
   return std::nullopt;
@@ -47,13 +47,14 @@ std::optional<std::string> SimWorkspace::urlForApplicationWithBundleIdentifier(
 namespace {
 
 // fullPathForApplication takes the name with or without ".app".
-bool nameMatches(const AppSpec& spec, std::string_view name) {
-  if (!spec.name || spec.name->empty() || !spec.path)
+bool nameMatches(const AppProfile& profile, std::string_view name) {
+  if (!profile.name || profile.name->empty() || !profile.path)
     return false;
-  if (*spec.name == name)
+  if (*profile.name == name)
     return true;
-  return name.size() == spec.name->size() + 4 && name.substr(0, spec.name->size()) == *spec.name &&
-         name.substr(spec.name->size()) == ".app";
+  return name.size() == profile.name->size() + 4 &&
+         name.substr(0, profile.name->size()) == *profile.name &&
+         name.substr(profile.name->size()) == ".app";
 }
 
 std::string lastComponent(std::string_view path) {
@@ -78,12 +79,12 @@ bool samePath(const std::optional<std::string>& a, std::string_view b) {
 
 std::optional<std::string> SimWorkspace::fullPathForApplication(std::string_view name) {
   for (const auto& app : context_.world.apps) {
-    if (nameMatches(app->spec, name))
-      return app->spec.path;
+    if (nameMatches(app->profile, name))
+      return app->profile.path;
   }
   for (const auto& launchable : context_.world.launchable) {
-    if (nameMatches(launchable.spec, name))
-      return launchable.spec.path;
+    if (nameMatches(launchable.profile, name))
+      return launchable.profile.path;
   }
   return std::nullopt;
 }
@@ -111,14 +112,14 @@ App& SimWorkspace::start(const Launchable& launchable) {
     // Validated when the scene was loaded.
     auto window =
         buildWindow(launchable.windows[i], "$.launchable.windows[" + std::to_string(i) + "]",
-                    launchable.spec.pid);
+                    launchable.profile.pid);
     if (world.window(window->id))
       continue;  // an id taken meanwhile (a relaunch kept it)
     world.windows.push_back(std::move(window));
   }
   auto app = std::make_shared<App>();
-  app->spec = launchable.spec;
-  app->object = std::make_shared<SimRunningApplication>(app->spec, world.frontmost);
+  app->profile = launchable.profile;
+  app->object = std::make_shared<SimRunningApplication>(app->profile, world.frontmost);
   applyFocusDefaults(*app, world);
   world.apps.push_back(app);
   return *app;
@@ -134,7 +135,7 @@ void SimWorkspace::openApplicationAtURL(std::string_view absolutePath,
   World& world = context_.world;
   std::string path(absolutePath);
   for (const auto& app : world.apps) {
-    if (samePath(app->spec.path, path)) {
+    if (samePath(app->profile.path, path)) {
       RunningApplicationRef object = app->object;
       context_.loop.post([this, completion = std::move(completion), object]() mutable {
         complete(std::move(completion), object, std::nullopt);
@@ -143,7 +144,7 @@ void SimWorkspace::openApplicationAtURL(std::string_view absolutePath,
     }
   }
   for (size_t i = 0; i < world.launchable.size(); ++i) {
-    if (!samePath(world.launchable[i].spec.path, path))
+    if (!samePath(world.launchable[i].profile.path, path))
       continue;
     double delay = world.launchable[i].delaySeconds;
     context_.loop.postDelayed(delay, [this, i, completion = std::move(completion)]() mutable {
@@ -153,7 +154,7 @@ void SimWorkspace::openApplicationAtURL(std::string_view absolutePath,
         return;
       }
       // Opened twice: the second launch answers the running app.
-      App* running = context_.world.app(launchable.spec.pid);
+      App* running = context_.world.app(launchable.profile.pid);
       RunningApplicationRef object = running ? running->object : start(launchable).object;
       complete(std::move(completion), object, std::nullopt);
     });
@@ -169,12 +170,12 @@ void SimWorkspace::openApplicationAtURL(std::string_view absolutePath,
 platform::Image SimWorkspace::iconForFile(std::string_view path) {
   std::optional<Rgb> color;
   for (const auto& app : context_.world.apps) {
-    if (!color && samePath(app->spec.path, path))
-      color = app->spec.icon;
+    if (!color && samePath(app->profile.path, path))
+      color = app->profile.icon;
   }
   for (const auto& launchable : context_.world.launchable) {
-    if (!color && samePath(launchable.spec.path, path))
-      color = launchable.spec.icon;
+    if (!color && samePath(launchable.profile.path, path))
+      color = launchable.profile.icon;
   }
   platform::Image image;
   image.width = 128;
@@ -205,7 +206,7 @@ platform::Image SimWorkspace::iconForFile(std::string_view path) {
 void SimWorkspace::terminate(int32_t pid) {
   World& world = context_.world;
   for (auto it = world.apps.begin(); it != world.apps.end(); ++it) {
-    if ((*it)->spec.pid != pid)
+    if ((*it)->profile.pid != pid)
       continue;
     (*it)->object->markTerminated();
     world.apps.erase(it);
@@ -219,11 +220,11 @@ void SimWorkspace::terminate(int32_t pid) {
 void SimWorkspace::relaunch(int32_t pid) {
   World& world = context_.world;
   for (auto it = world.apps.begin(); it != world.apps.end(); ++it) {
-    if ((*it)->spec.pid != pid)
+    if ((*it)->profile.pid != pid)
       continue;
     std::shared_ptr<App> app = *it;
     app->object->markTerminated();
-    app->object = std::make_shared<SimRunningApplication>(app->spec, world.frontmost);
+    app->object = std::make_shared<SimRunningApplication>(app->profile, world.frontmost);
     // A new process joins the end of the running applications.
     world.apps.erase(it);
     world.apps.push_back(app);

@@ -224,6 +224,29 @@ TEST_F(SimAccessibilityTest, HandlesCompareByElementAndGoStaleSafely) {
   EXPECT_EQ(desktop_->attribute("app:10", "AXWindows"), json::array({"1/"}));
 }
 
+TEST(SimAccessibilityWindowTest, SettingAWindowsPositionOrSizeMovesTheWindow) {
+  auto desktop = SimDesktop::create(json::parse(R"({
+    "apps": [{"pid": 1}],
+    "windows": [{"id": 1, "pid": 1, "bounds": {"x": 0, "y": 0, "width": 90, "height": 90},
+                 "ax": {"settable": ["AXPosition", "AXSize"],
+                        "children": [{"ref": "c", "frame": {"x": 5, "y": 5, "width": 1, "height": 1}}]}}]})"));
+  auto& ax = desktop->accessibility();
+  auto window =
+      *ax.copyAttributeValue(ax.createApplication(1), "AXFocusedWindow").value->as<AXElement>();
+  EXPECT_EQ(
+      ax.setAttributeValue(window, "AXPosition", Value(Value::Storage(platform::Point{10, 20}))),
+      AXError::success);
+  EXPECT_EQ(ax.setAttributeValue(window, "AXSize", Value(Value::Storage(platform::Size{50, 60}))),
+            AXError::success);
+  auto rows = desktop->windowServer().copyWindowInfo(24, 1);
+  const Value* bounds = rows->as<platform::Array>()->at(0).find("kCGWindowBounds");
+  EXPECT_EQ(bounds->find("X")->as<platform::Number>()->doubleValue(), 10);
+  EXPECT_EQ(bounds->find("Y")->as<platform::Number>()->doubleValue(), 20);
+  EXPECT_EQ(bounds->find("Width")->as<platform::Number>()->doubleValue(), 50);
+  EXPECT_EQ(desktop->attribute("c", "AXPosition"), json::array({15.0, 25.0}));
+  EXPECT_EQ(desktop->attribute("1/", "AXSize"), json::array({50.0, 60.0}));
+}
+
 TEST(SimAccessibilityLatencyTest, EveryCallTakesTheSceneLatencyOnTheVirtualClock) {
   auto desktop = SimDesktop::create(json::parse(R"({"axLatencyUs": 2500,
     "apps": [{"pid": 1}], "windows": [{"id": 1, "pid": 1, "bounds": {"x": 0, "y": 0, "width": 9, "height": 9}, "ax": {}}]})"));

@@ -1,0 +1,117 @@
+// The accessibility API (HIServices AXUIElement*), one call per method.
+#include "platform/macos/apple_sdk.h"
+
+#include "platform/accessibility.h"
+#include "platform/macos/cf_value.h"
+#include "platform/macos/scoped_cf.h"
+#include "platform/macos/services.h"
+
+namespace cuh::macos {
+namespace {
+
+platform::AXError toPlatform(AXError error) {
+  // The platform enum carries the same numbers; codes it does not name pass
+  // through unchanged and read as failures.
+  return static_cast<platform::AXError>(error);
+}
+
+class MacAccessibility final : public platform::Accessibility {
+ public:
+  bool isProcessTrusted() override { return AXIsProcessTrusted(); }
+
+  bool isProcessTrustedWithOptions(bool prompt) override {
+    const void* keys[] = {kAXTrustedCheckOptionPrompt};
+    const void* values[] = {prompt ? kCFBooleanTrue : kCFBooleanFalse};
+    ScopedCFTypeRef<CFDictionaryRef> options(CFDictionaryCreate(kCFAllocatorDefault, keys, values,
+                                                                1, &kCFTypeDictionaryKeyCallBacks,
+                                                                &kCFTypeDictionaryValueCallBacks));
+    return AXIsProcessTrustedWithOptions(options.get());
+  }
+
+  platform::AXElement createApplication(int32_t pid) override {
+    return adoptElement(AXUIElementCreateApplication(pid));
+  }
+
+  platform::AXResult<platform::Value> copyAttributeValue(const platform::AXElement& element,
+                                                         std::string_view attribute) override {
+    auto name = cfString(attribute);
+    AXUIElementRef ref = elementRef(element);
+    if (!name || !ref)
+      return {platform::AXError::illegalArgument, std::nullopt};
+    CFTypeRef value = nullptr;
+    platform::AXResult<platform::Value> result;
+    result.error = toPlatform(AXUIElementCopyAttributeValue(ref, name.get(), &value));
+    ScopedCFTypeRef<CFTypeRef> owned(value);
+    if (owned)
+      result.value = valueFromCF(owned.get());
+    return result;
+  }
+
+  platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,
+                                               std::string_view attribute) override {
+    auto name = cfString(attribute);
+    AXUIElementRef ref = elementRef(element);
+    if (!name || !ref)
+      return {platform::AXError::illegalArgument, std::nullopt};
+    Boolean settable = false;
+    platform::AXResult<bool> result;
+    result.error = toPlatform(AXUIElementIsAttributeSettable(ref, name.get(), &settable));
+    if (result.ok())
+      result.value = settable != 0;
+    return result;
+  }
+
+  platform::AXError setAttributeValue(const platform::AXElement& element,
+                                      std::string_view attribute,
+                                      const platform::Value& value) override {
+    auto name = cfString(attribute);
+    auto object = valueToCF(value);
+    AXUIElementRef ref = elementRef(element);
+    if (!name || !object || !ref)
+      return platform::AXError::illegalArgument;
+    return toPlatform(AXUIElementSetAttributeValue(ref, name.get(), object.get()));
+  }
+
+  platform::AXResult<platform::Value> copyActionNames(const platform::AXElement& element) override {
+    AXUIElementRef ref = elementRef(element);
+    if (!ref)
+      return {platform::AXError::illegalArgument, std::nullopt};
+    CFArrayRef names = nullptr;
+    platform::AXResult<platform::Value> result;
+    result.error = toPlatform(AXUIElementCopyActionNames(ref, &names));
+    ScopedCFTypeRef<CFArrayRef> owned(names);
+    if (owned)
+      result.value = valueFromCF(owned.get());
+    return result;
+  }
+
+  platform::AXError performAction(const platform::AXElement& element,
+                                  std::string_view action) override {
+    auto name = cfString(action);
+    AXUIElementRef ref = elementRef(element);
+    if (!name || !ref)
+      return platform::AXError::illegalArgument;
+    return toPlatform(AXUIElementPerformAction(ref, name.get()));
+  }
+
+  platform::AXResult<platform::AXElement>
+  copyElementAtPosition(const platform::AXElement& application, float x, float y) override {
+    AXUIElementRef ref = elementRef(application);
+    if (!ref)
+      return {platform::AXError::illegalArgument, std::nullopt};
+    AXUIElementRef hit = nullptr;
+    platform::AXResult<platform::AXElement> result;
+    result.error = toPlatform(AXUIElementCopyElementAtPosition(ref, x, y, &hit));
+    if (hit)
+      result.value = adoptElement(hit);
+    return result;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<platform::Accessibility> createAccessibility() {
+  return std::make_unique<MacAccessibility>();
+}
+
+}  // namespace cuh::macos

@@ -1,0 +1,43 @@
+// The macOS platform: the Apple services behind the platform interface.
+#include "platform/macos/apple_sdk.h"
+
+#include "platform/macos/macos_platform.h"
+#include "platform/macos/services.h"
+
+namespace cuh::macos {
+namespace {
+
+class MacPlatform final : public platform::Platform {
+ public:
+  platform::Accessibility& accessibility() override { return *accessibility_; }
+  platform::WindowServer& windowServer() override { return *windowServer_; }
+  platform::Workspace& workspace() override { return *workspace_; }
+  platform::Events& events() override { return *events_; }
+  platform::ProcessServices& process() override { return *process_; }
+  platform::MainLoop& mainLoop() override { return *mainLoop_; }
+  platform::Application& application() override { return *application_; }
+
+ private:
+  std::unique_ptr<platform::Accessibility> accessibility_ = createAccessibility();
+  std::unique_ptr<platform::WindowServer> windowServer_ = createWindowServer();
+  std::unique_ptr<platform::Workspace> workspace_ = createWorkspace();
+  std::unique_ptr<platform::Events> events_ = createEvents();
+  std::unique_ptr<platform::ProcessServices> process_ = createProcessServices();
+  std::unique_ptr<platform::MainLoop> mainLoop_ = createMainLoop();
+  std::unique_ptr<platform::Application> application_ = createApplication();
+};
+
+}  // namespace
+
+std::unique_ptr<platform::Platform> createMacPlatform(std::string* error) {
+  // AppKit must be set up on the main thread; the main dispatch queue and the
+  // event taps are served there.
+  if (![NSThread isMainThread]) {
+    if (error)
+      *error = "The macOS helper must start on the main thread.";
+    return nullptr;
+  }
+  return std::make_unique<MacPlatform>();
+}
+
+}  // namespace cuh::macos

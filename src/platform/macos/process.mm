@@ -1,0 +1,56 @@
+// Process services: signals, identity, time, randomness.
+#include "platform/macos/apple_sdk.h"
+
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "platform/macos/services.h"
+#include "platform/process.h"
+
+namespace cuh::macos {
+namespace {
+
+class MacProcessServices final : public platform::ProcessServices {
+ public:
+  int killZero(int32_t pid) override {
+    // kill(0, 0) and kill(-n, 0) probe process groups and succeed for any
+    // live group; no pid at or below 0 names one process.
+    if (pid <= 0)
+      return -1;
+    return kill(pid, 0);
+  }
+
+  int32_t currentPid() override { return getpid(); }
+
+  double systemUptime() override { return NSProcessInfo.processInfo.systemUptime; }
+
+  double currentDate() override { return [NSDate date].timeIntervalSince1970; }
+
+  uint64_t random64() override {
+    uint64_t value = 0;
+    arc4random_buf(&value, sizeof value);
+    return value;
+  }
+
+  std::string uuidString() override { return [NSUUID UUID].UUIDString.UTF8String; }
+
+  std::string currentDirectory() override {
+    // getcwd with a null buffer allocates one of the needed size. It fails
+    // only when the directory is gone or unreadable; the answer is then empty.
+    char* path = getcwd(nullptr, 0);
+    if (!path)
+      return std::string();
+    std::string out(path);
+    free(path);
+    return out;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<platform::ProcessServices> createProcessServices() {
+  return std::make_unique<MacProcessServices>();
+}
+
+}  // namespace cuh::macos

@@ -1,0 +1,18 @@
+// The adapter's services, one per file, assembled by macos_platform.mm.
+#pragma once
+
+#include <memory>
+
+#include "platform/platform.h"
+
+namespace cuh::macos {
+
+std::unique_ptr<platform::Accessibility> createAccessibility();
+std::unique_ptr<platform::WindowServer> createWindowServer();
+std::unique_ptr<platform::Workspace> createWorkspace();
+std::unique_ptr<platform::Events> createEvents();
+std::unique_ptr<platform::ProcessServices> createProcessServices();
+std::unique_ptr<platform::MainLoop> createMainLoop();
+std::unique_ptr<platform::Application> createApplication();
+
+}  // namespace cuh::macos

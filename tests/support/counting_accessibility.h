@@ -1,0 +1,100 @@
+// Counts the accessibility calls made through it, in total and per copied
+// attribute, and forwards each one to the real service. Tests use it to show
+// that something was (not) read; benchmarks to report calls per row.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace cuh::testing {
+
+class CountingAccessibility final : public platform::Accessibility {
+ public:
+  explicit CountingAccessibility(platform::Accessibility& inner) : inner_(inner) {}
+
+  // Every call except the process-trust queries and createApplication (which
+  // makes a handle without a round trip into the target).
+  uint64_t calls() const { return calls_; }
+  // copyAttributeValue calls for one attribute name.
+  uint64_t reads(std::string_view attribute) const {
+    auto it = reads_.find(std::string(attribute));
+    return it == reads_.end() ? 0 : it->second;
+  }
+  void reset() {
+    calls_ = 0;
+    reads_.clear();
+  }
+
+  bool isProcessTrusted() override { return inner_.isProcessTrusted(); }
+  bool isProcessTrustedWithOptions(bool prompt) override {
+    return inner_.isProcessTrustedWithOptions(prompt);
+  }
+  platform::AXElement createApplication(int32_t pid) override {
+    return inner_.createApplication(pid);
+  }
+  platform::AXResult<platform::Value> copyAttributeValue(const platform::AXElement& element,
+                                                         std::string_view attribute) override {
+    ++calls_;
+    ++reads_[std::string(attribute)];
+    return inner_.copyAttributeValue(element, attribute);
+  }
+  platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,
+                                               std::string_view attribute) override {
+    ++calls_;
+    return inner_.isAttributeSettable(element, attribute);
+  }
+  platform::AXError setAttributeValue(const platform::AXElement& element,
+                                      std::string_view attribute,
+                                      const platform::Value& value) override {
+    ++calls_;
+    return inner_.setAttributeValue(element, attribute, value);
+  }
+  platform::AXResult<platform::Value> copyActionNames(const platform::AXElement& element) override {
+    ++calls_;
+    return inner_.copyActionNames(element);
+  }
+  platform::AXError performAction(const platform::AXElement& element,
+                                  std::string_view action) override {
+    ++calls_;
+    return inner_.performAction(element, action);
+  }
+  platform::AXResult<platform::AXElement>
+  copyElementAtPosition(const platform::AXElement& application, float x, float y) override {
+    ++calls_;
+    return inner_.copyElementAtPosition(application, x, y);
+  }
+
+ private:
+  platform::Accessibility& inner_;
+  uint64_t calls_ = 0;
+  std::map<std::string, uint64_t, std::less<>> reads_;
+};
+
+// A platform whose accessibility goes through a CountingAccessibility; every
+// other service is the wrapped platform's own.
+class CountingPlatform final : public platform::Platform {
+ public:
+  explicit CountingPlatform(platform::Platform& inner)
+      : inner_(inner), accessibility_(inner.accessibility()) {}
+
+  CountingAccessibility& counter() { return accessibility_; }
+
+  platform::Accessibility& accessibility() override { return accessibility_; }
+  platform::WindowServer& windowServer() override { return inner_.windowServer(); }
+  platform::Workspace& workspace() override { return inner_.workspace(); }
+  platform::Events& events() override { return inner_.events(); }
+  platform::ProcessServices& process() override { return inner_.process(); }
+  platform::MainLoop& mainLoop() override { return inner_.mainLoop(); }
+  platform::Application& application() override { return inner_.application(); }
+  void responseWritten(uint64_t count) override { inner_.responseWritten(count); }
+
+ private:
+  platform::Platform& inner_;
+  CountingAccessibility accessibility_;
+};
+
+}  // namespace cuh::testing
