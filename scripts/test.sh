@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice:
 # the normal build with warnings as errors (benchmarks built too, not run),
-# and the AddressSanitizer + UndefinedBehaviorSanitizer build.
+# and the AddressSanitizer + UndefinedBehaviorSanitizer build; then fuzzes
+# the request and scene parsers for a bounded time (scripts/fuzz.sh,
+# $CUH_FUZZ_SECONDS per target, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
@@ -22,4 +24,7 @@ cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 300
 
-cuh_log "all tests passed in both builds"
+cuh_log "fuzzing (clang, libFuzzer)"
+bash scripts/fuzz.sh
+
+cuh_log "all tests passed in both builds; fuzzing found nothing"

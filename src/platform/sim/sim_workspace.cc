@@ -8,7 +8,15 @@ namespace cuh::sim {
 
 using platform::RunningApplicationRef;
 
-SimWorkspace::~SimWorkspace() = default;
+SimWorkspace::~SimWorkspace() {
+  std::vector<std::thread> completions;
+  {
+    std::lock_guard lock(completionsMutex_);
+    completions.swap(completions_);
+  }
+  for (std::thread& thread : completions)
+    thread.join();
+}
 
 RunningApplicationRef SimWorkspace::frontmostApplication() {
   auto pid = context_.world.frontmostPid();
@@ -94,7 +102,9 @@ void SimWorkspace::complete(platform::OpenCompletion completion,
                             std::optional<std::string> error) {
   // The real workspace answers on one of its own threads. On a virtual
   // clock the thread is joined so that tests stay deterministic; the
-  // completion is expected to hand its work to the main loop.
+  // completion is expected to hand its work to the main loop. On the real
+  // clock the thread is kept and joined when the workspace goes, before the
+  // loop does: a detached one could post to a destroyed loop at exit.
   std::thread thread([completion = std::move(completion), application = std::move(application),
                       error = std::move(error)]() mutable {
     completion(std::move(application), std::move(error));
@@ -102,7 +112,8 @@ void SimWorkspace::complete(platform::OpenCompletion completion,
   if (context_.clock.isVirtual()) {
     thread.join();
   } else {
-    thread.detach();
+    std::lock_guard lock(completionsMutex_);
+    completions_.push_back(std::move(thread));
   }
 }
 

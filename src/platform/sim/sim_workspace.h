@@ -2,6 +2,10 @@
 // identity, the frontmost application, lookups, launches and icons.
 #pragma once
 
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "platform/sim/sim_context.h"
 #include "platform/workspace.h"
 
@@ -39,6 +43,10 @@ class SimWorkspace final : public platform::Workspace {
                 std::optional<std::string> error);
 
   SimContext& context_;
+  // Completion threads on the real clock, joined on destruction so that none
+  // outlives the main loop it hands its work to.
+  std::mutex completionsMutex_;
+  std::vector<std::thread> completions_;
 };
 
 }  // namespace cuh::sim

@@ -2,6 +2,7 @@
 // relaunch, launches and their completion, icons, process answers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -178,6 +179,39 @@ TEST(SimWorkspaceTest, KillZeroAnswersCanBeOverridden) {
   auto uuid = process.uuidString();
   EXPECT_EQ(uuid.size(), 36u);
   EXPECT_NE(uuid, process.uuidString());
+}
+
+}  // namespace
+}  // namespace cuh::sim
+
+namespace cuh::sim {
+namespace {
+
+// On the real clock a launch completion runs on its own thread. A desktop
+// torn down while that thread is still on its way to the main loop waits for
+// it, so the thread never posts to a destroyed loop.
+TEST(SimWorkspaceTest, TeardownWaitsForALaunchCompletionStillRunning) {
+  DesktopOptions options;
+  options.virtualClock = false;
+  auto desktop = SimDesktop::create(scene(), options);
+  platform::MainLoop& loop = desktop->mainLoop();
+  std::atomic<bool> started = false;
+  std::atomic<bool> release = false;
+  std::atomic<bool> finished = false;
+  desktop->workspace().openApplicationAtURL(
+      "/Nowhere/Ghost.app", {}, [&](platform::RunningApplicationRef, std::optional<std::string>) {
+        started = true;
+        while (!release)
+          std::this_thread::yield();
+        loop.post([] {});
+        finished = true;
+      });
+  // The not-found answer is posted at once; running it starts the thread.
+  while (!started)
+    desktop->loop().runUntilIdle(0.01);
+  release = true;
+  desktop.reset();
+  EXPECT_TRUE(finished);
 }
 
 }  // namespace

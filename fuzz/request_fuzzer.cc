@@ -1,0 +1,74 @@
+// Arbitrary bytes as request lines, through the reader's line splitting and
+// parsing, the dispatcher and every method, on the demo desktop with the
+// virtual clock. Every answer must be one whole JSON line.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/helper_delegate.h"
+#include "platform/sim/sim_application.h"
+#include "platform/sim/sim_desktop.h"
+#include "protocol/json.h"
+#include "protocol/request_reader.h"
+
+namespace {
+
+// Loop time allowed for the requests of one input (a guard lease lasts 20 s,
+// clicks and launches take well under a second).
+constexpr double kLoopBoundSeconds = 120;
+
+void checkLine(std::string_view line) {
+  if (line.empty() || line.back() != '\n' || line.find('\n') != line.size() - 1)
+    std::abort();
+  cuh::Json parsed = cuh::Json::parse(line.substr(0, line.size() - 1), nullptr, false);
+  if (parsed.is_discarded() || !parsed.is_object())
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const cuh::Json demo = cuh::Json::parse(cuh::sim::SimDesktop::demoSceneText());
+  auto desktop = cuh::sim::SimDesktop::create(demo);
+  cuh::HelperOptions options;
+  options.inputFd = -1;
+  options.output = [](std::string_view line) { checkLine(line); };
+  auto delegate = cuh::HelperDelegate::create(*desktop, std::move(options));
+  desktop->application().setDelegate(delegate.get());
+
+  std::vector<std::string> lines;
+  // A small cap keeps overlong lines reachable.
+  cuh::LineSplitter splitter(4096);
+  auto handler = [&](std::optional<std::string_view> line) {
+    lines.emplace_back(line ? std::string(*line) : std::string());
+  };
+  splitter.feed(std::string_view(reinterpret_cast<const char*>(data), size), handler);
+  splitter.finish(handler);
+
+  bool terminated = false;
+  for (const std::string& line : lines) {
+    std::optional<cuh::Json> request = cuh::parseRequestLine(line);
+    if (!request)
+      continue;
+    desktop->loop().post([&delegate, request = std::move(*request)]() mutable {
+      delegate->enqueue(std::move(request));
+    });
+    // "close" terminates: the simulated application unwinds out of the
+    // loop as its run() would see it, after the delegate cleaned up.
+    try {
+      desktop->loop().runUntilIdle(kLoopBoundSeconds);
+    } catch (const cuh::sim::SimApplication::Terminated&) {
+      terminated = true;
+      break;
+    }
+  }
+  if (!terminated)
+    delegate->applicationWillTerminate();
+  desktop->application().setDelegate(nullptr);
+  delegate.reset();
+  return 0;
+}
