@@ -13,17 +13,15 @@ namespace cuh::testing {
 namespace {
 
 Json clickParams(Json changes = Json::object()) {
-  Json params{{"pid", kTargetPid}, {"windowId", kTargetWindow},
-              {"x", 400},          {"y", 300},
-              {"width", 800},      {"height", 600},
-              {"button", "left"},  {"clickCount", 1}};
-  for (auto& [key, value] : changes.items()) {
-    if (value.is_null())
-      params.erase(key);
-    else
-      params[key] = value;
-  }
-  return params;
+  return withChanges(Json{{"pid", kTargetPid},
+                          {"windowId", kTargetWindow},
+                          {"x", 400},
+                          {"y", 300},
+                          {"width", 800},
+                          {"height", 600},
+                          {"button", "left"},
+                          {"clickCount", 1}},
+                     changes);
 }
 
 Json okButton() {

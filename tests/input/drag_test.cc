@@ -13,17 +13,15 @@ namespace cuh::testing {
 namespace {
 
 Json dragParams(Json changes = Json::object()) {
-  Json params{{"pid", kTargetPid}, {"windowId", kTargetWindow},
-              {"fromX", 400},      {"fromY", 300},
-              {"toX", 560},        {"toY", 140},
-              {"width", 800},      {"height", 600}};
-  for (auto& [key, value] : changes.items()) {
-    if (value.is_null())
-      params.erase(key);
-    else
-      params[key] = value;
-  }
-  return params;
+  return withChanges(Json{{"pid", kTargetPid},
+                          {"windowId", kTargetWindow},
+                          {"fromX", 400},
+                          {"fromY", 300},
+                          {"toX", 560},
+                          {"toY", 140},
+                          {"width", 800},
+                          {"height", 600}},
+                     changes);
 }
 
 // A floating panel of the target over the top-left corner of window 11:

@@ -120,6 +120,18 @@ class InputHarness {
   ForegroundGuard guard_;
 };
 
+// `params` with `changes` applied: a null value removes its key, any other
+// value replaces it.
+inline Json withChanges(Json params, const Json& changes) {
+  for (const auto& [key, value] : changes.items()) {
+    if (value.is_null())
+      params.erase(key);
+    else
+      params[key] = value;
+  }
+  return params;
+}
+
 // The event types of a list of posted events.
 inline std::vector<int64_t> typesOf(const std::vector<Json>& posts) {
   std::vector<int64_t> types;

@@ -20,18 +20,16 @@ constexpr uint64_t kFn = 0x800000;
 
 // (50, 20) lies on the text field.
 Json keyParams(Json changes = Json::object()) {
-  Json params{{"pid", kTargetPid}, {"windowId", kTargetWindow},
-              {"x", 50},           {"y", 20},
-              {"width", 800},      {"height", 600},
-              {"keyName", "x"},    {"keyCode", 7},
-              {"flags", 0}};
-  for (auto& [key, value] : changes.items()) {
-    if (value.is_null())
-      params.erase(key);
-    else
-      params[key] = value;
-  }
-  return params;
+  return withChanges(Json{{"pid", kTargetPid},
+                          {"windowId", kTargetWindow},
+                          {"x", 50},
+                          {"y", 20},
+                          {"width", 800},
+                          {"height", 600},
+                          {"keyName", "x"},
+                          {"keyCode", 7},
+                          {"flags", 0}},
+                     changes);
 }
 
 TEST(KeyTest, PlanHoldsModifiersInTableOrderAndReleasesInReverse) {

@@ -14,17 +14,15 @@ namespace {
 // (400, 300) lies on the scroll area's cell-free part; (20, 60) on the
 // button, which has no page-scroll action anywhere up to the window.
 Json scrollParams(Json changes = Json::object()) {
-  Json params{{"pid", kTargetPid}, {"windowId", kTargetWindow},
-              {"x", 400},          {"y", 300},
-              {"dx", 0},           {"dy", 120},
-              {"width", 800},      {"height", 600}};
-  for (auto& [key, value] : changes.items()) {
-    if (value.is_null())
-      params.erase(key);
-    else
-      params[key] = value;
-  }
-  return params;
+  return withChanges(Json{{"pid", kTargetPid},
+                          {"windowId", kTargetWindow},
+                          {"x", 400},
+                          {"y", 300},
+                          {"dx", 0},
+                          {"dy", 120},
+                          {"width", 800},
+                          {"height", 600}},
+                     changes);
 }
 
 std::vector<std::string> actionsPerformed(sim::SimDesktop& desktop) {
