@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/support/helper_process.h"
+#include "e2e/support/checked_helper.h"
 
 namespace cuh::e2e {
 namespace {
@@ -61,7 +61,7 @@ class SleepingParent {
 struct FaultRun {
   std::string tracePath;
   std::unique_ptr<SleepingParent> parent;
-  std::unique_ptr<HelperProcess> helper;
+  std::unique_ptr<CheckedHelper> helper;
 };
 
 struct FaultCase {
@@ -103,7 +103,7 @@ TEST_P(Faults, TheBorrowedFocusStateIsGivenBackAndTheHelperExitsCleanly) {
   }
   run.parent = std::make_unique<SleepingParent>();
   ASSERT_GT(run.parent->pid(), 0);
-  run.helper = std::make_unique<HelperProcess>(
+  run.helper = std::make_unique<CheckedHelper>(
       std::vector<std::string>{"--scene", scenePath, "--trace", run.tracePath, "--parent-pid",
                                std::to_string(run.parent->pid())});
 

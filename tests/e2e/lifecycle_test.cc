@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "e2e/support/helper_process.h"
+#include "e2e/support/checked_helper.h"
 
 namespace cuh::e2e {
 namespace {
@@ -16,7 +16,7 @@ namespace {
 const std::string kPing1 = R"({"id":1,"ok":true,"result":{"ready":true}})";
 
 TEST(Lifecycle, EndOfInputAnswersEverythingReadThenExits) {
-  HelperProcess helper;
+  CheckedHelper helper;
   // The last line has no line feed.
   ASSERT_TRUE(helper.write("{\"id\":1,\"method\":\"ping\"}\n{\"id\":2,\"method\":\"ping\"}"));
   helper.closeStdin();
@@ -27,7 +27,7 @@ TEST(Lifecycle, EndOfInputAnswersEverythingReadThenExits) {
 }
 
 TEST(Lifecycle, CloseAnswersAndExitsLeavingLaterRequestsUnanswered) {
-  HelperProcess helper;
+  CheckedHelper helper;
   ASSERT_TRUE(
       helper.write("{\"id\":1,\"method\":\"ping\"}\n{\"id\":2,\"method\":\"close\"}\n"
                    "{\"id\":3,\"method\":\"ping\"}\n"));
@@ -39,7 +39,7 @@ TEST(Lifecycle, CloseAnswersAndExitsLeavingLaterRequestsUnanswered) {
 
 TEST(Lifecycle, TerminationSignalsEndTheHelperCleanly) {
   for (int number : {SIGTERM, SIGINT, SIGHUP}) {
-    HelperProcess helper;
+    CheckedHelper helper;
     ASSERT_TRUE(helper.writeLine(R"({"id":1,"method":"ping"})"));
     ASSERT_EQ(helper.readLine(), kPing1) << number;
     helper.signal(number);
@@ -50,7 +50,7 @@ TEST(Lifecycle, TerminationSignalsEndTheHelperCleanly) {
 }
 
 TEST(Lifecycle, AParentThatStopsReadingDoesNotKillTheHelper) {
-  HelperProcess helper;
+  CheckedHelper helper;
   helper.closeStdout();
   for (int i = 0; i < 100; ++i)
     ASSERT_TRUE(helper.writeLine(R"({"id":1,"method":"ping"})"));
@@ -86,7 +86,7 @@ class StandInParent {
 
 TEST(Lifecycle, TheHelperEndsWithinAboutASecondOfItsParent) {
   StandInParent parent;
-  HelperProcess helper({"--parent-pid", std::to_string(parent.pid())});
+  CheckedHelper helper({"--parent-pid", std::to_string(parent.pid())});
   ASSERT_TRUE(helper.writeLine(R"({"id":1,"method":"ping"})"));
   ASSERT_EQ(helper.readLine(), kPing1);
   parent.end();
@@ -99,7 +99,7 @@ TEST(Lifecycle, TheHelperEndsWithinAboutASecondOfItsParent) {
 TEST(Lifecycle, AnUnusableParentPidDisablesTheWatch) {
   StandInParent parent;
   std::string pid = std::to_string(parent.pid());
-  HelperProcess helper({"--parent-pid=" + pid, "--parent-pid", pid + "x"});
+  CheckedHelper helper({"--parent-pid=" + pid, "--parent-pid", pid + "x"});
   parent.end();
   // Two timer periods later the helper still answers.
   usleep(2200 * 1000);
@@ -115,7 +115,7 @@ TEST(Lifecycle, ABadSceneEndsTheHelperWithStatusTwoAndOneLine) {
   std::string malformed = testing::TempDir() + "cuh_malformed_scene.json";
   std::ofstream(malformed) << "{";
   for (const std::string& path : {invalid, malformed, std::string("/nonexistent/scene.json")}) {
-    HelperProcess helper({"--scene", path, "--parent-pid", "1"});
+    CheckedHelper helper({"--scene", path, "--parent-pid", "1"});
     EXPECT_EQ(helper.waitForExit(), 2) << path;
     EXPECT_EQ(helper.readToEnd(), "") << path;
     std::string error = helper.stderrText();

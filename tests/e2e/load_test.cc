@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "e2e/support/helper_process.h"
+#include "e2e/support/checked_helper.h"
 
 namespace cuh::e2e {
 namespace {
@@ -136,7 +136,7 @@ void runBatch(HelperProcess& helper, int first, int count, int& invalidSeen, int
 }
 
 TEST(Load, MixedBurstsAreAnsweredOnceInOrderWithFlatMemory) {
-  HelperProcess helper;
+  CheckedHelper helper;
   constexpr int kBatch = 7000;
   int invalid = 0, answered = 0;
   // A warm-up batch settles the allocator, then memory is measured across

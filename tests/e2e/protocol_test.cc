@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "e2e/support/helper_process.h"
+#include "e2e/support/checked_helper.h"
 
 namespace cuh::e2e {
 namespace {
@@ -69,7 +69,7 @@ TEST(Protocol, AnswersEveryLineFormExactly) {
       {"status", R"({"id":6,"method":"accessibility_status","params":{"prompt":"yes"}})",
        R"({"id":6,"ok":true,"result":{"trusted":true}})"},
   };
-  HelperProcess helper;
+  CheckedHelper helper;
   for (const LineCase& c : cases) {
     ASSERT_TRUE(helper.writeLine(c.line)) << c.name;
     std::optional<std::string> response = helper.readLine();
@@ -83,7 +83,7 @@ TEST(Protocol, AnswersEveryLineFormExactly) {
 }
 
 TEST(Protocol, AnOverlongLineIsRefusedAndReadingGoesOn) {
-  HelperProcess helper;
+  CheckedHelper helper;
   // 17 MiB inside one string: beyond the 16 MiB cap.
   std::string line = R"({"id":1,"method":"ping","pad":")" + std::string(17u << 20, 'x') + "\"}";
   ASSERT_TRUE(helper.writeLine(line));
@@ -100,7 +100,7 @@ TEST(Protocol, AnOverlongLineIsRefusedAndReadingGoesOn) {
 }
 
 TEST(Protocol, ABurstIsAnsweredInOrderWithInvalidLinesWhole) {
-  HelperProcess helper;
+  CheckedHelper helper;
   constexpr int kCount = 5000;
   std::string burst;
   for (int i = 0; i < kCount; ++i) {

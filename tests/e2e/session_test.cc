@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/support/helper_process.h"
+#include "e2e/support/checked_helper.h"
 
 namespace cuh::e2e {
 namespace {
@@ -30,7 +30,7 @@ class Session : public ::testing::Test {
   void SetUp() override {
     tracePath_ = ::testing::TempDir() + "session-" + std::to_string(getpid()) + ".trace";
     std::remove(tracePath_.c_str());
-    helper_ = std::make_unique<HelperProcess>(std::vector<std::string>{"--trace", tracePath_});
+    helper_ = std::make_unique<CheckedHelper>(std::vector<std::string>{"--trace", tracePath_});
   }
   void TearDown() override { std::remove(tracePath_.c_str()); }
 
@@ -57,7 +57,7 @@ class Session : public ::testing::Test {
   }
 
   std::string tracePath_;
-  std::unique_ptr<HelperProcess> helper_;
+  std::unique_ptr<CheckedHelper> helper_;
   int nextId_ = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
@@ -65,6 +66,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     argv.push_back(argument.data());
   argv.push_back(nullptr);
 
+  // Standard error is drained whenever the test waits; it must not block.
+  ::fcntl(err[0], F_SETFL, O_NONBLOCK);
   pid_ = ::fork();
   if (pid_ < 0)
     throw std::runtime_error("fork failed");
@@ -89,13 +92,29 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 }
 
 ChildProcess::~ChildProcess() {
-  closeFd(stdin_);
-  if (!status_ && pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    waitForExit(10);
-  }
+  finish();
   closeFd(stdout_);
   closeFd(stderr_);
+}
+
+std::optional<int> ChildProcess::finish(double timeoutSeconds) {
+  closeFd(stdin_);
+  if (pid_ <= 0)
+    return std::nullopt;
+  double deadline = steadySeconds() + timeoutSeconds;
+  while (!status_) {
+    // Unread output is kept: a child blocked writing it would never exit.
+    if (!fill(std::min(deadline, steadySeconds() + 0.01)))
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (waitForExit(0))
+      break;
+    if (steadySeconds() >= deadline) {
+      ::kill(pid_, SIGKILL);
+      waitForExit(10);
+      return std::nullopt;
+    }
+  }
+  return status_;
 }
 
 bool ChildProcess::write(std::string_view bytes) {
@@ -187,6 +206,7 @@ std::optional<int> ChildProcess::waitForExit(double timeoutSeconds) {
   for (;;) {
     int status = 0;
     pid_t done = ::waitpid(pid_, &status, WNOHANG);
+    drainStderr();
     if (done == pid_) {
       status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       return status_;
@@ -199,16 +219,24 @@ std::optional<int> ChildProcess::waitForExit(double timeoutSeconds) {
   }
 }
 
-std::string ChildProcess::stderrText() {
-  // Only after the child ended, when every writer of the pipe is gone.
-  if (status_ && stderr_ >= 0) {
-    char buffer[4096];
-    ssize_t got;
-    while ((got = ::read(stderr_, buffer, sizeof buffer)) > 0) {
-      stderrBuffered_.append(buffer, static_cast<size_t>(got));
+void ChildProcess::drainStderr() {
+  char buffer[4096];
+  ssize_t got;
+  while (stderr_ >= 0 && (got = ::read(stderr_, buffer, sizeof buffer)) != 0) {
+    if (got < 0) {
+      if (errno == EINTR)
+        continue;
+      return;  // EAGAIN: nothing more for now
     }
-    closeFd(stderr_);
+    stderrBuffered_.append(buffer, static_cast<size_t>(got));
   }
+}
+
+std::string ChildProcess::stderrText() {
+  drainStderr();
+  // Once the child ended every writer of the pipe is gone: the rest is here.
+  if (status_)
+    closeFd(stderr_);
   return stderrBuffered_;
 }
 

@@ -24,7 +24,7 @@ class ChildProcess {
  public:
   // Starts `program` with `arguments` (argv[1...]).
   ChildProcess(const std::string& program, const std::vector<std::string>& arguments);
-  // Kills the child if it still runs, reaps it and closes the pipes.
+  // Ends the child as `finish` does, then closes the pipes.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -50,9 +50,16 @@ class ChildProcess {
   std::optional<std::string> readToEnd(double timeoutSeconds = 10);
 
   // The exit status (0-255), or 128 + the signal number for a child killed
-  // by a signal; none when it has not ended within the timeout.
+  // by a signal; none when it has not ended within the timeout. Standard
+  // error is collected while waiting, so a child with much to say there
+  // (a sanitizer report) is never blocked on a full pipe.
   std::optional<int> waitForExit(double timeoutSeconds = 10);
-  // Everything the child wrote to standard error (read after it ended).
+  // Ends the child the way a parent does: closes standard input and waits
+  // for it to exit, collecting whatever it still writes; kills it when it
+  // has not ended within the timeout. The exit status, or none when it had
+  // to be killed.
+  std::optional<int> finish(double timeoutSeconds = 10);
+  // Everything the child wrote to standard error (whole once it ended).
   std::string stderrText();
 
   void signal(int number);
@@ -62,6 +69,8 @@ class ChildProcess {
   // most until `deadline` (a steady-clock time in seconds). False at the
   // end of output or the deadline.
   bool fill(double deadline);
+  // Reads what is available on standard error without waiting.
+  void drainStderr();
 
   pid_t pid_ = -1;
   int stdin_ = -1;
