@@ -167,6 +167,7 @@ void HelperDelegate::runNextRequest() {
     queuedRequests_.pop_front();
     dispatch(std::move(object));
   }
+  terminateWhenIdle();
 }
 
 void HelperDelegate::dispatch(Json object) {

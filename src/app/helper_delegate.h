@@ -45,6 +45,9 @@ class HelperDelegate final : public RequestCompletion,
   static constexpr double kGuardLeaseDuration = 20.0;
   // The period of the housekeeping timer in seconds.
   static constexpr double kTimerInterval = 1.0;
+  // How long, at most, the end of input waits for the request in flight and
+  // those queued behind it before terminating anyway.
+  static constexpr double kEndOfInputGrace = 10.0;
 
   static std::shared_ptr<HelperDelegate> create(platform::Platform& platform,
                                                 HelperOptions options);
@@ -78,7 +81,9 @@ class HelperDelegate final : public RequestCompletion,
   // One tick of the one-second timer: parent watch, lease expiry,
   // controller sweep.
   void timerTick();
-  // The end of standard input: every request read has been queued by now.
+  // The end of standard input (or a termination signal): every request read
+  // has been queued by now. Terminates once each of them is answered, or
+  // after kEndOfInputGrace seconds, whichever comes first.
   void endOfInput();
   // releaseControllers().
   void releaseControllers();
@@ -102,6 +107,9 @@ class HelperDelegate final : public RequestCompletion,
                       const Json* result,
                       const std::optional<std::string>& error);
   void stopReader();
+  // After the end of input: terminates, from a fresh main-loop item, once no
+  // request is in flight or queued.
+  void terminateWhenIdle();
 
   platform::Platform& platform_;
   std::deque<Json> queuedRequests_;
@@ -116,6 +124,8 @@ class HelperDelegate final : public RequestCompletion,
   platform::RepeatingTimer timer_;
   // True while runNextRequest's loop is running.
   bool dispatching_ = false;
+  // Set by endOfInput.
+  bool inputEnded_ = false;
 };
 
 }  // namespace cuh

@@ -64,7 +64,30 @@ void HelperDelegate::timerTick() {
 }
 
 void HelperDelegate::endOfInput() {
-  platform_.application().terminate();
+  if (inputEnded_)
+    return;
+  inputEnded_ = true;
+  // The parent that closed its end may still read: a request in flight
+  // (a click, a launch) is answered before the helper goes. The grace
+  // period keeps a request that never completes from holding it alive.
+  std::weak_ptr<HelperDelegate> weak = weak_from_this();
+  platform_.mainLoop().postDelayed(kEndOfInputGrace, [weak] {
+    if (auto self = weak.lock())
+      self->platform_.application().terminate();
+  });
+  terminateWhenIdle();
+}
+
+void HelperDelegate::terminateWhenIdle() {
+  if (!inputEnded_ || requestInFlight_ || !queuedRequests_.empty())
+    return;
+  // Posted, not called: the last completion may run deep inside an input
+  // or launch step that termination must not unwind through.
+  std::weak_ptr<HelperDelegate> weak = weak_from_this();
+  platform_.mainLoop().post([weak] {
+    if (auto self = weak.lock())
+      self->platform_.application().terminate();
+  });
 }
 
 void HelperDelegate::stopReader() {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "app/dispatcher.h"
 #include "app/helper_delegate.h"
 #include "platform/sim/sim_application.h"
 #include "platform/sim/sim_desktop.h"
@@ -29,13 +31,14 @@ class CountingGuard final : public RequestGuard {
 
 class LifecycleTest : public ::testing::Test {
  protected:
-  void start(int32_t parentPID) {
+  void start(int32_t parentPID, std::span<const MethodEntry> methods = {}) {
     desktop = sim::SimDesktop::create(Json::object());
     HelperOptions options;
     options.parentPID = parentPID;
     options.inputFd = -1;
     options.output = [this](std::string_view line) { lines.emplace_back(line); };
     options.guard = std::make_unique<CountingGuard>(log);
+    options.methods = methods;
     delegate = HelperDelegate::create(*desktop, std::move(options));
     desktop->application().setDelegate(delegate.get());
     delegate->startTimer();
@@ -82,15 +85,80 @@ TEST_F(LifecycleTest, NoWatchWithoutAPositiveParent) {
   }
 }
 
-TEST_F(LifecycleTest, EndOfInputTerminatesAfterWhatWasQueued) {
-  start(0);
-  desktop->loop().post([this] { delegate->enqueue(Json{{"id", 1}, {"method", "ping"}}); });
-  desktop->loop().post([this] { delegate->endOfInput(); });
-  desktop->loop().post([this] { delegate->enqueue(Json{{"id", 2}, {"method", "ping"}}); });
-  EXPECT_THROW(desktop->loop().runUntilIdle(), sim::SimApplication::Terminated);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(Json::parse(lines[0])["id"], 1);
-  EXPECT_EQ(log.back(), "releaseControllers");
+// "wait" completes params.seconds later (never when absent), as a click or
+// a launch completes after its steps.
+const MethodEntry kEndMethods[] = {
+    {"ping", Completion::finish, "",
+     [](MethodContext&) {
+       return Json{{"ready", true}};
+     }},
+    {"wait", Completion::asynchronous, "",
+     [](MethodContext& context) {
+       if (context.params.contains("seconds")) {
+         std::weak_ptr<RequestCompletion> completion = context.completion;
+         std::optional<int64_t> id = context.id;
+         context.platform.mainLoop().postDelayed(
+             context.params["seconds"].get<double>(), [completion, id] {
+               if (auto done = completion.lock())
+                 done->finish(id, Json{{"waited", true}}, std::nullopt);
+             });
+       }
+       return Json();
+     }},
+};
+
+struct EndCase {
+  const char* name;
+  std::vector<const char*> before;  // requests queued before the end of input
+  std::vector<const char*> after;   // read after it (a termination signal)
+  std::vector<int> answered;
+  double terminatesAt;
+};
+
+TEST_F(LifecycleTest, EndOfInputAnswersWhatWasReadThenTerminates) {
+  const EndCase cases[] = {
+      {"idle", {R"({"id":1,"method":"ping"})"}, {}, {1}, 0},
+      {"in flight and queued behind",
+       {R"({"id":1,"method":"wait","params":{"seconds":0.3}})", R"({"id":2,"method":"ping"})"},
+       {},
+       {1, 2},
+       0.3},
+      {"read after a signal",
+       {R"({"id":1,"method":"ping"})"},
+       {R"({"id":2,"method":"ping"})"},
+       {1, 2},
+       0},
+      {"never completes",
+       {R"({"id":1,"method":"wait"})", R"({"id":2,"method":"ping"})"},
+       {},
+       {},
+       HelperDelegate::kEndOfInputGrace},
+  };
+  for (const EndCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    lines.clear();
+    log.clear();
+    start(0, kEndMethods);
+    double began = now();
+    desktop->loop().post([&] {
+      for (const char* request : c.before)
+        delegate->enqueue(Json::parse(request));
+    });
+    desktop->loop().post([this] { delegate->endOfInput(); });
+    desktop->loop().post([&] {
+      for (const char* request : c.after)
+        delegate->enqueue(Json::parse(request));
+    });
+    EXPECT_THROW(desktop->loop().runFor(60), sim::SimApplication::Terminated);
+    EXPECT_NEAR(now() - began, c.terminatesAt, 0.01);
+    std::vector<int> answered;
+    for (const std::string& line : lines)
+      answered.push_back(Json::parse(line)["id"].get<int>());
+    EXPECT_EQ(answered, c.answered);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "releaseControllers");
+    TearDown();
+  }
 }
 
 }  // namespace
