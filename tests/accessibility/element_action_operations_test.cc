@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                       scroll("down"),
                       "",
                       {"cell AXScrollDownByPage"}}),
-    ActionCaseName{});
+    RowName{});
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals,
@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "The macOS computer-use parameter pages is out of range; use a finite "
                       "number of at most 1000 pages",
                       {}}),
-    ActionCaseName{});
+    RowName{});
 
 TEST_F(ElementActionFixture, TheDesktopReflectsEachChange) {
   perform(actionRequest("activate_button", tabElement()));

@@ -6,7 +6,6 @@
 // ForegroundGuard on the virtual clock.
 #pragma once
 
-#include <cctype>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +18,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "protocol/helper_failure.h"
 #include "protocol/json.h"
+#include "support/row_name.h"
 
 namespace cuh::testing {
 
@@ -131,19 +131,6 @@ inline Json actionRequest(std::string operation,
     params[key] = value;
   return params;
 }
-
-// Test names for tables whose rows carry a `name`.
-struct ActionCaseName {
-  template <class Row>
-  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
-    std::string name = row.param.name;
-    for (char& c : name) {
-      if (!std::isalnum(static_cast<unsigned char>(c)))
-        c = '_';
-    }
-    return name;
-  }
-};
 
 class ElementActionFixture : public ::testing::Test {
  public:

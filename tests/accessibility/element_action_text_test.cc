@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "",
                                  "The macOS text target is outside the observed window",
                                  nullptr}),
-    ActionCaseName{});
+    RowName{});
 
 TEST_F(ElementActionFixture, InsertTextReadsItsParametersAfterTheGuard) {
   struct Case {
@@ -307,7 +307,7 @@ INSTANTIATE_TEST_SUITE_P(
                    Json{{"text", "caf\xC3\xA9"}, {"mode", "text"}}, std::vector<int64_t>{0, 5}, ""},
         SelectCase{"missing text", "a-b a-c", Json{{"prefix", "a"}}, std::nullopt,
                    "Missing macOS computer-use parameter: text"}),
-    ActionCaseName{});
+    RowName{});
 
 TEST_F(ElementActionFixture, SelectTextRefusalsAndReadback) {
   struct Case {

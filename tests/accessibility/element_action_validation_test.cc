@@ -214,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                     actionRequest("Activate_Button", okButton()),
                     "Unknown macOS element action",
                     true}),
-    ActionCaseName{});
+    RowName{});
 
 TEST_F(ElementActionFixture, SizeWithinOnePointFiveIsTheSameWindow) {
   Json params = actionRequest("activate_button", okButton());
@@ -415,7 +415,7 @@ INSTANTIATE_TEST_SUITE_P(
             actionRequest("page_scroll", cellElement(), Json{{"direction", "down"}}),
             kAppChanged,
             {"scroll AXScrollDownByPage"}}),
-    ActionCaseName{});
+    RowName{});
 
 TEST_F(ElementActionFixture, TargetInFrontSkipsTheGuardButNotTheIdentityCheck) {
   load(actionScene(

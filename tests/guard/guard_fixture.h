@@ -3,7 +3,6 @@
 // ForegroundGuard working on it under the virtual clock.
 #pragma once
 
-#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "protocol/helper_failure.h"
 #include "protocol/json.h"
 #include "protocol/params.h"
+#include "support/row_name.h"
 #include "windows/exact_window.h"
 #include "windows/window_rows.h"
 
@@ -58,19 +58,6 @@ inline Json guardScene() {
     ]
   })");
 }
-
-// Test names for tables whose rows carry a `name`.
-struct RowName {
-  template <class Row>
-  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
-    std::string name = row.param.name;
-    for (char& c : name) {
-      if (!std::isalnum(static_cast<unsigned char>(c)))
-        c = '_';
-    }
-    return name;
-  }
-};
 
 // Members are public so that table rows (lambdas) can change the desktop.
 class GuardFixture : public ::testing::Test {
