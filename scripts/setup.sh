@@ -4,7 +4,7 @@
 # helper's own.
 
 CUH_PACKAGES=(cmake ninja-build g++ clang pkg-config nlohmann-json3-dev libgtest-dev
-  libgmock-dev libbenchmark-dev libpng-dev libutf8proc-dev libclang-rt-14-dev)
+  libgmock-dev libbenchmark-dev libpng-dev libutf8proc-dev libclang-rt-14-dev valgrind)
 
 cuh_log() { echo "[computer-use-helper] $*" >&2; }
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice:
 # the normal build with warnings as errors (benchmarks built too, not run),
-# and the AddressSanitizer + UndefinedBehaviorSanitizer build; then fuzzes
-# the request and scene parsers for a bounded time (scripts/fuzz.sh,
+# then the binary of that build under valgrind (scripts/valgrind.sh); and the
+# AddressSanitizer + LeakSanitizer + UndefinedBehaviorSanitizer build, where
+# every end-to-end test is also a leak check of the binary. Last it fuzzes
+# the request and scene paths for a bounded time (scripts/fuzz.sh,
 # $CUH_FUZZ_SECONDS per target, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +20,7 @@ cuh_log "normal build (-DCUH_WERROR=ON)"
 cuh_configure build -DCUH_WERROR=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+bash scripts/valgrind.sh build
 
 cuh_log "sanitizer build (-DCUH_SANITIZE=ON)"
 cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF
