@@ -107,8 +107,9 @@ class HelperDelegate final : public RequestCompletion,
                       const Json* result,
                       const std::optional<std::string>& error);
   void stopReader();
-  // After the end of input: terminates, from a fresh main-loop item, once no
-  // request is in flight or queued.
+  // After the end of input, with no request in flight or queued.
+  bool idleAfterEndOfInput() const;
+  // Terminates, from a fresh main-loop item, once idleAfterEndOfInput().
   void terminateWhenIdle();
 
   platform::Platform& platform_;

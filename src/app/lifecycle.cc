@@ -78,14 +78,20 @@ void HelperDelegate::endOfInput() {
   terminateWhenIdle();
 }
 
+bool HelperDelegate::idleAfterEndOfInput() const {
+  return inputEnded_ && !requestInFlight_ && queuedRequests_.empty();
+}
+
 void HelperDelegate::terminateWhenIdle() {
-  if (!inputEnded_ || requestInFlight_ || !queuedRequests_.empty())
+  if (!idleAfterEndOfInput())
     return;
   // Posted, not called: the last completion may run deep inside an input
-  // or launch step that termination must not unwind through.
+  // or launch step that termination must not unwind through. Checked again
+  // when it runs: after a signal the reader may have handed over another
+  // request meanwhile, whose own completion then comes back here.
   std::weak_ptr<HelperDelegate> weak = weak_from_this();
   platform_.mainLoop().post([weak] {
-    if (auto self = weak.lock())
+    if (auto self = weak.lock(); self && self->idleAfterEndOfInput())
       self->platform_.application().terminate();
   });
 }
