@@ -101,20 +101,11 @@ std::optional<int> ChildProcess::finish(double timeoutSeconds) {
   closeFd(stdin_);
   if (pid_ <= 0)
     return std::nullopt;
-  double deadline = steadySeconds() + timeoutSeconds;
-  while (!status_) {
-    // Unread output is kept: a child blocked writing it would never exit.
-    if (!fill(std::min(deadline, steadySeconds() + 0.01)))
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (waitForExit(0))
-      break;
-    if (steadySeconds() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      waitForExit(10);
-      return std::nullopt;
-    }
-  }
-  return status_;
+  if (std::optional<int> status = waitForExit(timeoutSeconds))
+    return status;
+  ::kill(pid_, SIGKILL);
+  waitForExit(10);
+  return std::nullopt;
 }
 
 bool ChildProcess::write(std::string_view bytes) {
@@ -215,7 +206,10 @@ std::optional<int> ChildProcess::waitForExit(double timeoutSeconds) {
       return std::nullopt;
     if (steadySeconds() >= deadline)
       return std::nullopt;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // Output is kept for the read calls meanwhile: a child blocked writing
+    // to a full pipe would never exit.
+    if (!fill(std::min(deadline, steadySeconds() + 0.002)) && stdoutEnded_)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 

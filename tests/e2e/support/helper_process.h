@@ -51,13 +51,12 @@ class ChildProcess {
 
   // The exit status (0-255), or 128 + the signal number for a child killed
   // by a signal; none when it has not ended within the timeout. Standard
-  // error is collected while waiting, so a child with much to say there
-  // (a sanitizer report) is never blocked on a full pipe.
+  // output and error are collected while waiting (output stays for the read
+  // calls), so a child with much to write is never blocked on a full pipe.
   std::optional<int> waitForExit(double timeoutSeconds = 10);
   // Ends the child the way a parent does: closes standard input and waits
-  // for it to exit, collecting whatever it still writes; kills it when it
-  // has not ended within the timeout. The exit status, or none when it had
-  // to be killed.
+  // for it to exit; kills it when it has not ended within the timeout.
+  // The exit status, or none when it had to be killed.
   std::optional<int> finish(double timeoutSeconds = 10);
   // Everything the child wrote to standard error (whole once it ended).
   std::string stderrText();
