@@ -5,29 +5,62 @@
 # AddressSanitizer + LeakSanitizer + UndefinedBehaviorSanitizer build, where
 # every end-to-end test is also a leak check of the binary. Last it fuzzes
 # the request and scene paths for a bounded time (scripts/fuzz.sh,
-# $CUH_FUZZ_SECONDS per target, default 60).
+# $CUH_FUZZ_SECONDS per target, default 60). Each stage's time and the total
+# are printed at the end (and as each stage ends), so that the CI budget can
+# be watched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
 
-cuh_install_packages
-jobs=$(cuh_jobs)
-
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-cuh_log "normal build (-DCUH_WERROR=ON)"
-cuh_configure build -DCUH_WERROR=ON
-cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
-bash scripts/valgrind.sh build
+stage_names=()
+stage_seconds=()
+run_started=$SECONDS
 
-cuh_log "sanitizer build (-DCUH_SANITIZE=ON)"
-cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF
-cmake --build build-asan -j "$jobs"
-ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 300
+print_stage_times() {
+  local i
+  cuh_log "stage times:"
+  for i in "${!stage_names[@]}"; do
+    cuh_log "$(printf '  %-28s %5ds' "${stage_names[$i]}" "${stage_seconds[$i]}")"
+  done
+  cuh_log "$(printf '  %-28s %5ds' total $((SECONDS - run_started)))"
+}
+# Also on failure: the times up to the failing stage are still worth seeing.
+trap print_stage_times EXIT
 
-cuh_log "fuzzing (clang, libFuzzer)"
-bash scripts/fuzz.sh
+# stage NAME COMMAND...: runs one stage and records how long it took.
+stage() {
+  local name=$1
+  shift
+  cuh_log "stage: $name"
+  local started=$SECONDS
+  "$@"
+  stage_names+=("$name")
+  stage_seconds+=($((SECONDS - started)))
+  cuh_log "stage $name took $((SECONDS - started))s"
+}
+
+normal_build() {
+  cuh_configure build -DCUH_WERROR=ON
+  cmake --build build -j "$jobs"
+}
+sanitizer_build() {
+  cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF
+  cmake --build build-asan -j "$jobs"
+}
+run_ctest() {
+  ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 300
+}
+
+stage "install packages" cuh_install_packages
+jobs=$(cuh_jobs)
+stage "configure+build" normal_build
+stage "tests" run_ctest build
+stage "valgrind" bash scripts/valgrind.sh build
+stage "sanitizer build" sanitizer_build
+stage "sanitizer tests" run_ctest build-asan
+stage "fuzzing" bash scripts/fuzz.sh
 
 cuh_log "all tests passed in both builds; fuzzing found nothing"
