@@ -6,6 +6,20 @@
 CUH_PACKAGES=(cmake ninja-build g++ clang pkg-config nlohmann-json3-dev libgtest-dev
   libgmock-dev libbenchmark-dev libpng-dev libutf8proc-dev libclang-rt-14-dev valgrind)
 
+# The Linux desktop backend's build dependencies (X11, XInput2, the bus
+# through sd-bus). Installed for every build, the demo's included: none of
+# them brings a toolkit.
+CUH_LINUX_BUILD_PACKAGES=(libx11-dev libxi-dev libsystemd-dev)
+CUH_PACKAGES+=("${CUH_LINUX_BUILD_PACKAGES[@]}")
+
+# What only the Linux desktop tests need: the test desktop of
+# scripts/desktop-session.sh (X server, session and accessibility buses,
+# window manager) and the applications the tests drive. Installed by
+# test.sh only (cuh_install_linux_test_packages), so that the demo never
+# installs GTK.
+CUH_LINUX_TEST_PACKAGES=(xvfb dbus-daemon dbus-bin at-spi2-core openbox x11-utils xterm
+  xfonts-base gtk-3-examples mousepad python3-gi gir1.2-gtk-3.0)
+
 cuh_log() { echo "[computer-use-helper] $*" >&2; }
 
 cuh_install_packages() {
@@ -48,4 +62,11 @@ cuh_configure() {
 
 cuh_jobs() {
   nproc 2>/dev/null || echo 2
+}
+
+# cuh_install_linux_test_packages: what cuh_install_packages installs, and
+# the Linux desktop tests' packages.
+cuh_install_linux_test_packages() {
+  local CUH_PACKAGES=("${CUH_PACKAGES[@]}" "${CUH_LINUX_TEST_PACKAGES[@]}")
+  cuh_install_packages
 }

@@ -54,7 +54,7 @@ run_ctest() {
   ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 300
 }
 
-stage "install packages" cuh_install_packages
+stage "install packages" cuh_install_linux_test_packages
 jobs=$(cuh_jobs)
 stage "configure+build" normal_build
 stage "tests" run_ctest build
