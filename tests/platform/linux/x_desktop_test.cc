@@ -1,0 +1,201 @@
+// The X building blocks against the test desktop: the connection's error
+// handling, the window readers against what the fixture application shows,
+// and the give-back of the user's foreground.
+// gtest first: Xlib defines None as a macro.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/linux/foreground_giveback.h"
+#include "platform/linux/support/desktop_apps.h"
+#include "platform/linux/x_connection.h"
+#include "platform/linux/x_windows.h"
+
+namespace cuh::linux_desktop {
+namespace {
+
+using testing::ChildProcess;
+using testing::FixtureApp;
+using testing::StderrCapture;
+using testing::waitUntil;
+
+std::unique_ptr<XConnection> connect() {
+  std::string error;
+  auto x = XConnection::open(nullptr, &error);
+  EXPECT_TRUE(x) << error;
+  return x;
+}
+
+struct Pointer {
+  int x = 0, y = 0;
+  friend bool operator==(const Pointer&, const Pointer&) = default;
+};
+Pointer pointer(XConnection& x) {
+  ::Window root, child;
+  int rx, ry, wx, wy;
+  unsigned int mask;
+  XQueryPointer(x.display(), x.root(), &root, &child, &rx, &ry, &wx, &wy, &mask);
+  return {rx, ry};
+}
+
+TEST(XConnectionDesktopTest, ABadDisplayIsNamedAndAVanishedWindowIsQuiet) {
+  StderrCapture stderrCapture;
+  std::string error;
+  EXPECT_FALSE(XConnection::open(":4093", &error));
+  EXPECT_EQ(error, "computer-use-helper: cannot open X display \":4093\"");
+
+  auto x = connect();
+  ASSERT_TRUE(x);
+  XWindowReader reader(*x);
+  // A window that never existed, and one that is destroyed between reads.
+  EXPECT_FALSE(reader.read(0x3ffffff));
+  ::Window doomed = XCreateSimpleWindow(x->display(), x->root(), 0, 0, 10, 10, 0, 0, 0);
+  x->sync();
+  EXPECT_TRUE(reader.read(doomed));
+  XDestroyWindow(x->display(), doomed);
+  EXPECT_FALSE(reader.read(doomed));
+  EXPECT_FALSE(reader.cardinals(doomed, "_NET_WM_PID"));
+  // Errors of requests without replies are recorded, not printed.
+  unsigned long serial = x->nextRequestSerial();
+  XMapWindow(x->display(), doomed);
+  EXPECT_TRUE(x->sync());
+  ASSERT_TRUE(x->firstErrorSince(serial));
+  EXPECT_EQ(x->firstErrorSince(serial)->errorCode, BadWindow);
+  EXPECT_TRUE(x->failedOnResourceSince(serial, doomed));
+  EXPECT_FALSE(x->lost());
+  EXPECT_GT(x->serverTime(), 0u);
+  EXPECT_EQ(stderrCapture.text(), "");
+}
+
+TEST(XConnectionDesktopTest, ALostServerIsReportedNotFatal) {
+  StderrCapture stderrCapture;
+  // A private X server of this test, killed under the connection.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::string fd = std::to_string(fds[1]);
+  ChildProcess server({"Xvfb", "-displayfd", fd, "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+  close(fds[1]);
+  char number[16] = {};
+  ssize_t n = read(fds[0], number, sizeof number - 1);
+  close(fds[0]);
+  ASSERT_GT(n, 0);
+  std::string display = ":" + std::string(number, strcspn(number, "\n"));
+  std::string error;
+  auto x = XConnection::open(display.c_str(), &error);
+  ASSERT_TRUE(x) << error;
+  EXPECT_TRUE(x->sync());
+  server.signal(SIGKILL);
+  server.end();
+
+  EXPECT_FALSE(x->sync());
+  EXPECT_TRUE(x->lost());
+  XWindowReader reader(*x);
+  EXPECT_EQ(reader.clientListStacking(), std::vector<::Window>{});
+  EXPECT_FALSE(reader.activeWindow());
+  EXPECT_EQ(x->atom("WM_NAME"), 0u);
+  EXPECT_EQ(x->serverTime(), 0u);
+  x.reset();  // closing a lost connection is quiet too
+  EXPECT_EQ(stderrCapture.text(), "");
+}
+
+TEST(XWindowsDesktopTest, ReadsTheFixturesWindows) {
+  FixtureApp app({"--second-window"});
+  auto x = connect();
+  ASSERT_TRUE(x);
+  XWindowReader reader(*x);
+  ::Window main = app.window("main"), tools = app.window("tools");
+  ASSERT_NE(main, 0u);
+  ASSERT_NE(tools, 0u);
+
+  std::vector<::Window> stacking = reader.clientListStacking();
+  ASSERT_GE(stacking.size(), 2u);
+  // The tools window was presented last: in front, and active.
+  EXPECT_EQ(stacking[0], tools);
+  EXPECT_NE(std::find(stacking.begin(), stacking.end(), main), stacking.end());
+  ASSERT_TRUE(waitUntil([&] { return reader.activeWindow() == tools; }));
+
+  auto facts = reader.read(main);
+  ASSERT_TRUE(facts);
+  EXPECT_EQ(facts->pid, app.pid());
+  EXPECT_EQ(facts->name, "CUH Fixture");
+  EXPECT_EQ(facts->gtkApplicationId, "dev.cuh.Fixture");
+  EXPECT_EQ(facts->windowClass.instance, "cuh-fixture");
+  EXPECT_EQ(facts->types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_NORMAL"});
+  EXPECT_TRUE(facts->viewable);
+  EXPECT_FALSE(facts->overrideRedirect);
+  EXPECT_EQ(windowLayer(facts->types, facts->overrideRedirect), 0);
+  // Server-side decorations: R is the frame around the client window.
+  EXPECT_GT(facts->frameExtents.top, 0);
+  EXPECT_EQ(facts->shadowExtents, Extents{});
+  PixelRect r = facts->rectangle();
+  EXPECT_EQ(r.x, facts->client.x - facts->frameExtents.left);
+  EXPECT_EQ(r.height, facts->client.height + facts->frameExtents.top + facts->frameExtents.bottom);
+
+  // Client-side decorations: openbox draws no frame, GTK's shadow is cut.
+  auto header = reader.read(tools);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->name, "CUH Fixture Tools");
+  EXPECT_EQ(header->frameExtents, Extents{});
+  EXPECT_GT(header->shadowExtents.left, 0);
+  EXPECT_LT(header->rectangle().width, header->client.width);
+}
+
+TEST(XWindowsDesktopTest, ListsAWindowWithoutAccessibilityAndItsIcon) {
+  ChildProcess xterm({"xterm", "-title", "plain xterm"});
+  auto x = connect();
+  ASSERT_TRUE(x);
+  XWindowReader reader(*x);
+  std::optional<XWindowFacts> found;
+  ASSERT_TRUE(waitUntil([&] {
+    for (::Window window : reader.clientListStacking()) {
+      auto facts = reader.read(window);
+      if (facts && facts->pid == xterm.pid() && facts->name == "plain xterm")
+        found = facts;
+    }
+    return found.has_value();
+  }));
+  EXPECT_EQ(found->windowClass, (WindowClass{"xterm", "XTerm"}));
+  EXPECT_FALSE(found->gtkApplicationId);
+  // xterm sets no _NET_WM_ICON; GTK applications do.
+  EXPECT_FALSE(reader.icon(found->id));
+  FixtureApp app;
+  auto icon = reader.icon(app.window("main"));
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(icon->rgba.size(), static_cast<size_t>(icon->width) * icon->height * 4);
+}
+
+TEST(ForegroundGiveBackDesktopTest, PutsTheActiveWindowAndStackingBack) {
+  StderrCapture stderrCapture;
+  FixtureApp user({"--title", "User Window"});
+  FixtureApp target({"--title", "Target Window", "--second-window"});
+  auto x = connect();
+  ASSERT_TRUE(x);
+  XWindowReader reader(*x);
+  ForegroundGiveBack giveBack(*x);
+  // The user works in their window, in front of the target's windows.
+  ASSERT_TRUE(giveBack.restore({user.window("main"), {}}));
+  giveBack.restackBelow(user.window("main"), 0);
+  ASSERT_TRUE(waitUntil([&] { return reader.clientListStacking().front() == user.window("main"); }));
+  ForegroundState before = readForeground(*x);
+  Pointer pointerBefore = pointer(*x);
+
+  // The target presents a window of its own: it takes the foreground.
+  target.command("present tools");
+  ASSERT_TRUE(waitUntil([&] { return reader.activeWindow() == target.window("tools"); }));
+  ASSERT_NE(readForeground(*x), before);
+
+  EXPECT_TRUE(giveBack.restore(before));
+  EXPECT_EQ(readForeground(*x), before);
+  EXPECT_EQ(pointer(*x), pointerBefore);
+  EXPECT_TRUE(user.waitFor({{"event", "active"}, {"window", "main"}, {"value", true}}));
+  EXPECT_EQ(stderrCapture.text(), "");
+}
+
+}  // namespace
+}  // namespace cuh::linux_desktop
