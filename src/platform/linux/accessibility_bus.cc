@@ -40,7 +40,8 @@ std::optional<BusAddress> findAccessibilityBus(XConnection* x, std::chrono::mill
   }
   if (x && !x->lost()) {
     XWindowReader reader(*x);
-    if (auto address = reader.bytes(x->root(), "AT_SPI_BUS", XA_STRING); address && !address->empty())
+    if (auto address = reader.bytes(x->root(), "AT_SPI_BUS", XA_STRING);
+        address && !address->empty())
       return BusAddress{*address, BusSource::rootWindow};
   }
   return std::nullopt;
@@ -50,12 +51,12 @@ std::optional<bool> accessibilityEnabled(std::chrono::milliseconds timeout) {
   auto session = sessionBus();
   if (!session)
     return std::nullopt;
-  CallReply reply = session->call(
-      BusCall{kA11yService, kA11yPath, "org.freedesktop.DBus.Properties", "Get",
-              [](sd_bus_message* m) {
-                return sd_bus_message_append(m, "ss", "org.a11y.Status", "IsEnabled");
-              }},
-      micros(timeout));
+  CallReply reply =
+      session->call(BusCall{kA11yService, kA11yPath, "org.freedesktop.DBus.Properties", "Get",
+                            [](sd_bus_message* m) {
+                              return sd_bus_message_append(m, "ss", "org.a11y.Status", "IsEnabled");
+                            }},
+                    micros(timeout));
   if (!reply.ok() || sd_bus_message_enter_container(reply.reply.get(), 'v', "b") <= 0)
     return std::nullopt;
   int enabled = 0;

@@ -108,8 +108,8 @@ std::vector<CallReply> AtspiClient::callAll(const std::vector<BusCall>& calls) {
 }
 
 bool AtspiClient::registerWithRegistry() {
-  BusCall request{kRegistry, "/org/a11y/atspi/registry", "org.a11y.atspi.Registry",
-                  "RegisterEvent", [](sd_bus_message* m) {
+  BusCall request{kRegistry, "/org/a11y/atspi/registry", "org.a11y.atspi.Registry", "RegisterEvent",
+                  [](sd_bus_message* m) {
                     // An event that fires rarely: only the registration
                     // matters, not the signals.
                     int r = sd_bus_message_append(m, "s", "object:state-changed:defunct");
@@ -145,7 +145,8 @@ std::optional<int32_t> AtspiClient::processIdOf(const std::string& bus) {
   return static_cast<int32_t>(*pid);
 }
 
-BusCall AtspiClient::getProperty(const AccessibleRef& object, const char* interface,
+BusCall AtspiClient::getProperty(const AccessibleRef& object,
+                                 const char* interface,
                                  const char* name) {
   std::string i(interface), n(name);
   return BusCall{object.bus, object.path, kProperties, "Get", [i, n](sd_bus_message* m) {
@@ -153,17 +154,17 @@ BusCall AtspiClient::getProperty(const AccessibleRef& object, const char* interf
                  }};
 }
 
-BusCall AtspiClient::method(const AccessibleRef& object, const char* interface,
+BusCall AtspiClient::method(const AccessibleRef& object,
+                            const char* interface,
                             const char* member) {
   return BusCall{object.bus, object.path, interface, member, nullptr};
 }
 
 BusCall AtspiClient::getExtents(const AccessibleRef& object, CoordType type) {
   auto coordinates = static_cast<uint32_t>(type);
-  return BusCall{object.bus, object.path, "org.a11y.atspi.Component", "GetExtents",
-                 [coordinates](sd_bus_message* m) {
-                   return sd_bus_message_append(m, "u", coordinates);
-                 }};
+  return BusCall{
+      object.bus, object.path, "org.a11y.atspi.Component", "GetExtents",
+      [coordinates](sd_bus_message* m) { return sd_bus_message_append(m, "u", coordinates); }};
 }
 
 BusCall AtspiClient::getItems(const std::string& bus) {

@@ -13,25 +13,87 @@ namespace cuh::linux_desktop {
 
 // The bus's role numbers that the mapping names (AtspiRole).
 enum class BusRole : uint32_t {
-  alert = 2, animation = 3, checkBox = 7, checkMenuItem = 8, comboBox = 11, dialog = 16,
-  fileChooser = 19, filler = 20, frame = 23, icon = 26, image = 27, label = 29,
-  layeredPane = 30, list = 31, listItem = 32, menu = 33, menuBar = 34, menuItem = 35,
-  pageTab = 37, pageTabList = 38, panel = 39, passwordText = 40, popupMenu = 41,
-  progressBar = 42, pushButton = 43, radioButton = 44, radioMenuItem = 45, scrollBar = 48,
-  scrollPane = 49, separator = 50, slider = 51, spinButton = 52, splitPane = 53,
-  statusBar = 54, table = 55, tableCell = 56, tableColumnHeader = 57, text = 61,
-  toggleButton = 62, toolBar = 63, tree = 65, treeTable = 66, viewport = 68, window = 69,
-  application = 75, entry = 79, caption = 81, section = 85, form = 87, link = 88,
-  tableRow = 90, treeItem = 91, documentText = 94, listBox = 98, grouping = 99,
-  infoBar = 102, levelBar = 103, staticText = 116,
+  alert = 2,
+  animation = 3,
+  checkBox = 7,
+  checkMenuItem = 8,
+  comboBox = 11,
+  dialog = 16,
+  fileChooser = 19,
+  filler = 20,
+  frame = 23,
+  icon = 26,
+  image = 27,
+  label = 29,
+  layeredPane = 30,
+  list = 31,
+  listItem = 32,
+  menu = 33,
+  menuBar = 34,
+  menuItem = 35,
+  pageTab = 37,
+  pageTabList = 38,
+  panel = 39,
+  passwordText = 40,
+  popupMenu = 41,
+  progressBar = 42,
+  pushButton = 43,
+  radioButton = 44,
+  radioMenuItem = 45,
+  scrollBar = 48,
+  scrollPane = 49,
+  separator = 50,
+  slider = 51,
+  spinButton = 52,
+  splitPane = 53,
+  statusBar = 54,
+  table = 55,
+  tableCell = 56,
+  tableColumnHeader = 57,
+  text = 61,
+  toggleButton = 62,
+  toolBar = 63,
+  tree = 65,
+  treeTable = 66,
+  viewport = 68,
+  window = 69,
+  application = 75,
+  entry = 79,
+  caption = 81,
+  section = 85,
+  form = 87,
+  link = 88,
+  tableRow = 90,
+  treeItem = 91,
+  documentText = 94,
+  listBox = 98,
+  grouping = 99,
+  infoBar = 102,
+  levelBar = 103,
+  staticText = 116,
 };
 
 // The bus's state bits that the mapping reads (AtspiStateType), as bit
 // numbers in the 64-bit state set.
 enum class BusState : uint32_t {
-  active = 1, busy = 3, checked = 4, editable = 7, enabled = 8, expandable = 9, expanded = 10,
-  focusable = 11, focused = 12, multiLine = 17, selectable = 22, selected = 23, sensitive = 24,
-  showing = 25, singleLine = 26, visible = 30, indeterminate = 32, checkable = 41,
+  active = 1,
+  busy = 3,
+  checked = 4,
+  editable = 7,
+  enabled = 8,
+  expandable = 9,
+  expanded = 10,
+  focusable = 11,
+  focused = 12,
+  multiLine = 17,
+  selectable = 22,
+  selected = 23,
+  sensitive = 24,
+  showing = 25,
+  singleLine = 26,
+  visible = 30,
+  indeterminate = 32,
+  checkable = 41,
   readOnly = 43,
 };
 
@@ -75,8 +137,8 @@ bool isSettableValueRole(uint32_t busRole);
 
 // One action the protocol offers, and how it is done on the bus.
 struct MappedAction {
-  std::string name;      // "AXPress", "AXIncrement", a toolkit name...
-  int busIndex = -1;     // the bus action's index; -1: through the value interface
+  std::string name;   // "AXPress", "AXIncrement", a toolkit name...
+  int busIndex = -1;  // the bus action's index; -1: through the value interface
   friend bool operator==(const MappedAction&, const MappedAction&) = default;
 };
 
@@ -92,6 +154,8 @@ std::vector<MappedAction> mapActions(const std::vector<std::string>& busActions,
 
 // An action that would open a popup menu (pressing a combo box or a menu of
 // a menu bar, or a toolkit's show-menu): never performed in the background.
-bool actionOpensMenu(std::string_view busAction, uint32_t busRole, std::optional<uint32_t> parentRole);
+bool actionOpensMenu(std::string_view busAction,
+                     uint32_t busRole,
+                     std::optional<uint32_t> parentRole);
 
 }  // namespace cuh::linux_desktop

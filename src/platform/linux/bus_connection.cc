@@ -38,8 +38,8 @@ CallStatus statusOfError(std::string_view name) {
   // sd-bus reports its own timeout as NoReply ("Method call timed out"); the
   // bus daemon reports a peer that left without answering as NoReply too.
   // Either way nothing more will come from that peer in this request.
-  if (name == "org.freedesktop.DBus.Error.NoReply" || name == "org.freedesktop.DBus.Error.Timeout" ||
-      name == "org.freedesktop.DBus.Error.TimedOut")
+  if (name == "org.freedesktop.DBus.Error.NoReply" ||
+      name == "org.freedesktop.DBus.Error.Timeout" || name == "org.freedesktop.DBus.Error.TimedOut")
     return CallStatus::timedOut;
   if (name == "org.freedesktop.DBus.Error.ServiceUnknown" ||
       name == "org.freedesktop.DBus.Error.NameHasNoOwner" ||
@@ -99,9 +99,9 @@ bool BusConnection::processPending() {
 
 BusMessage BusConnection::newCall(const BusCall& call, int* status) {
   sd_bus_message* message = nullptr;
-  *status = sd_bus_message_new_method_call(bus_, &message, call.destination.c_str(),
-                                           call.path.c_str(), call.interface.c_str(),
-                                           call.member.c_str());
+  *status =
+      sd_bus_message_new_method_call(bus_, &message, call.destination.c_str(), call.path.c_str(),
+                                     call.interface.c_str(), call.member.c_str());
   BusMessage owned(message);
   if (*status >= 0 && call.appendArguments)
     *status = call.appendArguments(message);

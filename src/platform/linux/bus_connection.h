@@ -43,11 +43,11 @@ class BusMessage {
 
 // How a call ended.
 enum class CallStatus {
-  ok,          // a method return; `reply` holds it
-  error,       // the peer answered with an error (unknown method, bad object...)
-  timedOut,    // no answer within the timeout
-  peerGone,    // the peer left the bus, or its name has no owner
-  notSent,     // the message could not be built or sent (connection lost)
+  ok,        // a method return; `reply` holds it
+  error,     // the peer answered with an error (unknown method, bad object...)
+  timedOut,  // no answer within the timeout
+  peerGone,  // the peer left the bus, or its name has no owner
+  notSent,   // the message could not be built or sent (connection lost)
 };
 
 struct CallReply {

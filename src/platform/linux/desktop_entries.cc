@@ -29,12 +29,24 @@ std::string unescape(std::string_view value) {
     }
     char next = value[++i];
     switch (next) {
-      case 's': out.push_back(' '); break;
-      case 'n': out.push_back('\n'); break;
-      case 't': out.push_back('\t'); break;
-      case 'r': out.push_back('\r'); break;
-      case '\\': out.push_back('\\'); break;
-      default: out.push_back('\\'); out.push_back(next);
+      case 's':
+        out.push_back(' ');
+        break;
+      case 'n':
+        out.push_back('\n');
+        break;
+      case 't':
+        out.push_back('\t');
+        break;
+      case 'r':
+        out.push_back('\r');
+        break;
+      case '\\':
+        out.push_back('\\');
+        break;
+      default:
+        out.push_back('\\');
+        out.push_back(next);
     }
   }
   return out;
@@ -56,7 +68,8 @@ std::string DesktopEntry::identifier() const {
   return id;
 }
 
-std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string id,
+std::optional<DesktopEntry> parseDesktopEntry(std::string_view text,
+                                              std::string id,
                                               std::string path) {
   DesktopEntry entry;
   entry.id = std::move(id);
@@ -82,14 +95,22 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string
       continue;
     std::string_view key = trim(line.substr(0, equals));
     std::string value = unescape(trim(line.substr(equals + 1)));
-    if (key == "Type") type = value;
-    else if (key == "Name") entry.name = value;
-    else if (key == "Exec") entry.exec = value;
-    else if (key == "Icon") entry.icon = value;
-    else if (key == "StartupWMClass") entry.startupWmClass = value;
-    else if (key == "TryExec") entry.tryExec = value;
-    else if (key == "Hidden") entry.hidden = value == "true";
-    else if (key == "NoDisplay") entry.noDisplay = value == "true";
+    if (key == "Type")
+      type = value;
+    else if (key == "Name")
+      entry.name = value;
+    else if (key == "Exec")
+      entry.exec = value;
+    else if (key == "Icon")
+      entry.icon = value;
+    else if (key == "StartupWMClass")
+      entry.startupWmClass = value;
+    else if (key == "TryExec")
+      entry.tryExec = value;
+    else if (key == "Hidden")
+      entry.hidden = value == "true";
+    else if (key == "NoDisplay")
+      entry.noDisplay = value == "true";
   }
   if (!sawGroup || type != "Application")
     return std::nullopt;

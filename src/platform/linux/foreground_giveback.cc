@@ -10,7 +10,8 @@ namespace {
 
 constexpr long kSourcePager = 2;
 
-std::vector<::Window> common(const std::vector<::Window>& list, const std::vector<::Window>& other) {
+std::vector<::Window> common(const std::vector<::Window>& list,
+                             const std::vector<::Window>& other) {
   std::vector<::Window> result;
   for (::Window window : list) {
     if (std::find(other.begin(), other.end(), window) != other.end())

@@ -51,7 +51,8 @@ std::vector<std::string> iconBaseDirectories() {
   return bases;
 }
 
-std::optional<std::string> findIconFile(std::string_view icon, int pixels,
+std::optional<std::string> findIconFile(std::string_view icon,
+                                        int pixels,
                                         const std::vector<std::string>& baseDirectories) {
   if (icon.empty())
     return std::nullopt;
@@ -75,15 +76,15 @@ std::optional<std::string> findIconFile(std::string_view icon, int pixels,
         if (!size)
           continue;
         std::error_code inner;
-        for (fs::directory_iterator contexts(sizes->path(), inner), last; !inner && contexts != last;
-             contexts.increment(inner)) {
+        for (fs::directory_iterator contexts(sizes->path(), inner), last;
+             !inner && contexts != last; contexts.increment(inner)) {
           fs::path candidate = contexts->path() / file;
           if (!isFile(candidate))
             continue;
           // Prefer the smallest size that is at least `pixels`; below that,
           // the largest.
-          bool better = !best || (bestSize < pixels ? *size > bestSize
-                                                    : *size >= pixels && *size < bestSize);
+          bool better =
+              !best || (bestSize < pixels ? *size > bestSize : *size >= pixels && *size < bestSize);
           if (better) {
             best = candidate.string();
             bestSize = *size;

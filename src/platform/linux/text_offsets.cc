@@ -13,8 +13,11 @@ struct Step {
 Step stepAt(std::string_view text, size_t at) {
   auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
   unsigned char lead = byte(at);
-  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3
-                                   : (lead >> 3) == 0x1e ? 4 : 0;
+  size_t length = lead < 0x80           ? 1
+                  : (lead >> 5) == 0x6  ? 2
+                  : (lead >> 4) == 0xe  ? 3
+                  : (lead >> 3) == 0x1e ? 4
+                                        : 0;
   if (length == 0 || at + length > text.size())
     return {1, 1};
   for (size_t i = 1; i < length; ++i) {

@@ -41,8 +41,8 @@ std::unique_ptr<XConnection> XConnection::open(const char* displayName, std::str
   if (!display) {
     const char* shown = displayName ? displayName : XDisplayName(nullptr);
     if (error)
-      *error = std::string("computer-use-helper: cannot open X display \"") +
-               (shown ? shown : "") + "\"";
+      *error = std::string("computer-use-helper: cannot open X display \"") + (shown ? shown : "") +
+               "\"";
     return nullptr;
   }
   return std::unique_ptr<XConnection>(new XConnection(display));

@@ -97,9 +97,7 @@ class XErrorScope {
  public:
   explicit XErrorScope(XConnection& connection)
       : connection_(connection), serial_(connection.nextRequestSerial()) {}
-  bool failed() {
-    return !connection_.sync() || connection_.firstErrorSince(serial_).has_value();
-  }
+  bool failed() { return !connection_.sync() || connection_.firstErrorSince(serial_).has_value(); }
 
  private:
   XConnection& connection_;

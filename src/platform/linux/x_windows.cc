@@ -31,8 +31,8 @@ bool readRaw(XConnection& x, ::Window window, Atom property, Atom type, RawPrope
     return false;
   unsigned long after = 0;
   int status = XGetWindowProperty(x.display(), window, property, 0, kMaxPropertyLongs, False,
-                                  type ? type : AnyPropertyType, &out.type, &out.format,
-                                  &out.count, &after, &out.data);
+                                  type ? type : AnyPropertyType, &out.type, &out.format, &out.count,
+                                  &after, &out.data);
   // A request that failed (BadWindow) reports it in the status.
   if (status != Success || x.lost())
     return false;
@@ -156,14 +156,14 @@ std::optional<XWindowFacts> XWindowReader::read(::Window window) {
     XTextProperty text{};
     if (!x_.lost() && XGetWMName(x_.display(), window, &text) && text.value) {
       if (text.encoding == XA_STRING) {
-        facts.name = latin1ToUtf8(
-            std::string_view(reinterpret_cast<char*>(text.value), text.nitems));
+        facts.name =
+            latin1ToUtf8(std::string_view(reinterpret_cast<char*>(text.value), text.nitems));
       } else {
         // COMPOUND_TEXT or another encoding: Xlib converts.
         char** list = nullptr;
         int count = 0;
-        if (Xutf8TextPropertyToTextList(x_.display(), &text, &list, &count) >= Success &&
-            list && count > 0)
+        if (Xutf8TextPropertyToTextList(x_.display(), &text, &list, &count) >= Success && list &&
+            count > 0)
           facts.name = list[0];
         if (list)
           XFreeStringList(list);

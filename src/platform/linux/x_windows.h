@@ -19,18 +19,18 @@ namespace cuh::linux_desktop {
 // client window (or override-redirect popup).
 struct XWindowFacts {
   ::Window id = 0;
-  std::optional<int32_t> pid;                // _NET_WM_PID
-  std::optional<std::string> name;           // _NET_WM_NAME (UTF-8), else WM_NAME
-  std::vector<std::string> types;            // _NET_WM_WINDOW_TYPE atom names
-  std::vector<std::string> states;           // _NET_WM_STATE atom names
-  std::optional<unsigned long> desktop;      // _NET_WM_DESKTOP
-  std::optional<unsigned long> opacity;      // _NET_WM_WINDOW_OPACITY
+  std::optional<int32_t> pid;            // _NET_WM_PID
+  std::optional<std::string> name;       // _NET_WM_NAME (UTF-8), else WM_NAME
+  std::vector<std::string> types;        // _NET_WM_WINDOW_TYPE atom names
+  std::vector<std::string> states;       // _NET_WM_STATE atom names
+  std::optional<unsigned long> desktop;  // _NET_WM_DESKTOP
+  std::optional<unsigned long> opacity;  // _NET_WM_WINDOW_OPACITY
   bool overrideRedirect = false;
-  bool viewable = false;                     // mapped, and its ancestors too
-  PixelRect client;                          // in root coordinates
-  Extents frameExtents;                      // _NET_FRAME_EXTENTS
-  Extents shadowExtents;                     // _GTK_FRAME_EXTENTS
-  WindowClass windowClass;                   // WM_CLASS
+  bool viewable = false;                        // mapped, and its ancestors too
+  PixelRect client;                             // in root coordinates
+  Extents frameExtents;                         // _NET_FRAME_EXTENTS
+  Extents shadowExtents;                        // _GTK_FRAME_EXTENTS
+  WindowClass windowClass;                      // WM_CLASS
   std::optional<std::string> gtkApplicationId;  // _GTK_APPLICATION_ID
 
   // The window rectangle R.

@@ -134,7 +134,8 @@ TEST(AtspiClientDesktopTest, BatchesAnswerAsSingleReadsDo) {
   // Every object under the window, one call at a time.
   std::vector<AccessibleRef> objects;
   std::function<void(const AccessibleRef&)> walk = [&](const AccessibleRef& object) {
-    for (const AccessibleRef& child : client.children(object).value_or(std::vector<AccessibleRef>{})) {
+    for (const AccessibleRef& child :
+         client.children(object).value_or(std::vector<AccessibleRef>{})) {
       objects.push_back(child);
       walk(child);
     }
@@ -159,10 +160,9 @@ TEST(AtspiClientDesktopTest, BatchesAnswerAsSingleReadsDo) {
   EXPECT_EQ(bus->batchesSent(), batchesBefore + 1);
   ASSERT_EQ(replies.size(), calls.size());
   for (size_t i = 0; i < objects.size(); ++i) {
-    Read batched{AtspiClient::readStringProperty(replies[i * 4]),
-                 AtspiClient::readUint(replies[i * 4 + 1]),
-                 AtspiClient::readStates(replies[i * 4 + 2]),
-                 AtspiClient::readExtents(replies[i * 4 + 3])};
+    Read batched{
+        AtspiClient::readStringProperty(replies[i * 4]), AtspiClient::readUint(replies[i * 4 + 1]),
+        AtspiClient::readStates(replies[i * 4 + 2]), AtspiClient::readExtents(replies[i * 4 + 3])};
     EXPECT_EQ(batched, single[i]) << objects[i].path;
   }
 

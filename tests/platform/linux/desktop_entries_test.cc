@@ -71,8 +71,7 @@ TEST_F(DesktopEntriesTest, IdentifierAndNameRules) {
       {"GTK application id", "dev.cuh.Fixture", "x", "X", fixture, "dev.cuh.Fixture"},
       {"StartupWMClass = instance", "", "cuh-fixture", "Other", fixture, "dev.cuh.Fixture"},
       {"instance + .desktop", "", "xterm", "XTerm", entries.byId("xterm.desktop"), "xterm"},
-      {"no desktop file: the GTK id", "org.example.App", "app", "App", nullptr,
-       "org.example.App"},
+      {"no desktop file: the GTK id", "org.example.App", "app", "App", nullptr, "org.example.App"},
       {"no desktop file: the class", "", "app", "App", nullptr, "App"},
       {"nothing", "", "", "", nullptr, std::nullopt},
   };

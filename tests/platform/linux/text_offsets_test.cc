@@ -6,15 +6,21 @@ namespace cuh::linux_desktop {
 namespace {
 
 // "a", "é" (2 bytes), "😀" (4 bytes: a surrogate pair), "b".
-constexpr std::string_view kText = "a\xc3\xa9\xf0\x9f\x98\x80" "b";
+constexpr std::string_view kText =
+    "a\xc3\xa9\xf0\x9f\x98\x80"
+    "b";
 
 TEST(TextOffsetsTest, LengthsCountUnitsAndCharacters) {
   EXPECT_EQ(utf16Length(kText), 5);
   EXPECT_EQ(characterCount(kText), 4);
   EXPECT_EQ(utf16Length(""), 0);
   // A stray continuation byte and a truncated sequence count one each.
-  EXPECT_EQ(utf16Length("\x80" "a\xf0\x9f"), 4);
-  EXPECT_EQ(characterCount("\x80" "a\xf0\x9f"), 4);
+  EXPECT_EQ(utf16Length("\x80"
+                        "a\xf0\x9f"),
+            4);
+  EXPECT_EQ(characterCount("\x80"
+                           "a\xf0\x9f"),
+            4);
 }
 
 TEST(TextOffsetsTest, ConvertsBothWaysAroundASurrogatePair) {
@@ -24,9 +30,8 @@ TEST(TextOffsetsTest, ConvertsBothWaysAroundASurrogatePair) {
     int64_t up;
   };
   const Case cases[] = {
-      {-3, 0, 0}, {0, 0, 0}, {1, 1, 1}, {2, 2, 2},
-      {3, 2, 3},  // inside the pair
-      {4, 3, 3}, {5, 4, 4}, {99, 4, 4},
+      {-3, 0, 0}, {0, 0, 0}, {1, 1, 1},  {2, 2, 2}, {3, 2, 3},  // inside the pair
+      {4, 3, 3},  {5, 4, 4}, {99, 4, 4},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(characterOffsetFromUtf16(kText, c.utf16, false), c.down) << c.utf16;

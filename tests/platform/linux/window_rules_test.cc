@@ -25,8 +25,9 @@ TEST(WindowRulesTest, LayerAlphaAndOnScreen) {
   using Names = std::vector<std::string>;
   EXPECT_EQ(windowLayer(Names{}, false), 0);
   EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_DIALOG"}, false), 0);
-  EXPECT_EQ(windowLayer(Names{"_KDE_NET_WM_WINDOW_TYPE_OVERRIDE", "_NET_WM_WINDOW_TYPE_DOCK"}, false),
-            kDockLayer);
+  EXPECT_EQ(
+      windowLayer(Names{"_KDE_NET_WM_WINDOW_TYPE_OVERRIDE", "_NET_WM_WINDOW_TYPE_DOCK"}, false),
+      kDockLayer);
   EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_DESKTOP"}, false), kDesktopLayer);
   EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_NORMAL"}, true), kPopupLayer);
   EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_POPUP_MENU"}, false), kPopupLayer);

@@ -185,7 +185,8 @@ TEST(ForegroundGiveBackDesktopTest, PutsTheActiveWindowAndStackingBack) {
   // The user works in their window, in front of the target's windows.
   ASSERT_TRUE(giveBack.restore({user.window("main"), {}}));
   giveBack.restackBelow(user.window("main"), 0);
-  ASSERT_TRUE(waitUntil([&] { return reader.clientListStacking().front() == user.window("main"); }));
+  ASSERT_TRUE(
+      waitUntil([&] { return reader.clientListStacking().front() == user.window("main"); }));
   ForegroundState before = readForeground(*x);
   Pointer pointerBefore = pointer(*x);
 

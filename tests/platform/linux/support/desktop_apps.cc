@@ -84,10 +84,10 @@ void ChildProcess::end() {
 
 std::vector<std::string> FixtureApp::argv(const std::string& log,
                                           const std::vector<std::string>& extra) {
-  std::vector<std::string> args{"/usr/bin/python3",
-                                std::string(CUH_SOURCE_DIR) +
-                                    "/tests/platform/linux/fixtures/fixture_app.py",
-                                "--log", log, "--non-unique"};
+  std::vector<std::string> args{
+      "/usr/bin/python3",
+      std::string(CUH_SOURCE_DIR) + "/tests/platform/linux/fixtures/fixture_app.py", "--log", log,
+      "--non-unique"};
   args.insert(args.end(), extra.begin(), extra.end());
   return args;
 }

@@ -52,9 +52,9 @@ class FixtureApp {
   // The log's lines so far.
   std::vector<nlohmann::json> log() const;
   // Waits (at most `timeout`) for a log line with these fields; returns it.
-  std::optional<nlohmann::json> waitFor(const nlohmann::json& fields,
-                                        std::chrono::milliseconds timeout =
-                                            std::chrono::seconds(10)) const;
+  std::optional<nlohmann::json> waitFor(
+      const nlohmann::json& fields,
+      std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
   ChildProcess& process() { return *process_; }
 
  private:
