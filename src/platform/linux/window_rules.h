@@ -43,11 +43,11 @@ PixelRect windowRectangle(const PixelRect& client, const Extents& frame, const E
 // utility, toolbar, splash and for no type; kDockLayer for dock,
 // kDesktopLayer for desktop, kPopupLayer for override-redirect windows and
 // popup types (menus, combo lists, tooltips, notifications).
-inline constexpr int kDesktopLayer = -2147483623 + 2147483647;  // placeholder replaced below
-int windowLayer(std::span<const std::string> typeNames, bool overrideRedirect);
+// The values are the macOS levels of the same kinds of window.
 inline constexpr int kDockLayer = 20;
+inline constexpr int kDesktopLayer = -2147483623;
 inline constexpr int kPopupLayer = 101;
-inline constexpr int kDesktopWindowLayer = -2147483624;
+int windowLayer(std::span<const std::string> typeNames, bool overrideRedirect);
 
 // alpha: 1, or _NET_WM_WINDOW_OPACITY / 0xffffffff when set.
 double windowAlpha(std::optional<unsigned long> opacity);

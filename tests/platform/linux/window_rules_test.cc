@@ -27,10 +27,12 @@ TEST(WindowRulesTest, LayerAlphaAndOnScreen) {
   EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_DIALOG"}, false), 0);
   EXPECT_EQ(
       windowLayer(Names{"_KDE_NET_WM_WINDOW_TYPE_OVERRIDE", "_NET_WM_WINDOW_TYPE_DOCK"}, false),
-      kDockLayer);
-  EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_DESKTOP"}, false), kDesktopLayer);
-  EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_NORMAL"}, true), kPopupLayer);
-  EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_POPUP_MENU"}, false), kPopupLayer);
+      20);
+  // The macOS levels of the same kinds, literally: a wrong constant would
+  // pass a comparison with itself.
+  EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_DESKTOP"}, false), -2147483623);
+  EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_NORMAL"}, true), 101);
+  EXPECT_EQ(windowLayer(Names{"_NET_WM_WINDOW_TYPE_POPUP_MENU"}, false), 101);
 
   EXPECT_EQ(windowAlpha(std::nullopt), 1.0);
   EXPECT_EQ(windowAlpha(0xffffffffUL), 1.0);
