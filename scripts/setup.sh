@@ -6,10 +6,10 @@
 CUH_PACKAGES=(cmake ninja-build g++ clang pkg-config nlohmann-json3-dev libgtest-dev
   libgmock-dev libbenchmark-dev libpng-dev libutf8proc-dev libclang-rt-14-dev valgrind)
 
-# The Linux desktop backend's build dependencies (X11, XInput2, the bus
-# through sd-bus). Installed for every build, the demo's included: none of
+# The Linux desktop backend's build dependencies (X11 through Xlib and, for
+# requests answered together, XCB; XInput2; the bus through sd-bus). Installed for every build, the demo's included: none of
 # them brings a toolkit.
-CUH_LINUX_BUILD_PACKAGES=(libx11-dev libxi-dev libsystemd-dev)
+CUH_LINUX_BUILD_PACKAGES=(libx11-dev libx11-xcb-dev libxi-dev libsystemd-dev)
 CUH_PACKAGES+=("${CUH_LINUX_BUILD_PACKAGES[@]}")
 
 # What only the Linux desktop tests need: the test desktop of

@@ -1,9 +1,13 @@
 #include "platform/linux/x_connection.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <memory>
 
 // The extension-record calls (XAddExtension, XESetWireToError) live in
 // Xlib's internal header, which also defines min and max as macros: it comes
@@ -49,7 +53,10 @@ std::unique_ptr<XConnection> XConnection::open(const char* displayName, std::str
 }
 
 XConnection::XConnection(Display* display)
-    : display_(display), root_(DefaultRootWindow(display)), name_(DisplayString(display)) {
+    : display_(display),
+      root_(DefaultRootWindow(display)),
+      name_(DisplayString(display)),
+      xcb_(XGetXCBConnection(display)) {
   // Per-display routing of errors to this object: a private extension
   // record holds the pointer, and the wire-to-error hook of every error
   // code records the error and keeps it from Xlib's printing handler.
@@ -124,6 +131,56 @@ Atom XConnection::atom(std::string_view name) {
     return 0;
   atoms_.emplace(std::string(name), atom);
   return atom;
+}
+
+void XConnection::internAtoms(const std::vector<std::string_view>& names) {
+  if (lost())
+    return;
+  std::vector<std::string> missing;
+  for (std::string_view name : names) {
+    if (atoms_.find(name) == atoms_.end())
+      missing.emplace_back(name);
+  }
+  if (missing.empty())
+    return;
+  std::vector<char*> pointers;
+  for (std::string& name : missing)
+    pointers.push_back(name.data());
+  std::vector<Atom> interned(missing.size(), None);
+  if (!XInternAtoms(display_, pointers.data(), static_cast<int>(pointers.size()), False,
+                    interned.data()) ||
+      lost())
+    return;
+  for (size_t i = 0; i < missing.size(); ++i)
+    atoms_.emplace(std::move(missing[i]), interned[i]);
+}
+
+std::vector<std::string> XConnection::atomNames(const std::vector<Atom>& atoms) {
+  // The names not known yet are asked together, then remembered.
+  std::vector<std::pair<Atom, xcb_get_atom_name_cookie_t>> asked;
+  for (Atom atom : atoms) {
+    if (atom != None && !lost() && atomNames_.find(atom) == atomNames_.end() &&
+        std::none_of(asked.begin(), asked.end(), [&](const auto& a) { return a.first == atom; }))
+      asked.emplace_back(atom, xcb_get_atom_name(xcb_, static_cast<xcb_atom_t>(atom)));
+  }
+  for (const auto& [atom, cookie] : asked) {
+    xcb_generic_error_t* error = nullptr;
+    std::unique_ptr<xcb_get_atom_name_reply_t, decltype(&std::free)> reply(
+        xcb_get_atom_name_reply(xcb_, cookie, &error), &std::free);
+    std::free(error);
+    if (reply)
+      atomNames_[atom] =
+          std::string(xcb_get_atom_name_name(reply.get()),
+                      static_cast<size_t>(xcb_get_atom_name_name_length(reply.get())));
+    else if (!lost())
+      atomNames_[atom] = "";  // unknown to the server: stays unknown
+  }
+  std::vector<std::string> names;
+  for (Atom atom : atoms) {
+    auto found = atomNames_.find(atom);
+    names.push_back(found == atomNames_.end() ? std::string() : found->second);
+  }
+  return names;
 }
 
 bool XConnection::sync() {

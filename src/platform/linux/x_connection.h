@@ -7,6 +7,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
+#include <xcb/xcb.h>
 
 #include <array>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cuh::linux_desktop {
 
@@ -36,6 +38,10 @@ class XConnection {
   XConnection& operator=(const XConnection&) = delete;
 
   Display* display() const { return display_; }
+  // The same connection through XCB, for requests whose replies are
+  // awaited together (one round trip for many). XCB hands a request's
+  // error to whoever reads its reply, so nothing is printed either.
+  xcb_connection_t* xcb() const { return xcb_; }
   ::Window root() const { return root_; }
   // The descriptor to wait on for incoming events.
   int fileDescriptor() const;
@@ -44,11 +50,16 @@ class XConnection {
 
   // True once the connection is gone. Calls after that fail (reads give
   // nothing); the caller ends as at the end of input.
-  bool lost() const { return lost_; }
+  bool lost() const { return lost_ || xcb_connection_has_error(xcb_) != 0; }
 
   // The atom for `name`, interned once per connection. 0 when the
   // connection is lost.
   Atom atom(std::string_view name);
+  // Interns every name not interned yet, in one round trip.
+  void internAtoms(const std::vector<std::string_view>& names);
+  // The names of atoms (in their order), asked of the server once per
+  // connection and together; an atom the server does not know reads as "".
+  std::vector<std::string> atomNames(const std::vector<Atom>& atoms);
 
   // Round trip: every request sent so far has been processed and its errors
   // recorded. False when the connection is lost.
@@ -83,7 +94,9 @@ class XConnection {
   std::string name_;
   bool lost_ = false;
   int extensionNumber_ = 0;
+  xcb_connection_t* xcb_ = nullptr;
   std::map<std::string, Atom, std::less<>> atoms_;
+  std::map<Atom, std::string> atomNames_;
   // The last errors, by serial (bounded: old entries are dropped).
   std::map<unsigned long, XProtocolError> errors_;
   using WireToError = int (*)(Display*, XErrorEvent*, xError*);

@@ -4,6 +4,9 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <memory>
 
 namespace cuh::linux_desktop {
 namespace {
@@ -39,6 +42,188 @@ bool readRaw(XConnection& x, ::Window window, Atom property, Atom type, RawPrope
   return out.type != None && out.data;
 }
 
+// An XCB reply, freed when it goes.
+template <class T>
+struct Reply : std::unique_ptr<T, decltype(&std::free)> {
+  explicit Reply(T* reply) : std::unique_ptr<T, decltype(&std::free)>(reply, &std::free) {}
+};
+
+// The properties a window's row is built from, in the order they are asked.
+enum PropertyIndex {
+  kPid,
+  kNetName,
+  kWmName,
+  kWindowType,
+  kState,
+  kDesktop,
+  kOpacity,
+  kFrameExtents,
+  kShadowExtents,
+  kClass,
+  kApplicationId,
+  kPropertyCount
+};
+struct PropertyRequest {
+  const char* name;
+  const char* type;  // null: any type
+};
+constexpr std::array<PropertyRequest, kPropertyCount> kProperties{{
+    {"_NET_WM_PID", nullptr},
+    {"_NET_WM_NAME", "UTF8_STRING"},
+    {"WM_NAME", nullptr},
+    {"_NET_WM_WINDOW_TYPE", nullptr},
+    {"_NET_WM_STATE", nullptr},
+    {"_NET_WM_DESKTOP", nullptr},
+    {"_NET_WM_WINDOW_OPACITY", nullptr},
+    {"_NET_FRAME_EXTENTS", nullptr},
+    {"_GTK_FRAME_EXTENTS", nullptr},
+    {"WM_CLASS", "STRING"},
+    {"_GTK_APPLICATION_ID", nullptr},
+}};
+
+// The requests of one window, sent; their replies are read later.
+struct WindowRequests {
+  xcb_get_window_attributes_cookie_t attributes;
+  xcb_get_geometry_cookie_t geometry;
+  xcb_translate_coordinates_cookie_t origin;
+  std::array<xcb_get_property_cookie_t, kPropertyCount> properties;
+};
+
+WindowRequests sendRequests(XConnection& x, ::Window window) {
+  xcb_connection_t* c = x.xcb();
+  auto id = static_cast<xcb_window_t>(window);
+  WindowRequests requests{};
+  requests.attributes = xcb_get_window_attributes(c, id);
+  requests.geometry = xcb_get_geometry(c, id);
+  requests.origin = xcb_translate_coordinates(c, id, static_cast<xcb_window_t>(x.root()), 0, 0);
+  for (size_t i = 0; i < kProperties.size(); ++i) {
+    Atom type = kProperties[i].type ? x.atom(kProperties[i].type) : 0;
+    requests.properties[i] = xcb_get_property(
+        c, 0, id, static_cast<xcb_atom_t>(x.atom(kProperties[i].name)),
+        type ? static_cast<xcb_atom_t>(type) : static_cast<xcb_atom_t>(XCB_GET_PROPERTY_TYPE_ANY),
+        0, static_cast<uint32_t>(kMaxPropertyLongs));
+  }
+  return requests;
+}
+
+// One property's reply: none when absent, of another type, or failed (the
+// window vanished: then `failed` is set).
+struct PropertyValue {
+  Reply<xcb_get_property_reply_t> reply{nullptr};
+  bool failed = false;
+  bool present() const { return reply && reply->type != XCB_NONE; }
+  std::vector<unsigned long> cardinals() const {
+    std::vector<unsigned long> values;
+    if (!present() || reply->format != 32)
+      return values;
+    auto* items = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+    int count = xcb_get_property_value_length(reply.get()) / 4;
+    values.assign(items, items + count);
+    return values;
+  }
+  std::optional<std::string> bytes() const {
+    if (!present() || reply->format != 8)
+      return std::nullopt;
+    return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                       static_cast<size_t>(xcb_get_property_value_length(reply.get())));
+  }
+};
+
+PropertyValue propertyReply(xcb_connection_t* c, xcb_get_property_cookie_t cookie) {
+  xcb_generic_error_t* error = nullptr;
+  PropertyValue value;
+  value.reply = Reply<xcb_get_property_reply_t>(xcb_get_property_reply(c, cookie, &error));
+  value.failed = error != nullptr || !value.reply;
+  std::free(error);
+  return value;
+}
+
+// WM_NAME in its encoding: ISO 8859-1 for STRING; COMPOUND_TEXT and
+// others through Xlib's conversion (no request is made).
+std::optional<std::string> legacyName(XConnection& x, const PropertyValue& name) {
+  if (!name.present() || name.reply->format != 8)
+    return std::nullopt;
+  auto text = name.bytes();
+  if (name.reply->type == XA_STRING)
+    return latin1ToUtf8(*text);
+  XTextProperty property{};
+  property.value = reinterpret_cast<unsigned char*>(text->data());
+  property.encoding = name.reply->type;
+  property.format = 8;
+  property.nitems = text->size();
+  char** list = nullptr;
+  int count = 0;
+  std::optional<std::string> result;
+  if (Xutf8TextPropertyToTextList(x.display(), &property, &list, &count) >= Success && list &&
+      count > 0)
+    result = list[0];
+  if (list)
+    XFreeStringList(list);
+  return result;
+}
+
+// What readReplies gives besides the facts: the type and state atoms,
+// named later for all windows together.
+struct ReadWindow {
+  XWindowFacts facts;
+  std::vector<Atom> typeAtoms;
+  std::vector<Atom> stateAtoms;
+};
+
+// Reads every reply of one window's requests (all of them, so none is left
+// pending). None when the window does not exist or any request failed on
+// it (it vanished while it was read).
+std::optional<ReadWindow> readReplies(XConnection& x, ::Window window, WindowRequests& requests) {
+  xcb_connection_t* c = x.xcb();
+  xcb_generic_error_t* errors[3] = {nullptr, nullptr, nullptr};
+  Reply<xcb_get_window_attributes_reply_t> attributes(
+      xcb_get_window_attributes_reply(c, requests.attributes, &errors[0]));
+  Reply<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, requests.geometry, &errors[1]));
+  Reply<xcb_translate_coordinates_reply_t> origin(
+      xcb_translate_coordinates_reply(c, requests.origin, &errors[2]));
+  bool failed = !attributes || !geometry || !origin;
+  for (xcb_generic_error_t* error : errors) {
+    failed = failed || error;
+    std::free(error);
+  }
+  std::array<PropertyValue, kPropertyCount> values;
+  for (size_t i = 0; i < kPropertyCount; ++i) {
+    values[i] = propertyReply(c, requests.properties[i]);
+    failed = failed || values[i].failed;
+  }
+  if (failed)
+    return std::nullopt;
+
+  ReadWindow read;
+  XWindowFacts& facts = read.facts;
+  facts.id = window;
+  facts.overrideRedirect = attributes->override_redirect;
+  facts.viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+  facts.client = PixelRect{origin->dst_x, origin->dst_y, geometry->width, geometry->height};
+  if (auto pid = values[kPid].cardinals(); !pid.empty())
+    facts.pid = static_cast<int32_t>(pid[0] & 0xffffffffUL);
+  facts.name = values[kNetName].bytes();
+  if (!facts.name)
+    facts.name = legacyName(x, values[kWmName]);
+  for (unsigned long atom : values[kWindowType].cardinals())
+    read.typeAtoms.push_back(atom);
+  for (unsigned long atom : values[kState].cardinals())
+    read.stateAtoms.push_back(atom);
+  if (auto desktop = values[kDesktop].cardinals(); !desktop.empty())
+    facts.desktop = desktop[0];
+  if (auto opacity = values[kOpacity].cardinals(); !opacity.empty())
+    facts.opacity = opacity[0];
+  if (values[kFrameExtents].present())
+    facts.frameExtents = extentsFromCardinals(values[kFrameExtents].cardinals());
+  if (values[kShadowExtents].present())
+    facts.shadowExtents = extentsFromCardinals(values[kShadowExtents].cardinals());
+  if (auto windowClass = values[kClass].bytes())
+    facts.windowClass = parseWindowClass(*windowClass);
+  facts.gtkApplicationId = values[kApplicationId].bytes();
+  return read;
+}
+
 }  // namespace
 
 std::optional<std::vector<unsigned long>> XWindowReader::cardinals(::Window window,
@@ -59,30 +244,10 @@ std::optional<std::string> XWindowReader::bytes(::Window window, const char* pro
 }
 
 std::vector<std::string> XWindowReader::atomNames(::Window window, const char* property) {
-  std::vector<std::string> names;
   auto atoms = cardinals(window, property);
   if (!atoms || atoms->empty())
-    return names;
-  std::vector<Atom> list(atoms->begin(), atoms->end());
-  std::vector<char*> raw(list.size(), nullptr);
-  bool all = XGetAtomNames(x_.display(), list.data(), static_cast<int>(list.size()), raw.data());
-  for (char* name : raw) {
-    if (all)
-      names.emplace_back(name ? name : "");
-    if (name)
-      XFree(name);
-  }
-  if (!all) {
-    // An unknown atom fails the whole call: ask one by one (an unknown one
-    // reads as "").
-    for (Atom atom : list) {
-      char* name = x_.lost() ? nullptr : XGetAtomName(x_.display(), atom);
-      names.emplace_back(name ? name : "");
-      if (name)
-        XFree(name);
-    }
-  }
-  return names;
+    return {};
+  return x_.atomNames(std::vector<Atom>(atoms->begin(), atoms->end()));
 }
 
 std::vector<::Window> XWindowReader::clientListStacking() {
@@ -110,87 +275,83 @@ std::vector<::Window> XWindowReader::overrideRedirectPopups() {
   std::vector<::Window> popups;
   if (x_.lost())
     return popups;
-  ::Window root = 0, parent = 0;
-  ::Window* children = nullptr;
-  unsigned int count = 0;
-  if (!XQueryTree(x_.display(), x_.root(), &root, &parent, &children, &count))
+  xcb_connection_t* c = x_.xcb();
+  Reply<xcb_query_tree_reply_t> tree(
+      xcb_query_tree_reply(c, xcb_query_tree(c, static_cast<xcb_window_t>(x_.root())), nullptr));
+  if (!tree)
     return popups;
-  for (unsigned int i = count; i-- > 0;) {
-    ::Window child = children[i];
-    if (child == x_.ownWindow())
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  int count = xcb_query_tree_children_length(tree.get());
+  // Every child's attributes asked together: one round trip.
+  std::vector<xcb_get_window_attributes_cookie_t> cookies;
+  for (int i = 0; i < count; ++i)
+    cookies.push_back(xcb_get_window_attributes(c, children[i]));
+  for (int i = count; i-- > 0;) {
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, cookies[static_cast<size_t>(i)], nullptr));
+    if (children[i] == x_.ownWindow() || !attributes)
       continue;
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(x_.display(), child, &attributes))
-      continue;
-    if (attributes.override_redirect && attributes.map_state == IsViewable &&
-        attributes.c_class == InputOutput)
-      popups.push_back(child);
+    if (attributes->override_redirect && attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
+        attributes->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT)
+      popups.push_back(children[i]);
   }
-  if (children)
-    XFree(children);
   return popups;
 }
 
 std::optional<XWindowFacts> XWindowReader::read(::Window window) {
-  if (x_.lost() || window == 0)
-    return std::nullopt;
-  unsigned long firstSerial = x_.nextRequestSerial();
-  XWindowAttributes attributes;
-  if (!XGetWindowAttributes(x_.display(), window, &attributes))
-    return std::nullopt;
-  XWindowFacts facts;
-  facts.id = window;
-  facts.overrideRedirect = attributes.override_redirect;
-  facts.viewable = attributes.map_state == IsViewable;
-  int rootX = 0, rootY = 0;
-  ::Window child = 0;
-  if (!XTranslateCoordinates(x_.display(), window, x_.root(), 0, 0, &rootX, &rootY, &child))
-    return std::nullopt;
-  facts.client = PixelRect{rootX, rootY, attributes.width, attributes.height};
+  return std::move(readAll({window}).front());
+}
 
-  if (auto pid = cardinals(window, "_NET_WM_PID"); pid && !pid->empty())
-    facts.pid = static_cast<int32_t>((*pid)[0] & 0xffffffffUL);
-  if (auto name = bytes(window, "_NET_WM_NAME", x_.atom("UTF8_STRING"))) {
-    facts.name = std::move(*name);
-  } else {
-    XTextProperty text{};
-    if (!x_.lost() && XGetWMName(x_.display(), window, &text) && text.value) {
-      if (text.encoding == XA_STRING) {
-        facts.name =
-            latin1ToUtf8(std::string_view(reinterpret_cast<char*>(text.value), text.nitems));
-      } else {
-        // COMPOUND_TEXT or another encoding: Xlib converts.
-        char** list = nullptr;
-        int count = 0;
-        if (Xutf8TextPropertyToTextList(x_.display(), &text, &list, &count) >= Success && list &&
-            count > 0)
-          facts.name = list[0];
-        if (list)
-          XFreeStringList(list);
-      }
-    }
-    if (text.value)
-      XFree(text.value);
+std::vector<std::optional<XWindowFacts>> XWindowReader::readAll(
+    const std::vector<::Window>& windows) {
+  std::vector<std::optional<XWindowFacts>> facts(windows.size());
+  if (x_.lost())
+    return facts;
+  std::vector<std::string_view> names;
+  for (const PropertyRequest& property : kProperties) {
+    names.push_back(property.name);
+    if (property.type)
+      names.push_back(property.type);
   }
-  facts.types = atomNames(window, "_NET_WM_WINDOW_TYPE");
-  facts.states = atomNames(window, "_NET_WM_STATE");
-  if (auto desktop = cardinals(window, "_NET_WM_DESKTOP"); desktop && !desktop->empty())
-    facts.desktop = (*desktop)[0];
-  if (auto opacity = cardinals(window, "_NET_WM_WINDOW_OPACITY"); opacity && !opacity->empty())
-    facts.opacity = (*opacity)[0];
-  if (auto frame = cardinals(window, "_NET_FRAME_EXTENTS"))
-    facts.frameExtents = extentsFromCardinals(*frame);
-  if (auto shadow = cardinals(window, "_GTK_FRAME_EXTENTS"))
-    facts.shadowExtents = extentsFromCardinals(*shadow);
-  if (auto windowClass = bytes(window, "WM_CLASS", XA_STRING))
-    facts.windowClass = parseWindowClass(*windowClass);
-  facts.gtkApplicationId = bytes(window, "_GTK_APPLICATION_ID");
-  // The window may have gone between the first request and the last:
-  // then nothing read about it counts. (An unknown atom in a list is no
-  // reason to drop the window.)
-  if (!x_.sync() || x_.failedOnResourceSince(firstSerial, window))
-    return std::nullopt;
+  x_.internAtoms(names);
+  // Every request of every window is sent before the first reply is read.
+  std::vector<WindowRequests> requests;
+  for (::Window window : windows)
+    requests.push_back(sendRequests(x_, window));
+  std::vector<std::optional<ReadWindow>> read;
+  std::vector<Atom> typesAndStates;
+  for (size_t i = 0; i < windows.size(); ++i) {
+    read.push_back(readReplies(x_, windows[i], requests[i]));
+    if (read.back()) {
+      typesAndStates.insert(typesAndStates.end(), read.back()->typeAtoms.begin(),
+                            read.back()->typeAtoms.end());
+      typesAndStates.insert(typesAndStates.end(), read.back()->stateAtoms.begin(),
+                            read.back()->stateAtoms.end());
+    }
+  }
+  // The names of the window types and states, asked together (the
+  // connection remembers them: later listings ask for none).
+  x_.atomNames(typesAndStates);
+  for (size_t i = 0; i < read.size(); ++i) {
+    if (!read[i])
+      continue;
+    read[i]->facts.types = x_.atomNames(read[i]->typeAtoms);
+    read[i]->facts.states = x_.atomNames(read[i]->stateAtoms);
+    facts[i] = std::move(read[i]->facts);
+  }
   return facts;
+}
+
+std::vector<XWindowFacts> XWindowReader::windowList() {
+  std::vector<::Window> windows = overrideRedirectPopups();
+  std::vector<::Window> managed = clientListStacking();
+  windows.insert(windows.end(), managed.begin(), managed.end());
+  std::vector<XWindowFacts> list;
+  for (std::optional<XWindowFacts>& facts : readAll(windows)) {
+    if (facts && facts->pid)
+      list.push_back(std::move(*facts));
+  }
+  return list;
 }
 
 std::optional<IconImage> XWindowReader::icon(::Window window) {

@@ -56,6 +56,13 @@ class XWindowReader {
   // Everything above for one window; none when it does not exist (any
   // more), including when it vanishes half-way through.
   std::optional<XWindowFacts> read(::Window window);
+  // The same for many windows, in their order.
+  std::vector<std::optional<XWindowFacts>> readAll(const std::vector<::Window>& windows);
+
+  // The window server's list: the override-redirect popups (topmost first)
+  // in front of the managed windows (front to back). A window without
+  // _NET_WM_PID, or gone while it was read, is not listed.
+  std::vector<XWindowFacts> windowList();
   // The largest _NET_WM_ICON image; none without one.
   std::optional<IconImage> icon(::Window window);
 

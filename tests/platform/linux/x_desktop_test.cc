@@ -4,6 +4,7 @@
 // gtest first: Xlib defines None as a macro.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -60,6 +61,11 @@ TEST(XConnectionDesktopTest, ABadDisplayIsNamedAndAVanishedWindowIsQuiet) {
   EXPECT_TRUE(reader.read(doomed));
   XDestroyWindow(x->display(), doomed);
   EXPECT_FALSE(reader.read(doomed));
+  // In a batch, only the vanished window reads as none.
+  auto batch = reader.readAll({x->root(), doomed, x->root()});
+  ASSERT_EQ(batch.size(), 3u);
+  EXPECT_TRUE(batch[0] && batch[2]);
+  EXPECT_FALSE(batch[1]);
   EXPECT_FALSE(reader.cardinals(doomed, "_NET_WM_PID"));
   // Errors of requests without replies are recorded, not printed.
   unsigned long serial = x->nextRequestSerial();
@@ -148,6 +154,51 @@ TEST(XWindowsDesktopTest, ReadsTheFixturesWindows) {
   EXPECT_EQ(header->rectangle(), windowRectangle(header->client, {}, header->shadowExtents));
   EXPECT_EQ(header->rectangle().width,
             header->client.width - header->shadowExtents.left - header->shadowExtents.right);
+}
+
+TEST(XWindowsDesktopTest, ListPutsPopupsInFrontAndLeavesOutWindowsWithoutPid) {
+  StderrCapture stderrCapture;
+  FixtureApp app;
+  auto x = connect();
+  ASSERT_TRUE(x);
+  // An override-redirect popup with a pid (as a toolkit's menu has), and a
+  // managed window without one.
+  auto createWindow = [&](bool overrideRedirect, bool withPid) {
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = overrideRedirect;
+    ::Window window = XCreateWindow(x->display(), x->root(), 5, 5, 50, 40, 0, CopyFromParent,
+                                    InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+    long pid = getpid();
+    if (withPid)
+      XChangeProperty(x->display(), window, x->atom("_NET_WM_PID"), XA_CARDINAL, 32,
+                      PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
+    XMapWindow(x->display(), window);
+    return window;
+  };
+  ::Window popup = createWindow(true, true);
+  ::Window anonymous = createWindow(false, false);
+  XWindowReader reader(*x);
+  ASSERT_TRUE(waitUntil([&] {
+    auto stacking = reader.clientListStacking();
+    return std::find(stacking.begin(), stacking.end(), anonymous) != stacking.end();
+  }));
+  std::vector<XWindowFacts> list = reader.windowList();
+  ASSERT_FALSE(list.empty());
+  EXPECT_EQ(list.front().id, popup);
+  EXPECT_EQ(windowLayer(list.front().types, list.front().overrideRedirect), 101);
+  std::vector<::Window> ids;
+  for (const XWindowFacts& facts : list)
+    ids.push_back(facts.id);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), anonymous), 0);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), app.window("main")), 1);
+  // The managed ones in stacking order, front to back.
+  std::vector<::Window> managed(ids.begin() + 1, ids.end());
+  std::vector<::Window> stacking = reader.clientListStacking();
+  std::erase(stacking, anonymous);
+  EXPECT_EQ(managed, stacking);
+  XDestroyWindow(x->display(), popup);
+  XDestroyWindow(x->display(), anonymous);
+  EXPECT_EQ(stderrCapture.text(), "");
 }
 
 TEST(XWindowsDesktopTest, ListsAWindowWithoutAccessibilityAndItsIcon) {
