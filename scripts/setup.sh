@@ -9,16 +9,19 @@ CUH_PACKAGES=(cmake ninja-build g++ clang pkg-config nlohmann-json3-dev libgtest
 # The Linux desktop backend's build dependencies (X11 through Xlib and, for
 # requests answered together, XCB; XInput2; the bus through sd-bus). Installed for every build, the demo's included: none of
 # them brings a toolkit.
-CUH_LINUX_BUILD_PACKAGES=(libx11-dev libx11-xcb-dev libxi-dev libsystemd-dev)
+# libxtst-dev: the desktop tests' real input (the X test extension), which
+# the helper itself never uses; the test programs are built in every build.
+CUH_LINUX_BUILD_PACKAGES=(libx11-dev libx11-xcb-dev libxi-dev libsystemd-dev libxtst-dev)
 CUH_PACKAGES+=("${CUH_LINUX_BUILD_PACKAGES[@]}")
 
 # What only the Linux desktop tests need: the test desktop of
 # scripts/desktop-session.sh (X server, session and accessibility buses,
 # window manager) and the applications the tests drive. Installed by
 # test.sh only (cuh_install_linux_test_packages), so that the demo never
-# installs GTK.
+# installs GTK. GTK 4 (gir1.2-gtk-4.0) and Qt 5 (python3-pyqt5) serve the
+# probes that check element positions per toolkit.
 CUH_LINUX_TEST_PACKAGES=(xvfb dbus-daemon dbus-bin at-spi2-core openbox x11-utils xterm
-  xfonts-base gtk-3-examples mousepad python3-gi gir1.2-gtk-3.0)
+  xfonts-base gtk-3-examples mousepad python3-gi gir1.2-gtk-3.0 gir1.2-gtk-4.0 python3-pyqt5)
 
 cuh_log() { echo "[computer-use-helper] $*" >&2; }
 

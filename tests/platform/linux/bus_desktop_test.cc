@@ -47,17 +47,6 @@ class ScopedEnvironment {
   std::optional<std::string> old_;
 };
 
-std::unique_ptr<BusConnection> accessibilityBus() {
-  auto address = findAccessibilityBus(nullptr, kTimeout);
-  EXPECT_TRUE(address);
-  if (!address)
-    return nullptr;
-  std::string error;
-  auto bus = BusConnection::open(address->address, &error);
-  EXPECT_TRUE(bus) << error;
-  return bus;
-}
-
 // What the batch test reads of each object.
 struct Read {
   std::optional<std::string> name;
@@ -66,14 +55,6 @@ struct Read {
   std::optional<BusExtents> extents;
   friend bool operator==(const Read&, const Read&) = default;
 };
-
-std::optional<AccessibleRef> applicationOf(AtspiClient& client, pid_t pid) {
-  for (const AccessibleRef& app : client.applications()) {
-    if (client.processIdOf(app.bus) == pid)
-      return app;
-  }
-  return std::nullopt;
-}
 
 TEST(AccessibilityBusDesktopTest, FoundInTheUsualOrder) {
   StderrCapture stderrCapture;
@@ -106,12 +87,12 @@ TEST(AccessibilityBusDesktopTest, FoundInTheUsualOrder) {
 TEST(AtspiClientDesktopTest, BatchesAnswerAsSingleReadsDo) {
   StderrCapture stderrCapture;
   FixtureApp fixture;
-  auto bus = accessibilityBus();
+  auto bus = testing::openAccessibilityBus();
   ASSERT_TRUE(bus);
   AtspiClient client(*bus);
   ASSERT_TRUE(client.registerWithRegistry());
   client.beginRequest();
-  auto app = applicationOf(client, fixture.pid());
+  auto app = testing::applicationOf(client, fixture.pid());
   ASSERT_TRUE(app);
   EXPECT_EQ(client.role(*app), static_cast<uint32_t>(BusRole::application));
 
@@ -186,12 +167,12 @@ TEST(AtspiClientDesktopTest, BatchesAnswerAsSingleReadsDo) {
 TEST(AtspiClientDesktopTest, AHungApplicationCostsOneTimeoutPerRequest) {
   StderrCapture stderrCapture;
   FixtureApp fixture;
-  auto bus = accessibilityBus();
+  auto bus = testing::openAccessibilityBus();
   ASSERT_TRUE(bus);
   // A short timeout keeps the test quick; the rule is the same at 1 s.
   AtspiClient client(*bus, std::chrono::milliseconds(200));
   client.beginRequest();
-  auto app = applicationOf(client, fixture.pid());
+  auto app = testing::applicationOf(client, fixture.pid());
   ASSERT_TRUE(app);
   AccessibleRef root{app->bus, kRootPath};
   AccessibleRef registry{"org.a11y.atspi.Registry", kRootPath};

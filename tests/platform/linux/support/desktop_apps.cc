@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/linux/accessibility_bus.h"
+
 extern char** environ;
 
 namespace cuh::linux_desktop::testing {
@@ -82,12 +84,14 @@ void ChildProcess::end() {
   pid_ = -1;
 }
 
-std::vector<std::string> FixtureApp::argv(const std::string& log,
+std::vector<std::string> FixtureApp::argv(const std::string& script,
+                                          const std::string& log,
                                           const std::vector<std::string>& extra) {
   std::vector<std::string> args{
-      "/usr/bin/python3",
-      std::string(CUH_SOURCE_DIR) + "/tests/platform/linux/fixtures/fixture_app.py", "--log", log,
-      "--non-unique"};
+      "/usr/bin/python3", std::string(CUH_SOURCE_DIR) + "/tests/platform/linux/fixtures/" + script,
+      "--log", log};
+  if (script == "fixture_app.py")
+    args.push_back("--non-unique");
   args.insert(args.end(), extra.begin(), extra.end());
   return args;
 }
@@ -102,16 +106,17 @@ std::string freshLogPath() {
 
 }  // namespace
 
-FixtureApp::FixtureApp(std::vector<std::string> extraArguments) : logPath_(freshLogPath()) {
+FixtureApp::FixtureApp(std::vector<std::string> extraArguments, const std::string& script)
+    : logPath_(freshLogPath()) {
   int fds[2] = {-1, -1};
   if (pipe2(fds, O_CLOEXEC) != 0)
     ADD_FAILURE() << "no pipe for the fixture's commands";
   commandPipe_ = fds[1];
-  process_ = std::make_unique<ChildProcess>(argv(logPath_, extraArguments),
+  process_ = std::make_unique<ChildProcess>(argv(script, logPath_, extraArguments),
                                             std::vector<std::string>{}, fds[0]);
   if (fds[0] >= 0)
     close(fds[0]);
-  auto ready = waitFor({{"event", "ready"}}, std::chrono::seconds(20));
+  auto ready = waitFor({{"event", "ready"}}, std::chrono::seconds(30));
   if (!ready) {
     ADD_FAILURE() << "the fixture application did not get ready (log " << logPath_ << ")";
     return;
@@ -192,6 +197,33 @@ std::string StderrCapture::text() const {
   std::stringstream buffer;
   buffer << in.rdbuf();
   return buffer.str();
+}
+
+std::unique_ptr<BusConnection> openAccessibilityBus() {
+  auto address = findAccessibilityBus(nullptr, std::chrono::seconds(1));
+  EXPECT_TRUE(address);
+  if (!address)
+    return nullptr;
+  std::string error;
+  auto bus = BusConnection::open(address->address, &error);
+  EXPECT_TRUE(bus) << error;
+  return bus;
+}
+
+std::optional<AccessibleRef> applicationOf(AtspiClient& client,
+                                           pid_t pid,
+                                           std::chrono::milliseconds timeout) {
+  std::optional<AccessibleRef> found;
+  waitUntil(
+      [&] {
+        for (const AccessibleRef& app : client.applications()) {
+          if (client.processIdOf(app.bus) == pid)
+            found = app;
+        }
+        return found.has_value();
+      },
+      timeout);
+  return found;
 }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

@@ -14,6 +14,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/linux/atspi_client.h"
+#include "platform/linux/bus_connection.h"
+
 namespace cuh::linux_desktop::testing {
 
 // A child process, ended (SIGTERM, then SIGKILL) and reaped when it goes.
@@ -37,12 +40,14 @@ class ChildProcess {
   pid_t pid_ = -1;
 };
 
-// The fixture application (tests/platform/linux/fixtures/fixture_app.py),
-// started with a fresh log in the session's directory; construction waits
-// for its "ready" line (at most 20 s) and fails the test otherwise.
+// A fixture application of tests/platform/linux/fixtures/ (by default
+// fixture_app.py; the toolkits' probes take the same log), started with a
+// fresh log in the session's directory; construction waits for its
+// "ready" line (at most 30 s) and fails the test otherwise.
 class FixtureApp {
  public:
-  explicit FixtureApp(std::vector<std::string> extraArguments = {});
+  explicit FixtureApp(std::vector<std::string> extraArguments = {},
+                      const std::string& script = "fixture_app.py");
   ~FixtureApp();
   pid_t pid() const { return process_->pid(); }
   // The X id of one of its windows by the fixture's name ("main", "tools").
@@ -58,7 +63,8 @@ class FixtureApp {
   ChildProcess& process() { return *process_; }
 
  private:
-  static std::vector<std::string> argv(const std::string& log,
+  static std::vector<std::string> argv(const std::string& script,
+                                       const std::string& log,
                                        const std::vector<std::string>& extra);
   std::string logPath_;
   int commandPipe_ = -1;
@@ -78,6 +84,15 @@ class StderrCapture {
   int saved_ = -1;
   std::string path_;
 };
+
+// The accessibility bus of the test desktop, found as the helper finds it.
+std::unique_ptr<BusConnection> openAccessibilityBus();
+// The application on the bus of a process; waits (at most `timeout`) for
+// it to register.
+std::optional<AccessibleRef> applicationOf(
+    AtspiClient& client,
+    pid_t pid,
+    std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // Waits until `condition` holds, polling every 10 ms, at most `timeout`.
 bool waitUntil(const std::function<bool()>& condition,
