@@ -87,9 +87,15 @@ void ChildProcess::end() {
 std::vector<std::string> FixtureApp::argv(const std::string& script,
                                           const std::string& log,
                                           const std::vector<std::string>& extra) {
-  std::vector<std::string> args{
-      "/usr/bin/python3", std::string(CUH_SOURCE_DIR) + "/tests/platform/linux/fixtures/" + script,
-      "--log", log};
+  // A program by its path; a script of the fixtures' folder through Python.
+  std::vector<std::string> args;
+  if (!script.starts_with("/"))
+    args = {"/usr/bin/python3", std::string(CUH_SOURCE_DIR) + "/tests/platform/linux/fixtures/"};
+  if (args.empty())
+    args.push_back(script);
+  else
+    args.back() += script;
+  args.insert(args.end(), {"--log", log});
   if (script == "fixture_app.py")
     args.push_back("--non-unique");
   args.insert(args.end(), extra.begin(), extra.end());

@@ -40,8 +40,9 @@ class ChildProcess {
   pid_t pid_ = -1;
 };
 
-// A fixture application of tests/platform/linux/fixtures/ (by default
-// fixture_app.py; the toolkits' probes take the same log), started with a
+// A fixture application: a script of tests/platform/linux/fixtures/ (by
+// default fixture_app.py; the toolkits' probes take the same log), or a
+// program given by its absolute path (the hostile application), started with a
 // fresh log in the session's directory; construction waits for its
 // "ready" line (at most 30 s) and fails the test otherwise.
 class FixtureApp {
