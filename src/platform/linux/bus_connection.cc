@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <map>
 
 namespace cuh::linux_desktop {
 namespace {
@@ -142,59 +144,111 @@ std::vector<CallReply> BusConnection::callAll(const std::vector<BusCall>& calls,
   struct Pending {
     std::vector<CallReply>* replies = nullptr;
     size_t index = 0;
-    size_t* left = nullptr;
+    std::vector<size_t>* arrived = nullptr;
     bool done = false;
+  };
+  // Per destination: the calls not sent yet (in order), how many are out,
+  // and how its calls failed, once one did.
+  struct Destination {
+    std::deque<size_t> waiting;
+    size_t inFlight = 0;
+    std::optional<CallStatus> failed;
   };
   std::vector<CallReply> replies(calls.size());
   std::vector<Pending> pending(calls.size());
   std::vector<sd_bus_slot*> slots(calls.size(), nullptr);
-  size_t left = 0;
+  std::map<std::string, Destination> destinations;
+  for (size_t i = 0; i < calls.size(); ++i)
+    destinations[calls[i].destination].waiting.push_back(i);
+  std::vector<size_t> arrived;  // replies not taken in yet
   auto onReply = [](sd_bus_message* message, void* userdata, sd_bus_error*) -> int {
     auto* entry = static_cast<Pending*>(userdata);
     (*entry->replies)[entry->index] = replyFrom(message);
     entry->done = true;
-    --*entry->left;
+    entry->arrived->push_back(entry->index);
     return 0;
   };
-  for (size_t i = 0; i < calls.size(); ++i) {
-    int r = 0;
-    BusMessage message = newCall(calls[i], &r);
-    if (r < 0)
-      continue;
-    pending[i] = Pending{&replies, i, &left, false};
-    r = sd_bus_call_async(bus_, &slots[i], message.get(), onReply, &pending[i],
-                          static_cast<uint64_t>(timeout.count()));
-    if (r >= 0) {
-      ++left;
-      ++callsSent_;
+  size_t outstanding = 0;
+  // Sends what the windows allow; answers the calls to a failed peer.
+  auto refill = [&] {
+    for (auto& [name, destination] : destinations) {
+      while (!destination.waiting.empty() &&
+             (destination.failed || destination.inFlight < kMaxInFlight)) {
+        size_t i = destination.waiting.front();
+        destination.waiting.pop_front();
+        if (destination.failed) {
+          replies[i].status = *destination.failed;
+          continue;
+        }
+        int r = 0;
+        BusMessage message = newCall(calls[i], &r);
+        if (r < 0)
+          continue;  // notSent
+        pending[i] = Pending{&replies, i, &arrived, false};
+        r = sd_bus_call_async(bus_, &slots[i], message.get(), onReply, &pending[i],
+                              static_cast<uint64_t>(timeout.count()));
+        if (r < 0)
+          continue;
+        ++destination.inFlight;
+        ++outstanding;
+        ++callsSent_;
+      }
     }
-  }
-  if (left > 0)
+  };
+  // Takes in what arrived: frees window places, notes failed peers.
+  auto collect = [&] {
+    for (size_t i : arrived) {
+      sd_bus_slot_unref(slots[i]);
+      slots[i] = nullptr;
+      Destination& destination = destinations[calls[i].destination];
+      --destination.inFlight;
+      --outstanding;
+      CallStatus status = replies[i].status;
+      if (!destination.failed && (status == CallStatus::timedOut || status == CallStatus::peerGone))
+        destination.failed = status;
+    }
+    arrived.clear();
+  };
+  refill();
+  if (outstanding > 0)
     ++batchesSent_;
-  // Each call carries its own timeout, so sd-bus itself answers the late
-  // ones with a timeout reply; the deadline here is only a safety net.
-  uint64_t deadline = monotonicUsec() + static_cast<uint64_t>(timeout.count()) + 100000u;
-  while (left > 0) {
+  // Each call carries its own timeout, so sd-bus answers a late one with a
+  // timeout reply; the safety net here is a whole timeout without any
+  // reply at all.
+  const uint64_t quiet = static_cast<uint64_t>(timeout.count()) + 100000u;
+  uint64_t lastProgress = monotonicUsec();
+  while (outstanding > 0) {
     int r = sd_bus_process(bus_, nullptr);
     if (r < 0)
       break;
+    if (!arrived.empty()) {
+      collect();
+      refill();
+      lastProgress = monotonicUsec();
+    }
     if (r > 0)
       continue;
     uint64_t now = monotonicUsec();
-    if (now >= deadline)
+    if (now - lastProgress >= quiet)
       break;
-    if (sd_bus_wait(bus_, deadline - now) < 0)
+    if (sd_bus_wait(bus_, lastProgress + quiet - now) < 0)
       break;
   }
-  // The slots go, so no callback can run after this returns. A sent call
-  // still unanswered timed out (or the connection was lost: notSent).
-  bool pastDeadline = monotonicUsec() >= deadline;
+  // The slots go, so no callback can run after this returns. A call still
+  // unanswered timed out (or the connection was lost: notSent).
+  bool connectionLost = !sd_bus_is_open(bus_);
   for (size_t i = 0; i < calls.size(); ++i) {
-    if (!slots[i])
-      continue;
-    sd_bus_slot_unref(slots[i]);
-    if (!pending[i].done && pastDeadline)
-      replies[i].status = CallStatus::timedOut;
+    if (slots[i]) {
+      sd_bus_slot_unref(slots[i]);
+      if (!pending[i].done)
+        replies[i].status = connectionLost ? CallStatus::notSent : CallStatus::timedOut;
+    }
+  }
+  // Calls not sent because the loop ended early: timed out with the rest,
+  // unless the connection is gone.
+  for (auto& [name, destination] : destinations) {
+    for (size_t i : destination.waiting)
+      replies[i].status = connectionLost ? CallStatus::notSent : CallStatus::timedOut;
   }
   return replies;
 }

@@ -89,9 +89,16 @@ class BusConnection {
 
   // One call, waited for (at most `timeout`).
   CallReply call(const BusCall& call, std::chrono::microseconds timeout);
-  // All calls sent at once, then the replies awaited together: the whole
-  // batch takes at most `timeout` (each call's own timeout starts when it is
-  // sent). Replies in call order.
+  // The calls pipelined and their replies awaited together. At most
+  // kMaxInFlight calls to one destination are outstanding at a time, and
+  // each next one is sent as a reply comes back, so that a call's timeout
+  // (which starts when it is sent) measures the peer's answer, not the
+  // length of the queue before it: a peer answering 8,000 calls in two
+  // seconds is slow, not hung. Once a call to a destination has timed out
+  // or found the peer gone, the batch's calls to it not sent yet are not
+  // sent and answer the same at once, so a hung peer costs the batch one
+  // timeout. Replies in call order.
+  static constexpr size_t kMaxInFlight = 64;
   std::vector<CallReply> callAll(const std::vector<BusCall>& calls,
                                  std::chrono::microseconds timeout);
 

@@ -178,12 +178,18 @@ TEST(AtspiClientDesktopTest, AHungApplicationCostsOneTimeoutPerRequest) {
   AccessibleRef registry{"org.a11y.atspi.Registry", kRootPath};
 
   fixture.process().signal(SIGSTOP);
-  std::vector<BusCall> calls(10, AtspiClient::method(root, "org.a11y.atspi.Accessible", "GetRole"));
+  // More calls than one window in flight: the first window times out
+  // together, the rest are never sent.
+  constexpr size_t kCalls = BusConnection::kMaxInFlight * 3;
+  std::vector<BusCall> calls(kCalls,
+                             AtspiClient::method(root, "org.a11y.atspi.Accessible", "GetRole"));
   calls.push_back(AtspiClient::method(registry, "org.a11y.atspi.Accessible", "GetRole"));
+  uint64_t sentBefore = bus->callsSent();
   std::vector<CallReply> replies = client.callAll(calls);
-  for (size_t i = 0; i < 10; ++i)
+  for (size_t i = 0; i < kCalls; ++i)
     EXPECT_EQ(replies[i].status, CallStatus::timedOut) << i;
-  EXPECT_TRUE(replies[10].ok());  // other applications still answer
+  EXPECT_TRUE(replies[kCalls].ok());  // other applications still answer
+  EXPECT_EQ(bus->callsSent(), sentBefore + BusConnection::kMaxInFlight + 1);
   EXPECT_TRUE(client.applicationFailed(app->bus));
 
   // The rest of the request: failed at once, nothing sent.
@@ -205,6 +211,29 @@ TEST(AtspiClientDesktopTest, AHungApplicationCostsOneTimeoutPerRequest) {
   fixture.process().end();
   EXPECT_FALSE(client.role(root));
   EXPECT_TRUE(client.applicationFailed(app->bus));
+  EXPECT_EQ(stderrCapture.text(), "");
+}
+
+TEST(AtspiClientDesktopTest, ALongQueueOfCallsToASlowApplicationIsNoTimeout) {
+  StderrCapture stderrCapture;
+  // 1 ms per call: 1,500 calls take 1.5 s in all, longer than the timeout;
+  // each call's own wait stays far below it because only a window of them
+  // is queued at the application at a time.
+  FixtureApp slow({"--call-delay-us", "1000"}, CUH_HOSTILE_APP);
+  auto bus = testing::openAccessibilityBus();
+  ASSERT_TRUE(bus);
+  AtspiClient client(*bus);
+  client.beginRequest();
+  auto app = testing::applicationOf(client, slow.pid());
+  ASSERT_TRUE(app);
+  std::vector<BusCall> calls(
+      1500, AtspiClient::method({app->bus, kRootPath}, "org.a11y.atspi.Accessible", "GetRole"));
+  std::vector<CallReply> replies = client.callAll(calls);
+  size_t answered = 0;
+  for (const CallReply& reply : replies)
+    answered += AtspiClient::readUint(reply) == static_cast<uint32_t>(BusRole::application);
+  EXPECT_EQ(answered, calls.size());
+  EXPECT_FALSE(client.applicationFailed(app->bus));
   EXPECT_EQ(stderrCapture.text(), "");
 }
 
