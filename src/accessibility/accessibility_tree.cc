@@ -41,12 +41,12 @@ Json buildRow(platform::Accessibility& ax,
   row["identifier"] = stringAttribute(ax, entry.element, "AXIdentifier");
   row["actions"] = actions(ax, entry.element);
   row["path"] = entry.path;
-  row["busy"] = boolAttribute(ax, entry.element, "AXBusy").value_or(false);
-  row["focused"] = boolAttribute(ax, entry.element, "AXFocused").value_or(false);
-  row["enabled"] = boolAttribute(ax, entry.element, "AXEnabled").value_or(true);
+  row["busy"] = platform::boolAttribute(ax, entry.element, "AXBusy").value_or(false);
+  row["focused"] = platform::boolAttribute(ax, entry.element, "AXFocused").value_or(false);
+  row["enabled"] = platform::boolAttribute(ax, entry.element, "AXEnabled").value_or(true);
   row["selectable"] = settable(ax, entry.element, "AXSelected");
   row["valueSettable"] = settable(ax, entry.element, "AXValue");
-  if (auto selected = boolAttribute(ax, entry.element, "AXSelected"))
+  if (auto selected = platform::boolAttribute(ax, entry.element, "AXSelected"))
     row["selected"] = *selected;
   if (auto frame = rect(ax, entry.element); frame && frame->width() > 0 && frame->height() > 0) {
     row["x"] = frame->minX() - windowFrame.minX();

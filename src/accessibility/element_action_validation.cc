@@ -5,12 +5,12 @@
 #include "accessibility/element_expectation.h"
 #include "accessibility/element_resolution.h"
 #include "accessibility/observed_window.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
 #include "windows/canonical_text.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 
@@ -27,7 +27,7 @@ ElementActionContext validateElementAction(platform::Platform& platform,
   context.operation = requiredString(params, "operation");
 
   // 2. The window is still listed, with a frame.
-  auto row = windowRow(platform, context.pid, context.windowID);
+  auto row = platform::windowRow(platform, context.pid, context.windowID);
   auto frame = row ? bounds(*row) : std::nullopt;
   if (!frame)
     throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");
@@ -55,7 +55,8 @@ ElementActionContext validateElementAction(platform::Platform& platform,
         "Could not identify the foreground macOS app; no background input was sent");
   }
   const int32_t frontPid = frontmost->processIdentifier();
-  context.foreground = ForegroundSnapshot{frontPid, frontmostWindowID(platform, frontPid)};
+  context.foreground =
+      platform::ForegroundSnapshot{frontPid, platform::frontmostWindowID(platform, frontPid)};
 
   // 9. Pressing or performing an action in a window of the frontmost
   // application that is not its front window would act behind the user's
@@ -70,7 +71,8 @@ ElementActionContext validateElementAction(platform::Platform& platform,
   // 10. Focusing an element of a window that is not the application's
   // focused window would move the application's focus to it.
   if (context.operation == kFocusEditable) {
-    auto focused = elementAttribute(context.ax(), context.applicationElement, "AXFocusedWindow");
+    auto focused =
+        platform::elementAttribute(context.ax(), context.applicationElement, "AXFocusedWindow");
     if (!focused || !focused->isEqual(context.window)) {
       throw HelperFailure(
           "The exact target is not the app's internally active window, so macOS cannot safely "

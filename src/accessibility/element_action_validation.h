@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "guard/foreground_guard.h"
-#include "guard/foreground_snapshot.h"
+#include "platform/foreground.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
 
@@ -51,7 +51,7 @@ struct ElementActionContext {
   platform::AXElement applicationElement;
   platform::AXElement window;
   platform::Rect windowFrame;
-  ForegroundSnapshot foreground;
+  platform::ForegroundSnapshot foreground;
   // None when the target application is itself in front.
   std::shared_ptr<FocusController> controller;
 

@@ -23,7 +23,7 @@ bool belongsToWindow(platform::Accessibility& ax,
       return true;
     if (compared + 1 == kBelongsToWindowLimit)
       break;  // no further comparison would follow
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, "AXParent");
     if (!parent)
       return false;
     current = std::move(*parent);
@@ -38,7 +38,7 @@ std::optional<AXElement> editableAncestor(platform::Accessibility& ax, const AXE
       return current;
     if (examined + 1 == kEditableAncestorLimit)
       break;
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, "AXParent");
     if (!parent)
       return std::nullopt;
     current = std::move(*parent);

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 
@@ -20,7 +20,7 @@ ObservedWindowParams readObservedWindowParams(const Json& params) {
 
 ObservedWindow findObservedWindow(platform::Platform& platform,
                                   const ObservedWindowParams& params) {
-  auto row = windowRow(platform, params.pid, params.windowID);
+  auto row = platform::windowRow(platform, params.pid, params.windowID);
   auto frame = row ? bounds(*row) : std::nullopt;
   if (!frame) {
     throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");

@@ -33,7 +33,7 @@ std::optional<platform::AXElement> pageScrollTarget(platform::Accessibility& ax,
       return current;
     if (current.isEqual(window))
       return std::nullopt;
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, "AXParent");
     if (!parent)
       return std::nullopt;
     current = std::move(*parent);

@@ -50,7 +50,7 @@ std::optional<platform::AXElement> uniqueFocusedEditable(platform::Accessibility
     stack.pop_back();
     // editableAncestor(element) is the element itself exactly when its own
     // role is editable.
-    if (boolAttribute(ax, element, "AXFocused").value_or(false) &&
+    if (platform::boolAttribute(ax, element, "AXFocused").value_or(false) &&
         isEditableRole(stringAttribute(ax, element, "AXRole"))) {
       if (found)
         return std::nullopt;

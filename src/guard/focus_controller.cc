@@ -1,8 +1,8 @@
 #include "guard/focus_controller.h"
 
 #include "guard/focus_tap_callback.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 
@@ -77,18 +77,12 @@ bool FocusController::canProtectCurrentProcess() const {
   return events.machPortIsValid(tap_) && events.tapIsEnabled(tap_);
 }
 
-bool foregroundStillMatches(platform::Platform& platform, const ForegroundSnapshot& snapshot) {
-  auto frontmost = platform.workspace().frontmostApplication();
-  if (!frontmost || frontmost->processIdentifier() != snapshot.pid)
-    return false;
-  return frontmostWindowID(platform, snapshot.pid) == snapshot.windowID;
-}
-
 bool protectedForegroundMatches(const FocusContext& context) {
   if (context.foregroundPID <= 0 || context.foregroundWindowID == 0)
     return false;
-  return foregroundStillMatches(
-      *context.platform, ForegroundSnapshot{context.foregroundPID, context.foregroundWindowID});
+  return platform::foregroundStillMatches(
+      *context.platform,
+      platform::ForegroundSnapshot{context.foregroundPID, context.foregroundWindowID});
 }
 
 }  // namespace cuh

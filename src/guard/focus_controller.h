@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "guard/foreground_snapshot.h"
+#include "platform/foreground.h"
 #include "platform/platform.h"
 
 namespace cuh {
@@ -107,9 +107,5 @@ class FocusController {
 // context's foreground window. False when the context protects none. Reads
 // the window list each time.
 bool protectedForegroundMatches(const FocusContext& context);
-
-// Whether the current foreground equals a snapshot (a frontmost application
-// exists, with the snapshot's pid and front window).
-bool foregroundStillMatches(platform::Platform& platform, const ForegroundSnapshot& snapshot);
 
 }  // namespace cuh

@@ -13,8 +13,9 @@ ForegroundGuard::~ForegroundGuard() {
   controllers_.clear();
 }
 
-std::shared_ptr<FocusController> ForegroundGuard::controller(int32_t targetPID,
-                                                             const ForegroundSnapshot& foreground) {
+std::shared_ptr<FocusController> ForegroundGuard::controller(
+    int32_t targetPID,
+    const platform::ForegroundSnapshot& foreground) {
   if (targetPID == foreground.pid)
     return nullptr;
 
@@ -26,7 +27,7 @@ std::shared_ptr<FocusController> ForegroundGuard::controller(int32_t targetPID,
       // Relaunched target, or a tap the system invalidated or left
       // disabled: give back what it borrowed and start over.
       std::shared_ptr<FocusController> old = it->second;
-      restoreRequestState(platform_, *old, currentForeground(platform_));
+      restoreRequestState(platform_, *old, platform::currentForeground(platform_));
       controllers_.erase(targetPID);
     }
   }
@@ -54,16 +55,16 @@ void ForegroundGuard::restoreAfterRequest() {
     if (controller->holdsBorrowedState())
       borrowed = true;
   }
-  std::optional<ForegroundSnapshot> foreground;
+  std::optional<platform::ForegroundSnapshot> foreground;
   if (borrowed)
-    foreground = currentForeground(platform_);
+    foreground = platform::currentForeground(platform_);
   for (const auto& [pid, controller] : controllers_) {
     restoreRequestState(platform_, *controller, foreground);
   }
 }
 
 void ForegroundGuard::releaseControllers() {
-  std::optional<ForegroundSnapshot> foreground = currentForeground(platform_);
+  std::optional<platform::ForegroundSnapshot> foreground = platform::currentForeground(platform_);
   for (const auto& [pid, controller] : controllers_) {
     restoreRequestState(platform_, *controller, foreground);
   }

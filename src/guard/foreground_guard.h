@@ -12,8 +12,8 @@
 #include <optional>
 
 #include "guard/focus_controller.h"
-#include "guard/foreground_snapshot.h"
 #include "guard/guard_lease.h"
+#include "platform/foreground.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
 
@@ -52,7 +52,7 @@ class ForegroundGuard {
   // protect. Null when the target is the foreground process. Throws
   // HelperFailure.
   std::shared_ptr<FocusController> controller(int32_t targetPID,
-                                              const ForegroundSnapshot& foreground);
+                                              const platform::ForegroundSnapshot& foreground);
   // The registered controller of `pid`, null when none.
   std::shared_ptr<FocusController> controllerFor(int32_t pid) const;
   const std::map<int32_t, std::shared_ptr<FocusController>>& controllers() const {
@@ -65,7 +65,7 @@ class ForegroundGuard {
   // its application's "AXFocusedWindow".
   void requireInternallyFocusedWindow(int32_t pid,
                                       const platform::AXElement& window,
-                                      const ForegroundSnapshot& foreground);
+                                      const platform::ForegroundSnapshot& foreground);
   // Arms the controller, saves the target's focus state, focuses `window`
   // through accessibility and posts the window-state event, the marked
   // activation event and the focus click. Blocks 0.02 s. Throws
@@ -74,9 +74,11 @@ class ForegroundGuard {
                                uint32_t windowID,
                                const platform::AXElement& window,
                                const platform::Rect& windowBounds,
-                               const ForegroundSnapshot& foreground);
+                               const platform::ForegroundSnapshot& foreground);
   // Whether posted input may go to `windowID` now.
-  bool syntheticStateReady(int32_t pid, uint32_t windowID, const ForegroundSnapshot& foreground);
+  bool syntheticStateReady(int32_t pid,
+                           uint32_t windowID,
+                           const platform::ForegroundSnapshot& foreground);
   // Runs `completion` once the state is ready, the foreground changed, or 30
   // further checks 0.005 s apart found it not ready; at once when one holds
   // already. Delayed checks end silently when this object is gone.
@@ -84,7 +86,7 @@ class ForegroundGuard {
   // own failures (through the request's completion).
   void afterSyntheticStateReady(int32_t pid,
                                 uint32_t windowID,
-                                const ForegroundSnapshot& foreground,
+                                const platform::ForegroundSnapshot& foreground,
                                 int attempt,
                                 std::function<void()> completion);
   // Reserves two consecutive mouse event numbers (down and up) and returns
@@ -98,11 +100,11 @@ class ForegroundGuard {
   // when the target is the foreground process. Throws HelperFailure.
   std::shared_ptr<FocusController> armSemanticGuard(int32_t pid,
                                                     uint32_t windowID,
-                                                    const ForegroundSnapshot& foreground);
+                                                    const platform::ForegroundSnapshot& foreground);
   // Throws unless the foreground is unchanged and the guard saw no
   // intervention; the message says whether the mutation may have happened.
   void verifySemanticGuard(const std::shared_ptr<FocusController>& controller,
-                           const ForegroundSnapshot& foreground,
+                           const platform::ForegroundSnapshot& foreground,
                            bool mutationMayHaveCompleted);
 
   // ---- Guard lease ----

@@ -6,10 +6,10 @@
 
 #include "guard/foreground_guard.h"
 #include "guard/request_state.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 
@@ -34,7 +34,7 @@ Json ForegroundGuard::beginGuard(const Json& params) {
   double width = requiredDouble(params, "width");
   double height = requiredDouble(params, "height");
 
-  std::optional<platform::Value> row = windowRow(platform_, pid, windowId);
+  std::optional<platform::Value> row = platform::windowRow(platform_, pid, windowId);
   std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
   if (!frame) {
     throw HelperFailure("The observed macOS guard window disappeared. Call get_app_state again");
@@ -53,8 +53,8 @@ Json ForegroundGuard::beginGuard(const Json& params) {
     throw HelperFailure(
         "Could not identify the foreground macOS app; no background input was sent");
   }
-  ForegroundSnapshot foreground{frontmost->processIdentifier(), 0};
-  foreground.windowID = frontmostWindowID(platform_, foreground.pid);
+  platform::ForegroundSnapshot foreground{frontmost->processIdentifier(), 0};
+  foreground.windowID = platform::frontmostWindowID(platform_, foreground.pid);
   if (foreground.windowID == 0) {
     throw HelperFailure(
         "Could not identify the exact foreground macOS window; no guard was started");
@@ -101,7 +101,7 @@ Json ForegroundGuard::endGuard(const Json& params) {
   }
   const GuardLease& lease = *guardLease_;
 
-  std::optional<ForegroundSnapshot> current = currentForeground(platform_);
+  std::optional<platform::ForegroundSnapshot> current = platform::currentForeground(platform_);
   bool foregroundPreserved = current && *current == lease.foreground;
   bool targetIsForeground = current && current->pid == lease.targetPID;
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "guard/focus_controller.h"
-#include "guard/foreground_snapshot.h"
+#include "platform/foreground.h"
 
 namespace cuh {
 
@@ -17,8 +17,8 @@ struct GuardLease {
   std::shared_ptr<FocusController> controller;
   int32_t targetPID = 0;
   uint32_t targetWindowID = 0;
-  ForegroundSnapshot foreground;  // the user's window when the lease began
-  double expiresAt = 0;           // date: seconds since 1970, creation + duration
+  platform::ForegroundSnapshot foreground;  // the user's window when the lease began
+  double expiresAt = 0;                     // date: seconds since 1970, creation + duration
 };
 
 }  // namespace cuh

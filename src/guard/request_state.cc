@@ -5,7 +5,7 @@ namespace cuh {
 namespace {
 
 bool mayRestore(const FocusController& controller,
-                const std::optional<ForegroundSnapshot>& foreground) {
+                const std::optional<platform::ForegroundSnapshot>& foreground) {
   const FocusContext& context = controller.context();
   return controller.targetsCurrentProcess() && controller.targetApp && controller.targetWindow &&
          foreground && controller.windowID != 0 && foreground->pid != context.controlledPID &&
@@ -21,7 +21,7 @@ platform::Value elementValue(const platform::AXElement& element) {
 
 void restoreRequestState(platform::Platform& platform,
                          FocusController& controller,
-                         const std::optional<ForegroundSnapshot>& foreground) {
+                         const std::optional<platform::ForegroundSnapshot>& foreground) {
   if (mayRestore(controller, foreground)) {
     platform::OtherEventParams params;
     params.type = platform::NSEventTypeAppKitDefined;

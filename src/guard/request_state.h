@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "guard/focus_controller.h"
-#include "guard/foreground_snapshot.h"
+#include "platform/foreground.h"
 #include "platform/platform.h"
 
 namespace cuh {
@@ -16,7 +16,7 @@ namespace cuh {
 // from; then always clears the request state.
 void restoreRequestState(platform::Platform& platform,
                          FocusController& controller,
-                         const std::optional<ForegroundSnapshot>& foreground);
+                         const std::optional<platform::ForegroundSnapshot>& foreground);
 
 // Forgets the borrowed state and turns protection off. The tap stays
 // installed and enabled; with protection off it passes every event.

@@ -8,7 +8,7 @@ namespace cuh {
 std::shared_ptr<FocusController> ForegroundGuard::armSemanticGuard(
     int32_t pid,
     uint32_t windowID,
-    const ForegroundSnapshot& foreground) {
+    const platform::ForegroundSnapshot& foreground) {
   if (pid == foreground.pid)
     return nullptr;
   if (foreground.windowID == 0) {
@@ -27,12 +27,12 @@ std::shared_ptr<FocusController> ForegroundGuard::armSemanticGuard(
 }
 
 void ForegroundGuard::verifySemanticGuard(const std::shared_ptr<FocusController>& controller,
-                                          const ForegroundSnapshot& foreground,
+                                          const platform::ForegroundSnapshot& foreground,
                                           bool mutationMayHaveCompleted) {
   if (!controller)
     return;
   const FocusContext& context = controller->context();
-  bool holds = foregroundStillMatches(platform_, foreground) &&
+  bool holds = platform::foregroundStillMatches(platform_, foreground) &&
                controller->canProtectCurrentProcess() && context.protecting &&
                context.semanticGuardActive && !context.userIntervened;
   if (holds) {

@@ -67,13 +67,14 @@ int64_t ForegroundGuard::reserveMouseEventNumbers() {
   return n;
 }
 
-void ForegroundGuard::requireInternallyFocusedWindow(int32_t pid,
-                                                     const platform::AXElement& window,
-                                                     const ForegroundSnapshot& foreground) {
+void ForegroundGuard::requireInternallyFocusedWindow(
+    int32_t pid,
+    const platform::AXElement& window,
+    const platform::ForegroundSnapshot& foreground) {
   if (foreground.pid == pid)
     return;
   auto& ax = platform_.accessibility();
-  auto focused = elementAttribute(ax, ax.createApplication(pid), "AXFocusedWindow");
+  auto focused = platform::elementAttribute(ax, ax.createApplication(pid), "AXFocusedWindow");
   if (focused && focused->isEqual(window))
     return;
   throw HelperFailure(kNotInternallyActive);
@@ -83,7 +84,7 @@ void ForegroundGuard::establishSyntheticState(int32_t pid,
                                               uint32_t windowID,
                                               const platform::AXElement& window,
                                               const platform::Rect& windowBounds,
-                                              const ForegroundSnapshot& foreground) {
+                                              const platform::ForegroundSnapshot& foreground) {
   if (pid == foreground.pid)
     return;
   std::shared_ptr<FocusController> focus = controller(pid, foreground);
@@ -97,13 +98,13 @@ void ForegroundGuard::establishSyntheticState(int32_t pid,
 
   // Save what this request borrows, so that the end of the request can give
   // it back.
-  if (auto focusedWindow = elementAttribute(ax, app, "AXFocusedWindow")) {
+  if (auto focusedWindow = platform::elementAttribute(ax, app, "AXFocusedWindow")) {
     focus->originalFocusedWindow = *focusedWindow;
   }
-  if (auto focusedElement = elementAttribute(ax, app, "AXFocusedUIElement")) {
+  if (auto focusedElement = platform::elementAttribute(ax, app, "AXFocusedUIElement")) {
     focus->originalFocusedUIElement = *focusedElement;
   }
-  focus->originalTargetWindowFocused = boolAttribute(ax, window, "AXFocused");
+  focus->originalTargetWindowFocused = platform::boolAttribute(ax, window, "AXFocused");
   focus->targetApp = app;
   focus->targetWindow = window;
   focus->windowID = windowID;
@@ -168,7 +169,7 @@ void ForegroundGuard::establishSyntheticState(int32_t pid,
 
 bool ForegroundGuard::syntheticStateReady(int32_t pid,
                                           uint32_t windowID,
-                                          const ForegroundSnapshot& foreground) {
+                                          const platform::ForegroundSnapshot& foreground) {
   if (pid == foreground.pid)
     return windowID == foreground.windowID;
   std::shared_ptr<FocusController> focus = controllerFor(pid);
@@ -181,7 +182,7 @@ bool ForegroundGuard::syntheticStateReady(int32_t pid,
   if (!focus->targetApp || !focus->targetWindow)
     return false;
   auto& ax = platform_.accessibility();
-  auto focused = elementAttribute(ax, focus->targetApp, "AXFocusedWindow");
+  auto focused = platform::elementAttribute(ax, focus->targetApp, "AXFocusedWindow");
   if (!focused || !focused->isEqual(focus->targetWindow))
     return false;
   const FocusContext& context = focus->context();
@@ -191,14 +192,14 @@ bool ForegroundGuard::syntheticStateReady(int32_t pid,
 
 void ForegroundGuard::afterSyntheticStateReady(int32_t pid,
                                                uint32_t windowID,
-                                               const ForegroundSnapshot& foreground,
+                                               const platform::ForegroundSnapshot& foreground,
                                                int attempt,
                                                std::function<void()> completion) {
   if (pid == foreground.pid || syntheticStateReady(pid, windowID, foreground)) {
     completion();
     return;
   }
-  if (attempt < kReadinessAttempts && foregroundStillMatches(platform_, foreground)) {
+  if (attempt < kReadinessAttempts && platform::foregroundStillMatches(platform_, foreground)) {
     std::weak_ptr<int> alive = alive_;
     platform_.mainLoop().postDelayed(
         kReadinessInterval, [this, alive, pid, windowID, foreground, attempt,

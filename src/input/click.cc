@@ -98,7 +98,7 @@ std::optional<platform::Point> focusedEditableCentre(platform::Platform& platfor
                                                      int32_t pid,
                                                      const platform::AXElement& window) {
   platform::Accessibility& ax = platform.accessibility();
-  auto focused = elementAttribute(ax, ax.createApplication(pid), "AXFocusedUIElement");
+  auto focused = platform::elementAttribute(ax, ax.createApplication(pid), "AXFocusedUIElement");
   if (!focused)
     return std::nullopt;
   auto editable = editableAncestor(ax, *focused);

@@ -6,10 +6,10 @@
 
 #include "accessibility/element_relations.h"
 #include "guard/focus_controller.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 
@@ -19,7 +19,7 @@ bool withinFrameTolerance(double a, double b) {
 }
 
 ListedWindow findListedWindow(platform::Platform& platform, int32_t pid, uint32_t windowID) {
-  std::optional<platform::Value> row = windowRow(platform, pid, windowID);
+  std::optional<platform::Value> row = platform::windowRow(platform, pid, windowID);
   std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
   if (!frame)
     throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");
@@ -41,8 +41,8 @@ platform::RunningApplicationRef requireRunningApplication(platform::Platform& pl
   return app;
 }
 
-ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform) {
-  std::optional<ForegroundSnapshot> snapshot = currentForeground(platform);
+platform::ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform) {
+  std::optional<platform::ForegroundSnapshot> snapshot = platform::currentForeground(platform);
   if (!snapshot) {
     throw HelperFailure(
         "Could not identify the foreground macOS app; no background input was sent");
@@ -75,7 +75,7 @@ WindowNow revalidateBeforeSending(platform::Platform& platform,
                                   const InputTarget& target,
                                   const InputMessages& messages) {
   // 1. The user's window is still the one in front.
-  if (!foregroundStillMatches(platform, target.foreground))
+  if (!platform::foregroundStillMatches(platform, target.foreground))
     throw HelperFailure(messages.foregroundChanged);
   // 2. The tap confirmed the synthetic state and nothing undid it.
   if (!guard.syntheticStateReady(target.pid, target.windowID, target.foreground))
@@ -89,7 +89,7 @@ WindowNow revalidateBeforeSending(platform::Platform& platform,
         "The target macOS app changed before input was sent. Call get_app_state again");
   }
   // 4. The window is still listed, with a frame.
-  std::optional<platform::Value> row = windowRow(platform, target.pid, target.windowID);
+  std::optional<platform::Value> row = platform::windowRow(platform, target.pid, target.windowID);
   std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
   if (!frame) {
     throw HelperFailure(
@@ -134,7 +134,7 @@ std::string failureText(const std::exception_ptr& failure) {
 void scheduleVerification(platform::Platform& platform,
                           std::optional<int64_t> id,
                           std::shared_ptr<RequestCompletion> owner,
-                          ForegroundSnapshot foreground,
+                          platform::ForegroundSnapshot foreground,
                           const char* mayHaveCompleted,
                           std::function<Json()> buildResult) {
   platform.mainLoop().postDelayed(kInputVerificationDelay,
@@ -142,7 +142,7 @@ void scheduleVerification(platform::Platform& platform,
                                    mayHaveCompleted, buildResult = std::move(buildResult)]() {
                                     std::optional<Json> result;
                                     std::optional<std::string> error;
-                                    if (!foregroundStillMatches(platform, foreground)) {
+                                    if (!platform::foregroundStillMatches(platform, foreground)) {
                                       error = mayHaveCompleted;
                                     } else {
                                       try {
@@ -201,7 +201,7 @@ void postWhenReady(platform::Platform& platform,
                                 target.foreground);
   int32_t pid = target.pid;
   uint32_t windowID = target.windowID;
-  ForegroundSnapshot foreground = target.foreground;
+  platform::ForegroundSnapshot foreground = target.foreground;
   // The guard runs this on the main thread once waiting ends, and never when
   // it is gone.
   guard.afterSyntheticStateReady(pid, windowID, foreground, 0,

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "guard/foreground_guard.h"
-#include "guard/foreground_snapshot.h"
+#include "platform/foreground.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
 #include "protocol/request_completion.h"
@@ -59,7 +59,7 @@ platform::RunningApplicationRef requireRunningApplication(platform::Platform& pl
 
 // The user's foreground window now. "Could not identify the foreground macOS
 // app; no background input was sent" when no application is frontmost.
-ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform);
+platform::ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform);
 
 // The element of the target application under a screen point (the hit test
 // takes 32-bit float coordinates), when it lies in `window`.
@@ -77,7 +77,7 @@ struct InputTarget {
   platform::RunningApplicationRef application;  // as found at validation
   platform::Rect frame;                         // as listed at validation
   platform::AXElement window;                   // exactWindow at validation
-  ForegroundSnapshot foreground;
+  platform::ForegroundSnapshot foreground;
 };
 
 // Each method's own wording for the shared checks.

@@ -37,7 +37,7 @@ platform::AXElement focusedCandidate(platform::Accessibility& ax,
                                       static_cast<float>(screenPoint.y));
   if (hit.ok() && hit.value && *hit.value && belongsToWindow(ax, *hit.value, window))
     return *hit.value;
-  auto focused = elementAttribute(ax, application, "AXFocusedUIElement");
+  auto focused = platform::elementAttribute(ax, application, "AXFocusedUIElement");
   if (focused && belongsToWindow(ax, *focused, window))
     return *focused;
   return window;
@@ -50,7 +50,7 @@ void focusElement(platform::Accessibility& ax, const platform::AXElement& elemen
         platform::AXError::success) {
       return;
     }
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, "AXParent");
     if (!parent)
       return;
     current = std::move(*parent);
@@ -65,7 +65,7 @@ void selectAll(platform::Accessibility& ax, const platform::AXElement& element) 
       field = current;
       break;
     }
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, "AXParent");
     if (!parent)
       break;
     current = std::move(*parent);

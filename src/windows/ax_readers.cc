@@ -19,19 +19,6 @@ std::optional<platform::Rect> rect(platform::Accessibility& ax, const AXElement&
   return platform::Rect{*point, *extent};
 }
 
-std::optional<bool> boolAttribute(platform::Accessibility& ax,
-                                  const AXElement& element,
-                                  std::string_view attribute) {
-  auto result = ax.copyAttributeValue(element, attribute);
-  if (!result.ok() || !result.value)
-    return std::nullopt;
-  if (const auto* b = result.value->as<platform::Boolean>())
-    return b->value;
-  if (const auto* n = result.value->as<platform::Number>())
-    return n->boolValue();
-  return std::nullopt;
-}
-
 std::string textOf(const Value& value) {
   if (const auto* s = value.as<std::string>())
     return *s;
@@ -95,18 +82,6 @@ std::vector<AXElement> elementList(platform::Accessibility& ax,
 
 std::vector<AXElement> children(platform::Accessibility& ax, const AXElement& element) {
   return elementList(ax, element, "AXChildren");
-}
-
-std::optional<AXElement> elementAttribute(platform::Accessibility& ax,
-                                          const AXElement& element,
-                                          std::string_view attribute) {
-  auto result = ax.copyAttributeValue(element, attribute);
-  if (!result.ok() || !result.value)
-    return std::nullopt;
-  const auto* found = result.value->as<AXElement>();
-  if (!found || !*found)
-    return std::nullopt;
-  return *found;
 }
 
 }  // namespace cuh

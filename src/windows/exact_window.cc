@@ -5,11 +5,11 @@
 #include <optional>
 #include <vector>
 
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
 #include "windows/canonical_text.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 
@@ -55,8 +55,8 @@ const std::optional<platform::Rect>& WindowElementFacts::frame() {
 
 bool WindowElementFacts::hiddenOrMinimized() {
   if (!hiddenOrMinimized_) {
-    hiddenOrMinimized_ = boolAttribute(*ax_, element_, "AXHidden").value_or(false) ||
-                         boolAttribute(*ax_, element_, "AXMinimized").value_or(false);
+    hiddenOrMinimized_ = platform::boolAttribute(*ax_, element_, "AXHidden").value_or(false) ||
+                         platform::boolAttribute(*ax_, element_, "AXMinimized").value_or(false);
   }
   return *hiddenOrMinimized_;
 }
@@ -105,8 +105,8 @@ bool windowMatches(WindowElementFacts& window, const Value& row) {
     return false;
   if (window.hiddenOrMinimized())
     return false;
-  return titlesAgree(window.title(), rowString(row, platform::kCGWindowName),
-                     rowString(row, platform::kCGWindowOwnerName));
+  return titlesAgree(window.title(), platform::rowString(row, platform::kRowWindowName),
+                     platform::rowString(row, platform::kRowOwnerName));
 }
 
 bool windowMatches(platform::Accessibility& ax, const AXElement& window, const Value& row) {
@@ -127,7 +127,7 @@ AXElement exactWindow(platform::Platform& platform,
   }
   for (int attempt = 0; attempt < kRetries; ++attempt) {
     platform.mainLoop().sleep(kRetryDelaySeconds);
-    auto fresh = windowRow(platform, pid, windowID);
+    auto fresh = platform::windowRow(platform, pid, windowID);
     if (!fresh)
       continue;
     auto freshFrame = bounds(*fresh);

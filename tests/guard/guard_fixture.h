@@ -11,12 +11,12 @@
 
 #include "guard/foreground_guard.h"
 #include "platform/sim/sim_desktop.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/json.h"
 #include "protocol/params.h"
 #include "support/row_name.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
 
 namespace cuh::testing {
 
@@ -70,18 +70,19 @@ class GuardFixture : public ::testing::Test {
     guard = std::make_unique<ForegroundGuard>(*desktop);
   }
 
-  ForegroundSnapshot userForeground() const { return {kUser, kUserWindow}; }
+  platform::ForegroundSnapshot userForeground() const { return {kUser, kUserWindow}; }
 
   // The exact accessibility window of (pid, windowID), found the way
   // requests find it.
   platform::AXElement windowElement(int32_t pid, uint32_t windowID) {
-    auto row = windowRow(*desktop, pid, windowID);
+    auto row = platform::windowRow(*desktop, pid, windowID);
     EXPECT_TRUE(row.has_value());
     return exactWindow(*desktop, pid, windowID, *row);
   }
 
   platform::Rect windowBounds(uint32_t windowID) {
-    auto rows = windowListRows(desktop->windowServer(), kListOneWindow, windowID);
+    auto rows =
+        platform::windowListRows(desktop->windowServer(), platform::kListOneWindow, windowID);
     EXPECT_EQ(rows.size(), 1U);
     return *bounds(rows.at(0));
   }

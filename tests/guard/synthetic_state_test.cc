@@ -136,7 +136,7 @@ TEST_F(SyntheticState, MarkerIsNeverZeroAndUsesSixtyThreeBits) {
 }
 
 TEST_F(SyntheticState, TargetInFrontNeedsNothing) {
-  ForegroundSnapshot targetInFront{kTarget, kTargetWindow};
+  platform::ForegroundSnapshot targetInFront{kTarget, kTargetWindow};
   apply(R"({"frontmost": 200})");
   auto window = windowElement(kTarget, kOtherWindow);
   guard->requireInternallyFocusedWindow(kTarget, window, targetInFront);

@@ -89,7 +89,7 @@ TEST(ParameterReaders, NameTheKeyOfAMissingOrMistypedValue) {
 TEST(ParameterReaders, BoundsNeedsFourNumbers) {
   using platform::Value;
   auto row = [](Value boundsEntry) {
-    return Value(platform::Dictionary{{std::string(platform::kCGWindowBounds), boundsEntry}});
+    return Value(platform::Dictionary{{std::string(platform::kRowBounds), boundsEntry}});
   };
   auto dictionary = [](Value height) {
     return Value(platform::Dictionary{{"X", Value::integer(10)},

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "platform/sim/sim_desktop.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "windows/ax_readers.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 namespace {
@@ -48,7 +48,7 @@ platform::AXElement windowElement(sim::SimDesktop& desktop) {
 }
 
 bool matches(sim::SimDesktop& desktop) {
-  auto row = windowRow(desktop, 100, 11);
+  auto row = platform::windowRow(desktop, 100, 11);
   if (!row)
     throw std::runtime_error("no row for window 11");
   return windowMatches(desktop.accessibility(), windowElement(desktop), *row);
@@ -150,7 +150,7 @@ class ExactWindowTest : public ::testing::Test {
     start = desktop->virtualClock()->uptime();
   }
   platform::Value observedRow(int32_t pid, uint32_t windowId) {
-    auto row = windowRow(*desktop, pid, windowId);
+    auto row = platform::windowRow(*desktop, pid, windowId);
     if (!row)
       throw std::runtime_error("window not listed");
     return *row;
@@ -259,9 +259,9 @@ TEST_F(ExactWindowTest, RefusesWhenTheMatchIsNotUniqueOrTheWindowChanged) {
 TEST_F(ExactWindowTest, ARowWithoutBoundsFailsWithoutWaiting) {
   begin(twoWindows({{"ref", "other"}}));
   platform::Value row(
-      platform::Dictionary{{platform::kCGWindowNumber, platform::Value::integer(11)},
-                           {platform::kCGWindowOwnerPID, platform::Value::integer(100)},
-                           {platform::kCGWindowName, platform::Value::string("Doc")}});
+      platform::Dictionary{{platform::kRowWindowNumber, platform::Value::integer(11)},
+                           {platform::kRowOwnerPID, platform::Value::integer(100)},
+                           {platform::kRowWindowName, platform::Value::string("Doc")}});
   EXPECT_EQ(failure(100, 11, row),
             "The observed macOS window no longer has valid bounds. Call get_app_state again");
   EXPECT_NEAR(elapsed(), 0.0, 1e-9);
@@ -300,10 +300,10 @@ TEST(AxReadersTest, ReadEachKindAndGiveEmptyResultsForTheRest) {
   EXPECT_EQ(stringAttribute(ax, label, "AXTitle"), "");
   EXPECT_EQ(stringAttribute(ax, slider, "AXEnabled"), "1");  // a boolean reads as a number
 
-  EXPECT_EQ(boolAttribute(ax, slider, "AXEnabled"), true);
-  EXPECT_EQ(boolAttribute(ax, label, "AXCount"), true);
-  EXPECT_EQ(boolAttribute(ax, label, "AXEnabled"), std::nullopt);  // unsupported
-  EXPECT_EQ(boolAttribute(ax, label, "AXValue"), std::nullopt);    // not a boolean
+  EXPECT_EQ(platform::boolAttribute(ax, slider, "AXEnabled"), true);
+  EXPECT_EQ(platform::boolAttribute(ax, label, "AXCount"), true);
+  EXPECT_EQ(platform::boolAttribute(ax, label, "AXEnabled"), std::nullopt);  // unsupported
+  EXPECT_EQ(platform::boolAttribute(ax, label, "AXValue"), std::nullopt);    // not a boolean
 
   EXPECT_EQ(actions(ax, slider), (std::vector<std::string>{"AXIncrement", "AXDecrement"}));
   EXPECT_TRUE(actions(ax, label).empty());

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/sim/sim_desktop.h"
+#include "platform/window_rows.h"
 #include "support/counting_accessibility.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 namespace {
@@ -153,20 +153,20 @@ TEST(ListWindowsTest, UnreadableWindowListGivesNoRows) {
     testing::FixedWindowServer server(answer);
     counting.setWindowServer(&server);
     EXPECT_EQ(listWindows(counting), Json::array());
-    EXPECT_EQ(windowRow(counting, 100, 11), std::nullopt);
-    EXPECT_EQ(frontmostWindowID(counting, 100), 0u);
+    EXPECT_EQ(platform::windowRow(counting, 100, 11), std::nullopt);
+    EXPECT_EQ(platform::frontmostWindowID(counting, 100), 0u);
   }
 }
 
 TEST(WindowRowTest, FindsOnlyAQualifyingWindowOfTheGivenProcess) {
   auto desktop = sim::SimDesktop::create(listingScene());
-  EXPECT_TRUE(windowRow(*desktop, 100, 11).has_value());
+  EXPECT_TRUE(platform::windowRow(*desktop, 100, 11).has_value());
   // The 1-point-wide window passes: the frame size is no part of the test.
-  EXPECT_TRUE(windowRow(*desktop, 100, 92).has_value());
-  EXPECT_FALSE(windowRow(*desktop, 200, 11).has_value());  // another pid
-  EXPECT_FALSE(windowRow(*desktop, 100, 90).has_value());  // alpha 0
-  EXPECT_FALSE(windowRow(*desktop, 100, 91).has_value());  // layer 25
-  EXPECT_FALSE(windowRow(*desktop, 100, 77).has_value());  // no such window
+  EXPECT_TRUE(platform::windowRow(*desktop, 100, 92).has_value());
+  EXPECT_FALSE(platform::windowRow(*desktop, 200, 11).has_value());  // another pid
+  EXPECT_FALSE(platform::windowRow(*desktop, 100, 90).has_value());  // alpha 0
+  EXPECT_FALSE(platform::windowRow(*desktop, 100, 91).has_value());  // layer 25
+  EXPECT_FALSE(platform::windowRow(*desktop, 100, 77).has_value());  // no such window
 }
 
 TEST(WindowRowTest, RowWithoutOwnerOrNumberNamesNoWindow) {
@@ -177,24 +177,24 @@ TEST(WindowRowTest, RowWithoutOwnerOrNumberNamesNoWindow) {
                                                     {"bounds", bounds(0, 0, 100, 100)},
                                                     {"row", {{"kCGWindowOwnerPID", nullptr}}}},
                                                }}});
-  auto rows = windowListRows(desktop->windowServer(), kListOneWindow, 5);
+  auto rows = platform::windowListRows(desktop->windowServer(), platform::kListOneWindow, 5);
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_FALSE(rowMatches(rows[0], 0, 5));
+  EXPECT_FALSE(platform::rowMatches(rows[0], 0, 5));
   platform::Value unnumbered(
-      platform::Dictionary{{platform::kCGWindowOwnerPID, platform::Value::integer(7)},
-                           {platform::kCGWindowLayer, platform::Value::integer(0)},
-                           {platform::kCGWindowAlpha, platform::Value::integer(1)}});
-  EXPECT_FALSE(rowMatches(unnumbered, 7, 0));
+      platform::Dictionary{{platform::kRowOwnerPID, platform::Value::integer(7)},
+                           {platform::kRowLayer, platform::Value::integer(0)},
+                           {platform::kRowAlpha, platform::Value::integer(1)}});
+  EXPECT_FALSE(platform::rowMatches(unnumbered, 7, 0));
 }
 
 TEST(FrontmostWindowTest, IsTheFrontQualifyingOnScreenWindowOfTheProcess) {
   auto desktop = sim::SimDesktop::create(listingScene());
-  EXPECT_EQ(frontmostWindowID(*desktop, 100), 11u);
-  EXPECT_EQ(frontmostWindowID(*desktop, 300), 31u);
-  EXPECT_EQ(frontmostWindowID(*desktop, 400), 0u);  // only an off-screen window
-  EXPECT_EQ(frontmostWindowID(*desktop, 555), 0u);  // no windows at all
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 100), 11u);
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 300), 31u);
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 400), 0u);  // only an off-screen window
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 555), 0u);  // no windows at all
   desktop->apply(json{{"raise", 12}});
-  EXPECT_EQ(frontmostWindowID(*desktop, 100), 12u);
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 100), 12u);
 }
 
 }  // namespace

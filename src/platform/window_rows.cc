@@ -1,22 +1,20 @@
-#include "windows/window_rows.h"
+#include "platform/window_rows.h"
 
 #include <limits>
 
-namespace cuh {
+namespace cuh::platform {
 
-using platform::Value;
-
-std::vector<Value> windowListRows(platform::WindowServer& server,
+std::vector<Value> windowListRows(WindowServer& server,
                                   uint32_t option,
                                   uint32_t relativeToWindow) {
   auto list = server.copyWindowInfo(option, relativeToWindow);
   if (!list)
     return {};
-  const auto* rows = list->as<platform::Array>();
+  const auto* rows = list->as<Array>();
   if (!rows)
     return {};
   for (const Value& row : *rows) {
-    if (!row.is<platform::Dictionary>())
+    if (!row.is<Dictionary>())
       return {};
   }
   return *rows;
@@ -26,7 +24,7 @@ namespace {
 
 std::optional<int64_t> rowInteger(const Value& row, const char* key) {
   const Value* entry = row.find(key);
-  const auto* number = entry ? entry->as<platform::Number>() : nullptr;
+  const auto* number = entry ? entry->as<Number>() : nullptr;
   if (!number)
     return std::nullopt;
   return number->integerValue();
@@ -35,14 +33,14 @@ std::optional<int64_t> rowInteger(const Value& row, const char* key) {
 }  // namespace
 
 std::optional<uint32_t> rowWindowNumber(const Value& row) {
-  auto value = rowInteger(row, platform::kCGWindowNumber);
+  auto value = rowInteger(row, kRowWindowNumber);
   if (!value || *value < 0 || *value > std::numeric_limits<uint32_t>::max())
     return std::nullopt;
   return static_cast<uint32_t>(*value);
 }
 
 std::optional<int32_t> rowOwnerPID(const Value& row) {
-  auto value = rowInteger(row, platform::kCGWindowOwnerPID);
+  auto value = rowInteger(row, kRowOwnerPID);
   if (!value || *value < std::numeric_limits<int32_t>::min() ||
       *value > std::numeric_limits<int32_t>::max()) {
     return std::nullopt;
@@ -60,18 +58,18 @@ bool rowFlag(const Value& row, const char* key) {
   const Value* entry = row.find(key);
   if (!entry)
     return false;
-  if (const auto* flag = entry->as<platform::Boolean>())
+  if (const auto* flag = entry->as<Boolean>())
     return flag->value;
-  if (const auto* number = entry->as<platform::Number>())
+  if (const auto* number = entry->as<Number>())
     return number->boolValue();
   return false;
 }
 
 bool rowQualifies(const Value& row) {
-  const Value* layer = row.find(platform::kCGWindowLayer);
-  const Value* alpha = row.find(platform::kCGWindowAlpha);
-  const auto* layerNumber = layer ? layer->as<platform::Number>() : nullptr;
-  const auto* alphaNumber = alpha ? alpha->as<platform::Number>() : nullptr;
+  const Value* layer = row.find(kRowLayer);
+  const Value* alpha = row.find(kRowAlpha);
+  const auto* layerNumber = layer ? layer->as<Number>() : nullptr;
+  const auto* alphaNumber = alpha ? alpha->as<Number>() : nullptr;
   return layerNumber && alphaNumber && layerNumber->doubleValue() == 0 &&
          alphaNumber->doubleValue() > 0;
 }
@@ -84,7 +82,7 @@ bool rowMatches(const Value& row, int32_t pid, uint32_t windowID) {
   return owner && number && *owner == pid && *number == windowID && rowQualifies(row);
 }
 
-std::optional<Value> windowRow(platform::Platform& platform, int32_t pid, uint32_t windowID) {
+std::optional<Value> windowRow(Platform& platform, int32_t pid, uint32_t windowID) {
   for (Value& row : windowListRows(platform.windowServer(), kListOneWindow, windowID)) {
     if (rowMatches(row, pid, windowID))
       return std::move(row);
@@ -92,7 +90,7 @@ std::optional<Value> windowRow(platform::Platform& platform, int32_t pid, uint32
   return std::nullopt;
 }
 
-uint32_t frontmostWindowID(platform::Platform& platform, int32_t pid) {
+uint32_t frontmostWindowID(Platform& platform, int32_t pid) {
   for (const Value& row : windowListRows(platform.windowServer(), kListOnScreenWindows)) {
     if (rowOwnerPID(row).value_or(0) != pid || !rowQualifies(row))
       continue;
@@ -102,4 +100,4 @@ uint32_t frontmostWindowID(platform::Platform& platform, int32_t pid) {
   return 0;
 }
 
-}  // namespace cuh
+}  // namespace cuh::platform
