@@ -53,7 +53,7 @@ struct ElementActionContext {
   platform::Rect windowFrame;
   platform::ForegroundSnapshot foreground;
   // None when the target application is itself in front.
-  std::shared_ptr<FocusController> controller;
+  platform::GuardedTargetRef controller;
 
   platform::Accessibility& ax() const { return platform.accessibility(); }
 };

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "guard/foreground_guard.h"
-#include "guard/request_state.h"
+#include "guard/protection_messages.h"
 #include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
@@ -64,18 +64,14 @@ Json ForegroundGuard::beginGuard(const Json& params) {
         "The guarded macOS app is already foreground; no background guard was started");
   }
 
-  std::shared_ptr<FocusController> focus = controller(pid, foreground);
-  if (!focus)
+  platform::SemanticGuardArming arming = protection_.armSemanticGuard(pid, windowId, foreground);
+  throwUnlessDone(arming.outcome);
+  if (!arming.target)
     throw HelperFailure("Could not create the background macOS foreground guard");
-  FocusContext& context = focus->context();
-  context.expectedWindowID = windowId;
-  context.expectedStateMarker = 0;
-  context.sawSyntheticActivation = false;
-  context.semanticGuardActive = true;
 
   GuardLease lease;
   lease.token = platform_.process().uuidString();
-  lease.controller = focus;
+  lease.controller = std::move(arming.target);
   lease.targetPID = pid;
   lease.targetWindowID = windowId;
   lease.foreground = foreground;
@@ -102,20 +98,13 @@ Json ForegroundGuard::endGuard(const Json& params) {
   const GuardLease& lease = *guardLease_;
 
   std::optional<platform::ForegroundSnapshot> current = platform::currentForeground(platform_);
-  bool foregroundPreserved = current && *current == lease.foreground;
-  bool targetIsForeground = current && current->pid == lease.targetPID;
-
-  const FocusController& focus = *lease.controller;
-  const FocusContext& context = focus.context();
-  bool guardHealthy =
-      focus.canProtectCurrentProcess() && context.protecting && context.semanticGuardActive;
-  bool userIntervened = !foregroundPreserved || context.userIntervened;
+  platform::ProtectionReport report = lease.controller->report(lease.foreground);
 
   Json result{
-      {"foregroundPreserved", foregroundPreserved},
-      {"userIntervened", userIntervened},
-      {"targetIsForeground", targetIsForeground},
-      {"guardHealthy", guardHealthy},
+      {"foregroundPreserved", report.foregroundPreserved},
+      {"userIntervened", !report.foregroundPreserved || report.userIntervened},
+      {"targetIsForeground", report.targetCameToFront},
+      {"guardHealthy", report.guardHealthy},
       {"foregroundPID", current ? current->pid : 0},
       {"foregroundWindowID", current ? current->windowID : 0U},
       {"targetPID", lease.targetPID},
@@ -137,7 +126,7 @@ void ForegroundGuard::expireLease() {
 void ForegroundGuard::clearGuardLease() {
   if (!guardLease_)
     return;
-  clearRequestState(*guardLease_->controller);
+  guardLease_->controller->clear();
   guardLease_.reset();
 }
 

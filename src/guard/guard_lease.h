@@ -3,18 +3,17 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "guard/focus_controller.h"
 #include "platform/foreground.h"
+#include "platform/foreground_protection.h"
 
 namespace cuh {
 
 struct GuardLease {
   std::string token;  // a new random UUID, 36 characters
-  // The armed controller of the target; held in addition to the registry.
-  std::shared_ptr<FocusController> controller;
+  // The armed protection of the target; held for the length of the lease.
+  platform::GuardedTargetRef controller;
   int32_t targetPID = 0;
   uint32_t targetWindowID = 0;
   platform::ForegroundSnapshot foreground;  // the user's window when the lease began

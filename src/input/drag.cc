@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "input/input_events.h"
 #include "input/input_pipeline.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
@@ -17,15 +16,28 @@ const InputMessages kDragMessages{
     "The target macOS window did not enter synthetic active/key state; no drag was sent",
     "The drag may have completed after the user changed the foreground window and cannot be "
     "safely retried",
+    "Could not create targeted macOS drag events",
 };
-
-const char kCannotCreateDrag[] = "Could not create targeted macOS drag events";
 
 platform::Point onScreen(platform::Point relative, const platform::Rect& frame) {
   return {relative.x + frame.minX(), relative.y + frame.minY()};
 }
 
 }  // namespace
+
+std::vector<platform::Point> dragPath(platform::Point start, platform::Point end) {
+  std::vector<platform::Point> path;
+  path.reserve(kDragSteps + 1);
+  path.push_back(start);
+  for (int k = 1; k <= kDragSteps; ++k) {
+    // The last step is E itself, not S + (E − S), which may differ from E in
+    // its last bit.
+    path.push_back(k == kDragSteps ? end
+                                   : platform::Point{start.x + (end.x - start.x) * k / kDragSteps,
+                                                     start.y + (end.y - start.y) * k / kDragSteps});
+  }
+  return path;
+}
 
 void startDrag(platform::Platform& platform,
                ForegroundGuard& guard,
@@ -54,7 +66,7 @@ void startDrag(platform::Platform& platform,
   InputTarget target{pid,          windowID, std::move(application),
                      listed.frame, window,   requireForegroundSnapshot(platform)};
 
-  SendStep send = [&platform, pid, windowID, from, to](const WindowNow& now) {
+  PlaceStep place = [&platform, pid, from, to](const WindowNow& now) {
     // The end is not tested against the frame again; only the start is hit
     // tested anew.
     platform::Point startNow = onScreen(from, now.frame);
@@ -62,38 +74,16 @@ void startDrag(platform::Platform& platform,
     if (!hitElementInWindow(platform, pid, startNow, now.window)) {
       throw HelperFailure("The drag start changed before input was sent. Call get_app_state again");
     }
-    platform::Events& events = platform.events();
-    platform::EventSource source = events.createEventSource(platform::kCGEventSourceStatePrivate);
-    if (!source)
-      throw HelperFailure(kCannotCreateDrag);
-
-    // Every event is built before the first is posted: a failure part-way
-    // would otherwise leave the button held down in the target.
-    std::vector<platform::Event> built;
-    for (const DragStep& step : dragPlan(startNow, endNow)) {
-      platform::Event event =
-          events.createMouseEvent(source, step.type, step.screen, platform::kCGMouseButtonLeft);
-      if (!event)
-        throw HelperFailure(kCannotCreateDrag);
-      event->setLocation(step.screen);
-      event->setIntegerValueField(platform::kCGMouseEventSubtype, 0);
-      event->setIntegerValueField(platform::kCGMouseEventWindowUnderMousePointer, windowID);
-      event->setIntegerValueField(
-          platform::kCGMouseEventWindowUnderMousePointerThatCanHandleThisEvent, windowID);
-      event->setWindowLocation(
-          {step.screen.x - now.frame.minX(), step.screen.y - now.frame.minY()});
-      built.push_back(std::move(event));
-    }
-    for (const platform::Event& event : built)
-      events.postToPid(pid, event);
-
-    SendOutcome outcome;
-    outcome.resultAfterVerification = [] { return Json{{"delivery", "deliveredUnverified"}}; };
-    return outcome;
+    SendPlan send;
+    send.gesture = platform::Drag{dragPath(startNow, endNow)};
+    send.resultAfterVerification = [](int64_t) {
+      return Json{{"delivery", "deliveredUnverified"}};
+    };
+    return send;
   };
 
   postWhenReady(platform, guard, id, std::move(completion), std::move(target), kDragMessages,
-                /*requireInternallyFocused=*/true, std::move(send));
+                /*requireInternallyFocused=*/true, std::move(place));
 }
 
 }  // namespace cuh

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "guard/foreground_guard.h"
 #include "platform/platform.h"
@@ -12,6 +13,12 @@
 #include "protocol/request_completion.h"
 
 namespace cuh {
+
+inline constexpr int kDragSteps = 16;
+
+// The drag's path in screen points: the start S, then S + (E − S)·k/16 for
+// k = 1 … 16, the last exactly E.
+std::vector<platform::Point> dragPath(platform::Point start, platform::Point end);
 
 // Throws HelperFailure for every failure before anything is scheduled;
 // once it returns, the request is finished exactly once through

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "accessibility/element_relations.h"
-#include "guard/focus_controller.h"
 #include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
@@ -136,23 +135,33 @@ void scheduleVerification(platform::Platform& platform,
                           std::shared_ptr<RequestCompletion> owner,
                           platform::ForegroundSnapshot foreground,
                           const char* mayHaveCompleted,
-                          std::function<Json()> buildResult) {
-  platform.mainLoop().postDelayed(kInputVerificationDelay,
-                                  [&platform, id, owner = std::move(owner), foreground,
-                                   mayHaveCompleted, buildResult = std::move(buildResult)]() {
-                                    std::optional<Json> result;
-                                    std::optional<std::string> error;
-                                    if (!platform::foregroundStillMatches(platform, foreground)) {
-                                      error = mayHaveCompleted;
-                                    } else {
-                                      try {
-                                        result = buildResult ? buildResult() : Json::object();
-                                      } catch (...) {
-                                        error = failureText(std::current_exception());
-                                      }
-                                    }
-                                    owner->finish(id, std::move(result), std::move(error));
-                                  });
+                          int64_t eventPostedAtMs,
+                          std::function<Json(int64_t)> buildResult) {
+  platform.mainLoop().postDelayed(
+      kInputVerificationDelay,
+      [&platform, id, owner = std::move(owner), foreground, mayHaveCompleted, eventPostedAtMs,
+       buildResult = std::move(buildResult)]() {
+        std::optional<Json> result;
+        std::optional<std::string> error;
+        if (!platform::foregroundStillMatches(platform, foreground)) {
+          error = mayHaveCompleted;
+        } else {
+          try {
+            result = buildResult ? buildResult(eventPostedAtMs) : Json::object();
+          } catch (...) {
+            error = failureText(std::current_exception());
+          }
+        }
+        owner->finish(id, std::move(result), std::move(error));
+      });
+}
+
+// The message of a gesture the platform could not send.
+const char* sendFailure(platform::InputOutcome outcome, const InputMessages& messages) {
+  if (outcome == platform::InputOutcome::modifierEventNotCreated &&
+      messages.modifierEventNotCreated)
+    return messages.modifierEventNotCreated;
+  return messages.eventNotCreated;
 }
 
 void runPostingStep(platform::Platform& platform,
@@ -161,27 +170,51 @@ void runPostingStep(platform::Platform& platform,
                     const std::weak_ptr<RequestCompletion>& completion,
                     const InputTarget& target,
                     const InputMessages& messages,
-                    const SendStep& send) {
+                    const PlaceStep& place) {
   std::shared_ptr<RequestCompletion> owner = completion.lock();
   if (!owner)
     return;
-  SendOutcome outcome;
+  SendPlan plan;
+  std::exception_ptr refusal;
+  // The re-validation runs inside the platform's send, before anything of
+  // the gesture is built; its failure is carried out of it, not thrown
+  // through it.
+  auto placeGesture = [&]() -> std::optional<platform::PlacedGesture> {
+    try {
+      WindowNow now = revalidateBeforeSending(platform, guard, target, messages);
+      plan = place(now);
+      if (!plan.gesture)
+        return std::nullopt;
+      return platform::PlacedGesture{now.frame, *plan.gesture};
+    } catch (...) {
+      refusal = std::current_exception();
+      return std::nullopt;
+    }
+  };
   std::optional<std::string> error;
+  platform::InputOutcome sent = platform::InputOutcome::notPlaced;
   try {
-    WindowNow now = revalidateBeforeSending(platform, guard, target, messages);
-    outcome = send(now);
+    sent = platform.backgroundInput().send(target.pid, target.windowID, placeGesture);
   } catch (...) {
     error = failureText(std::current_exception());
   }
-  // finish runs outside the try: it may start the next request, whose
+  if (refusal)
+    error = failureText(refusal);
+  else if (!error && !plan.completed && sent != platform::InputOutcome::sent)
+    error = sendFailure(sent, messages);
+
+  // finish runs outside any try: it may start the next request, whose
   // failures are not this request's.
   if (error) {
     owner->finish(id, std::nullopt, std::move(error));
-  } else if (outcome.completed) {
-    owner->finish(id, std::move(outcome.completed), std::nullopt);
+  } else if (plan.completed) {
+    owner->finish(id, std::move(plan.completed), std::nullopt);
   } else {
+    // Rounded half away from zero.
+    int64_t eventPostedAtMs = std::llround(platform.process().currentDate() * 1000.0);
     scheduleVerification(platform, id, std::move(owner), target.foreground,
-                         messages.mayHaveCompleted, std::move(outcome.resultAfterVerification));
+                         messages.mayHaveCompleted, eventPostedAtMs,
+                         std::move(plan.resultAfterVerification));
   }
 }
 
@@ -194,7 +227,7 @@ void postWhenReady(platform::Platform& platform,
                    InputTarget target,
                    InputMessages messages,
                    bool requireInternallyFocused,
-                   SendStep send) {
+                   PlaceStep place) {
   if (requireInternallyFocused)
     guard.requireInternallyFocusedWindow(target.pid, target.window, target.foreground);
   guard.establishSyntheticState(target.pid, target.windowID, target.window, target.frame,
@@ -204,12 +237,12 @@ void postWhenReady(platform::Platform& platform,
   platform::ForegroundSnapshot foreground = target.foreground;
   // The guard runs this on the main thread once waiting ends, and never when
   // it is gone.
-  guard.afterSyntheticStateReady(pid, windowID, foreground, 0,
-                                 [&platform, &guard, id, completion = std::move(completion),
-                                  target = std::move(target), messages, send = std::move(send)]() {
-                                   runPostingStep(platform, guard, id, completion, target, messages,
-                                                  send);
-                                 });
+  guard.afterSyntheticStateReady(
+      pid, windowID, foreground, 0,
+      [&platform, &guard, id, completion = std::move(completion), target = std::move(target),
+       messages, place = std::move(place)]() {
+        runPostingStep(platform, guard, id, completion, target, messages, place);
+      });
 }
 
 }  // namespace cuh

@@ -3,7 +3,8 @@
 // snapshot, synthetic active/key state, waiting for readiness, the posting
 // step with its ordered re-validation, and the verification 0.12 s after the
 // last event. A method supplies only what differs: its parameters and own
-// checks, its messages, and the step that builds and posts its events.
+// checks, its messages, and the gesture the platform's background input
+// carries out.
 //
 // Completion contract: a start function throws HelperFailure for every
 // failure found before anything is scheduled. Once it returns normally, the
@@ -20,6 +21,7 @@
 #include <string>
 
 #include "guard/foreground_guard.h"
+#include "platform/background_input.h"
 #include "platform/foreground.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
@@ -88,6 +90,10 @@ struct InputMessages {
   const char* stateNotEntered;
   // Verification: the foreground changed after the events were posted.
   const char* mayHaveCompleted;
+  // An event of the gesture could not be built.
+  const char* eventNotCreated;
+  // The event of a modifier key could not be built (keystrokes only).
+  const char* modifierEventNotCreated = nullptr;
 };
 
 // The window as the posting step found it again (orders 4 to 6).
@@ -97,25 +103,31 @@ struct WindowNow {
   platform::AXElement window;
 };
 
-// What a method's send step did.
-struct SendOutcome {
-  // The request is complete without any event (select-all): its result.
-  // No verification follows.
+// What a method sends once the shared re-validation passed.
+struct SendPlan {
+  // The gesture, placed on the window as found again.
+  std::optional<platform::Gesture> gesture;
+  // Instead of a gesture: the request is complete without any event
+  // (select-all), with this result. No verification follows.
   std::optional<Json> completed;
-  // Events were posted: builds the result once the foreground proved
+  // The gesture was sent: builds the result, given the wall-clock time
+  // after the last event in milliseconds, once the foreground proved
   // unchanged 0.12 s later.
-  std::function<Json()> resultAfterVerification;
+  std::function<Json(int64_t eventPostedAtMs)> resultAfterVerification;
 };
 
-// A method's own checks after order 6, then its events. Throws HelperFailure
-// (the request then finishes with that message and nothing is verified).
-using SendStep = std::function<SendOutcome(const WindowNow& now)>;
+// A method's own checks after order 6, and what it sends. Throws
+// HelperFailure (the request then finishes with that message and nothing is
+// sent).
+using PlaceStep = std::function<SendPlan(const WindowNow& now)>;
 
 // Stages 3 to 6: requireInternallyFocusedWindow (unless
 // `requireInternallyFocused` is false), establishSyntheticState and
-// afterSyntheticStateReady with the posting step as its completion. Throws
-// the failures of the first two; from the wait on, every outcome finishes
-// the request exactly once.
+// afterSyntheticStateReady with the posting step as its completion. The
+// posting step hands the platform's background input the re-validation and
+// `place` as the one check before its first event. Throws the failures of
+// the first two; from the wait on, every outcome finishes the request
+// exactly once.
 void postWhenReady(platform::Platform& platform,
                    ForegroundGuard& guard,
                    std::optional<int64_t> id,
@@ -123,7 +135,7 @@ void postWhenReady(platform::Platform& platform,
                    InputTarget target,
                    InputMessages messages,
                    bool requireInternallyFocused,
-                   SendStep send);
+                   PlaceStep place);
 
 // The posting step's shared re-validation, orders 1 to 6. Throws the first
 // failing order's message (or exactWindow's own failure).

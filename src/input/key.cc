@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "input/input_events.h"
 #include "input/input_pipeline.h"
 #include "input/key_focus.h"
 #include "protocol/helper_failure.h"
@@ -19,40 +18,14 @@ const InputMessages kKeyMessages{
     "The target macOS window did not enter synthetic active/key state; no key was sent",
     "The key may have completed after the user changed the foreground window and cannot be "
     "safely retried",
+    "Could not create the targeted macOS key event",
+    "Could not create the targeted macOS modifier event",
 };
 
 // Command-A is a select-all through accessibility: the key named "a" with
 // exactly the Command bit (the key code plays no part).
 bool isSelectAllRequest(const std::string& keyName, uint64_t flags) {
-  return keyName == "a" && flags == platform::kCGEventFlagMaskCommand;
-}
-
-// Every event of the keystroke in posting order, all built before any is
-// posted, so that a creation failure posts nothing.
-std::vector<platform::Event> buildKeystroke(platform::Events& events,
-                                            uint16_t keyCode,
-                                            uint64_t flags) {
-  platform::EventSource source = events.createEventSource(platform::kCGEventSourceStatePrivate);
-  platform::Event keyDown = source ? events.createKeyboardEvent(source, keyCode, true) : nullptr;
-  platform::Event keyUp = source ? events.createKeyboardEvent(source, keyCode, false) : nullptr;
-  if (!keyDown || !keyUp)
-    throw HelperFailure("Could not create the targeted macOS key event");
-  keyDown->setFlags(flags);
-  keyUp->setFlags(flags);
-
-  std::vector<platform::Event> built;
-  for (const KeyStroke& stroke : keyPlan(keyCode, flags)) {
-    if (stroke.mainKey) {
-      built.push_back(stroke.keyDown ? keyDown : keyUp);
-      continue;
-    }
-    platform::Event modifier = events.createKeyboardEvent(source, stroke.keyCode, stroke.keyDown);
-    if (!modifier)
-      throw HelperFailure("Could not create the targeted macOS modifier event");
-    modifier->setFlags(stroke.flags);
-    built.push_back(std::move(modifier));
-  }
-  return built;
+  return keyName == "a" && flags == platform::kKeyFlagCommand;
 }
 
 }  // namespace
@@ -94,8 +67,8 @@ void startKey(platform::Platform& platform,
                      frame, window,   requireForegroundSnapshot(platform)};
   bool selectAllRequest = isSelectAllRequest(keyName, flags);
 
-  SendStep send = [&platform, pid, relative, keyCode, flags,
-                   selectAllRequest](const WindowNow& now) {
+  PlaceStep place = [&platform, pid, relative, keyCode, flags,
+                     selectAllRequest](const WindowNow& now) {
     platform::Accessibility& ax = platform.accessibility();
     // The point is not tested against the frame again.
     platform::Point point{relative.x + now.frame.minX(), relative.y + now.frame.minY()};
@@ -103,21 +76,21 @@ void startKey(platform::Platform& platform,
         focusedCandidate(ax, ax.createApplication(pid), now.window, point);
     focusElement(ax, candidate);
 
-    SendOutcome outcome;
+    SendPlan send;
     if (selectAllRequest) {
       selectAll(ax, candidate);
-      outcome.completed = Json{{"delivery", "verified"}, {"selectedAll", true}};
-      return outcome;
+      send.completed = Json{{"delivery", "verified"}, {"selectedAll", true}};
+      return send;
     }
-    std::vector<platform::Event> keystroke = buildKeystroke(platform.events(), keyCode, flags);
-    for (const platform::Event& event : keystroke)
-      platform.events().postToPid(pid, event);
-    outcome.resultAfterVerification = [] { return Json{{"delivery", "deliveredUnverified"}}; };
-    return outcome;
+    send.gesture = platform::Keystroke{keyCode, flags};
+    send.resultAfterVerification = [](int64_t) {
+      return Json{{"delivery", "deliveredUnverified"}};
+    };
+    return send;
   };
 
   postWhenReady(platform, guard, id, std::move(completion), std::move(target), kKeyMessages,
-                /*requireInternallyFocused=*/!selectAllRequest, std::move(send));
+                /*requireInternallyFocused=*/!selectAllRequest, std::move(place));
 }
 
 }  // namespace cuh

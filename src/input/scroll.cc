@@ -4,7 +4,6 @@
 #include <string>
 
 #include "accessibility/page_scroll.h"
-#include "input/input_events.h"
 #include "input/input_pipeline.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
@@ -19,6 +18,7 @@ const InputMessages kScrollMessages{
     "The target macOS window did not enter synthetic active/key state; no scroll was sent",
     "The scroll may have completed after the user changed the foreground window and cannot be "
     "safely retried",
+    "Could not create the targeted macOS scroll event",
 };
 
 // A wheel amount: a signed 32-bit integer whose negation (the wheel's sign
@@ -65,7 +65,7 @@ bool tryPageScroll(platform::Platform& platform,
   if (!scrollTarget)
     return false;
 
-  std::shared_ptr<FocusController> controller =
+  platform::GuardedTargetRef controller =
       guard.armSemanticGuard(target.pid, target.windowID, target.foreground);
   guard.verifySemanticGuard(controller, target.foreground, /*mutationMayHaveCompleted=*/false);
   int64_t pages = pageScrollCount(params);
@@ -122,30 +122,22 @@ void startScroll(platform::Platform& platform,
     return;
   }
 
-  SendStep send = [&platform, pid, windowID, relative, dx, dy](const WindowNow& now) {
+  PlaceStep place = [&platform, pid, relative, dx, dy](const WindowNow& now) {
     platform::Point pointNow{relative.x + now.frame.minX(), relative.y + now.frame.minY()};
     if (!hitElementInWindow(platform, pid, pointNow, now.window)) {
       throw HelperFailure(
           "The scroll point changed before input was sent. Call get_app_state again");
     }
-    platform::Events& events = platform.events();
-    platform::EventSource source = events.createEventSource(platform::kCGEventSourceStatePrivate);
-    platform::Event wheel =
-        source ? buildWheelEvent(events, source, dx, dy, pointNow,
-                                 {pointNow.x - now.frame.minX(), pointNow.y - now.frame.minY()},
-                                 windowID)
-               : nullptr;
-    if (!wheel)
-      throw HelperFailure("Could not create the targeted macOS scroll event");
-    events.postToPid(pid, wheel);
-
-    SendOutcome outcome;
-    outcome.resultAfterVerification = [] { return Json{{"delivery", "deliveredUnverified"}}; };
-    return outcome;
+    SendPlan send;
+    send.gesture = platform::Scroll{platform::ScrollUnit::pixel, dx, dy, pointNow};
+    send.resultAfterVerification = [](int64_t) {
+      return Json{{"delivery", "deliveredUnverified"}};
+    };
+    return send;
   };
 
   postWhenReady(platform, guard, id, std::move(completion), std::move(target), kScrollMessages,
-                /*requireInternallyFocused=*/true, std::move(send));
+                /*requireInternallyFocused=*/true, std::move(place));
 }
 
 }  // namespace cuh

@@ -10,7 +10,8 @@
 
 #include "platform/accessibility.h"
 #include "platform/application.h"
-#include "platform/events.h"
+#include "platform/background_input.h"
+#include "platform/foreground_protection.h"
 #include "platform/main_loop.h"
 #include "platform/process.h"
 #include "platform/window_server.h"
@@ -25,7 +26,8 @@ class Platform {
   virtual Accessibility& accessibility() = 0;
   virtual WindowServer& windowServer() = 0;
   virtual Workspace& workspace() = 0;
-  virtual Events& events() = 0;
+  virtual ForegroundProtection& foregroundProtection() = 0;
+  virtual BackgroundInput& backgroundInput() = 0;
   virtual ProcessServices& process() = 0;
   virtual MainLoop& mainLoop() = 0;
   virtual Application& application() = 0;

@@ -254,7 +254,10 @@ class SwitchAfterSnapshot final : public platform::Platform {
   platform::Accessibility& accessibility() override { return inner_.accessibility(); }
   platform::WindowServer& windowServer() override { return inner_.windowServer(); }
   platform::Workspace& workspace() override { return workspace_; }
-  platform::Events& events() override { return inner_.events(); }
+  platform::ForegroundProtection& foregroundProtection() override {
+    return inner_.foregroundProtection();
+  }
+  platform::BackgroundInput& backgroundInput() override { return inner_.backgroundInput(); }
   platform::ProcessServices& process() override { return inner_.process(); }
   platform::MainLoop& mainLoop() override { return inner_.mainLoop(); }
   platform::Application& application() override { return inner_.application(); }

@@ -40,10 +40,10 @@ TEST_F(GuardLeases, BeginArmsTheTargetsControllerAndReturnsTheLease) {
   ASSERT_TRUE(guard->hasLease());
   const GuardLease& lease = *guard->guardLease();
   EXPECT_EQ(lease.token, token);
-  EXPECT_EQ(lease.controller, guard->controllerFor(kTarget));
+  EXPECT_EQ(lease.controller, protection().controllerFor(kTarget));
   EXPECT_EQ(lease.foreground, userForeground());
   EXPECT_DOUBLE_EQ(lease.expiresAt, desktop->process().currentDate() + 20.0);
-  const FocusContext& context = lease.controller->context();
+  const quartz::FocusContext& context = protection().controllerFor(kTarget)->context();
   EXPECT_TRUE(context.protecting);
   EXPECT_TRUE(context.semanticGuardActive);
   EXPECT_EQ(context.expectedWindowID, kTargetWindow);
@@ -125,7 +125,7 @@ TEST_F(GuardLeases, WindowWithoutAccessibilityElementIsRefused) {
   EXPECT_NE(failureOf([&] { guard->beginGuard(beginParams(kTarget, kOtherWindow, 300, 200)); }),
             "");
   EXPECT_FALSE(guard->hasLease());
-  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_TRUE(protection().controllers().empty());
 }
 
 TEST_F(GuardLeases, SecondBeginWhileHeldIsRefused) {
@@ -144,7 +144,7 @@ TEST_F(GuardLeases, EndNeedsTheTokenOfTheActiveLease) {
   EXPECT_EQ(failureOf([&] { end("00000000-0000-0000-0000-000000000000"); }),
             "The macOS foreground guard token is invalid");
   EXPECT_TRUE(guard->hasLease());
-  EXPECT_TRUE(guard->guardLease()->controller->context().protecting) << "the lease goes on";
+  EXPECT_TRUE(protection().controllerFor(kTarget)->context().protecting) << "the lease goes on";
 
   Json result = end(token);
   EXPECT_EQ(result, (Json{{"foregroundPreserved", true},
@@ -159,7 +159,7 @@ TEST_F(GuardLeases, EndNeedsTheTokenOfTheActiveLease) {
   EXPECT_EQ(failureOf([&] { end(token); }), "No macOS foreground guard lease is active");
 
   // The controller stays, idle, with its tap installed.
-  auto controller = guard->controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTarget);
   ASSERT_TRUE(controller);
   EXPECT_FALSE(controller->context().protecting);
   EXPECT_FALSE(controller->context().semanticGuardActive);
@@ -179,7 +179,7 @@ TEST_F(GuardLeases, ExpiresAfterTwentySeconds) {
   apply(R"({"advanceClock": 21})");
   guard->expireLease();
   EXPECT_EQ(failureOf([&] { end(token); }), "No macOS foreground guard lease is active");
-  auto controller = guard->controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTarget);
   EXPECT_FALSE(controller->context().protecting) << "expiry clears the controller";
 }
 
@@ -189,7 +189,7 @@ TEST_F(GuardLeases, EndsWhenTheTargetQuits) {
   guard->expireLease();
   EXPECT_FALSE(guard->hasLease());
   guard->sweepControllers();
-  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_TRUE(protection().controllers().empty());
 }
 
 struct LeaseStory {
@@ -256,9 +256,9 @@ TEST_F(GuardLeases, ClearingLeavesTheControllerIdleWithItsTap) {
   begin();
   guard->clearGuardLease();
   EXPECT_FALSE(guard->hasLease());
-  ASSERT_EQ(guard->controllers().size(), 1U);
-  EXPECT_FALSE(guard->controllerFor(kTarget)->context().protecting);
-  EXPECT_TRUE(guard->controllerFor(kTarget)->canProtectCurrentProcess());
+  ASSERT_EQ(protection().controllers().size(), 1U);
+  EXPECT_FALSE(protection().controllerFor(kTarget)->context().protecting);
+  EXPECT_TRUE(protection().controllerFor(kTarget)->canProtectCurrentProcess());
   guard->clearGuardLease();  // nothing left to clear
 }
 

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "input/input_events.h"
 #include "input/input_harness.h"
 
 namespace cuh::testing {
@@ -36,23 +35,20 @@ void addPanel(Json& scene, bool behind) {
   windows.insert(windows.begin() + (behind ? 2 : 1), panel);
 }
 
-TEST(DragTest, PlanHas18EventsEndingExactlyOnTheEnd) {
+TEST(DragTest, PathHas17PointsEndingExactlyOnTheEnd) {
   platform::Point start{0.1, 0.7};
   platform::Point end{0.3, 100.9};
-  std::vector<DragStep> plan = dragPlan(start, end);
-  ASSERT_EQ(plan.size(), 18u);
-  EXPECT_EQ(plan[0].type, platform::kCGEventLeftMouseDown);
-  EXPECT_EQ(plan[0].screen, start);
+  std::vector<platform::Point> path = dragPath(start, end);
+  ASSERT_EQ(path.size(), 17u);
+  EXPECT_EQ(path[0], start);
   for (int k = 1; k <= 16; ++k) {
-    EXPECT_EQ(plan[k].type, platform::kCGEventLeftMouseDragged);
-    EXPECT_DOUBLE_EQ(plan[k].screen.x, start.x + (end.x - start.x) * k / 16);
+    EXPECT_DOUBLE_EQ(path[k].x, start.x + (end.x - start.x) * k / 16);
+    EXPECT_DOUBLE_EQ(path[k].y, start.y + (end.y - start.y) * k / 16);
   }
-  EXPECT_EQ(plan[16].screen, end);
-  EXPECT_EQ(plan[17].type, platform::kCGEventLeftMouseUp);
-  EXPECT_EQ(plan[17].screen, end);
+  EXPECT_EQ(path[16], end);
 
-  for (const DragStep& step : dragPlan(start, start))
-    EXPECT_EQ(step.screen, start);
+  for (const platform::Point& point : dragPath(start, start))
+    EXPECT_EQ(point, start);
 }
 
 TEST(DragTest, PostsTheWholeGestureAtOnceAfterTheSyntheticState) {

@@ -103,7 +103,10 @@ class CountingPlatform final : public platform::Platform {
     return windowServer_ ? *windowServer_ : inner_.windowServer();
   }
   platform::Workspace& workspace() override { return inner_.workspace(); }
-  platform::Events& events() override { return inner_.events(); }
+  platform::ForegroundProtection& foregroundProtection() override {
+    return inner_.foregroundProtection();
+  }
+  platform::BackgroundInput& backgroundInput() override { return inner_.backgroundInput(); }
   platform::ProcessServices& process() override { return inner_.process(); }
   platform::MainLoop& mainLoop() override { return inner_.mainLoop(); }
   platform::Application& application() override { return inner_.application(); }

@@ -63,6 +63,9 @@ struct SimDesktop::State {
   std::unique_ptr<SimEvents> events;
   std::unique_ptr<SimApplication> application;
   std::unique_ptr<Script> script;
+  // Built on the desktop and its events; goes first, tearing its taps down
+  // while the events and the trace still exist.
+  std::unique_ptr<quartz::Services> quartz;
   std::thread::id mainThread = std::this_thread::get_id();
 };
 
@@ -115,7 +118,10 @@ std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
     script->actionDone(target, action);
   };
   context.afterPost = [script](int32_t pid) { script->posted(pid); };
-  return std::unique_ptr<SimDesktop>(new SimDesktop(std::move(state)));
+  State* built = state.get();
+  std::unique_ptr<SimDesktop> desktop(new SimDesktop(std::move(state)));
+  built->quartz = std::make_unique<quartz::Services>(*desktop, *built->events);
+  return desktop;
 }
 
 std::unique_ptr<SimDesktop> SimDesktop::load(const std::string& path, DesktopOptions options) {
@@ -157,8 +163,11 @@ platform::WindowServer& SimDesktop::windowServer() {
 platform::Workspace& SimDesktop::workspace() {
   return *state_->workspace;
 }
-platform::Events& SimDesktop::events() {
-  return *state_->events;
+platform::ForegroundProtection& SimDesktop::foregroundProtection() {
+  return state_->quartz->foregroundProtection();
+}
+platform::BackgroundInput& SimDesktop::backgroundInput() {
+  return state_->quartz->backgroundInput();
 }
 platform::ProcessServices& SimDesktop::process() {
   return *state_->process;
@@ -178,6 +187,14 @@ void SimDesktop::responseWritten(uint64_t count) {
   // From the reader thread: the desktop belongs to the main thread.
   Script* script = state_->script.get();
   state_->loop->post([script, count] { script->responsesWritten(count); });
+}
+
+quartz::Events& SimDesktop::events() {
+  return *state_->events;
+}
+
+quartz::Services& SimDesktop::quartz() {
+  return *state_->quartz;
 }
 
 EventLoop& SimDesktop::loop() {

@@ -222,17 +222,17 @@ void Script::apply(const json& action) {
   } else if (key == "appActivates") {
     int32_t pid = body.get<int32_t>();
     auto event =
-        std::make_shared<SimEvent>(SimEvent::Kind::other, platform::NSEventTypeAppKitDefined);
-    event->subtype = platform::NSEventSubtypeApplicationActivated;
+        std::make_shared<SimEvent>(SimEvent::Kind::other, quartz::NSEventTypeAppKitDefined);
+    event->subtype = quartz::NSEventSubtypeApplicationActivated;
     events_.deliverFromElsewhere(pid, std::move(event), pid);
   } else if (key == "event21") {
-    auto event = std::make_shared<SimEvent>(SimEvent::Kind::other, platform::kEventTypeWindowState);
+    auto event = std::make_shared<SimEvent>(SimEvent::Kind::other, quartz::kEventTypeWindowState);
     event->objectWindowNumber = body["windowNumber"].get<int64_t>();
     events_.deliverFromElsewhere(body["pid"].get<int32_t>(), std::move(event),
                                  body["from"].get<int32_t>());
   } else if (key == "disableTap") {
-    uint32_t reason = body["reason"] == "timeout" ? platform::kCGEventTapDisabledByTimeout
-                                                  : platform::kCGEventTapDisabledByUserInput;
+    uint32_t reason = body["reason"] == "timeout" ? quartz::kCGEventTapDisabledByTimeout
+                                                  : quartz::kCGEventTapDisabledByUserInput;
     events_.disableTaps(body["pid"].get<int32_t>(), reason);
   } else if (key == "advanceClock") {
     advanceClock_(body.get<double>());

@@ -54,7 +54,7 @@ TEST(SimScriptTest, EachTriggerFiresItsRuleOnceInOrder) {
   EXPECT_EQ(desktop->frontmostPid(), 2);
 
   auto& events = desktop->events();
-  platform::OtherEventParams params;
+  quartz::OtherEventParams params;
   params.type = 13;
   events.postToPid(1, events.createOtherEvent(params));
   events.postToPid(2, events.createOtherEvent(params));

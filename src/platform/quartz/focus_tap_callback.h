@@ -5,15 +5,12 @@
 
 #include <cstdint>
 
-#include "platform/events.h"
+#include "platform/quartz/events.h"
 
-namespace cuh {
+namespace cuh::quartz {
 
 // The tap callback. `userInfo` is the controller's FocusContext. Returns the
 // event to let it pass, null to drop it. Runs on the main thread.
-platform::Event focusTapCallback(void* proxy,
-                                 uint32_t type,
-                                 const platform::Event& event,
-                                 void* userInfo);
+Event focusTapCallback(void* proxy, uint32_t type, const Event& event, void* userInfo);
 
-}  // namespace cuh
+}  // namespace cuh::quartz

@@ -1,5 +1,8 @@
-// Quartz event services and the AppKit event conversions the helper uses:
+// Quartz event services and the AppKit event conversions the Quartz
+// mechanism of foreground protection and background input works with:
 // building events, posting them to one process, and per-process event taps.
+// The simulated desktop and the macOS adapter each implement it; nothing
+// outside the Quartz library and those two backends sees it.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +11,9 @@
 
 #include "platform/geometry.h"
 
-namespace cuh::platform {
+namespace cuh::quartz {
+
+using platform::Point;
 
 // CGEventType values (and NSEventTypeAppKitDefined, 13, which shares the
 // numbering).
@@ -201,4 +206,4 @@ class Events {
   virtual void machPortInvalidate(const EventTap& tap) = 0;
 };
 
-}  // namespace cuh::platform
+}  // namespace cuh::quartz

@@ -1,6 +1,8 @@
-#include "guard/request_state.h"
+#include "platform/quartz/request_state.h"
 
-namespace cuh {
+#include "platform/ax_names.h"
+
+namespace cuh::quartz {
 
 namespace {
 
@@ -19,37 +21,37 @@ platform::Value elementValue(const platform::AXElement& element) {
 
 }  // namespace
 
-void restoreRequestState(platform::Platform& platform,
+void restoreRequestState(Host& host,
                          FocusController& controller,
                          const std::optional<platform::ForegroundSnapshot>& foreground) {
   if (mayRestore(controller, foreground)) {
-    platform::OtherEventParams params;
-    params.type = platform::NSEventTypeAppKitDefined;
+    OtherEventParams params;
+    params.type = NSEventTypeAppKitDefined;
     params.location = {0, 0};
     params.modifierFlags = 0;
-    params.timestamp = platform.process().systemUptime();
+    params.timestamp = host.platform.process().systemUptime();
     params.windowNumber = controller.windowID;
-    params.subtype = platform::NSEventSubtypeApplicationDeactivated;
-    if (platform::Event deactivated = platform.events().createOtherEvent(params)) {
-      platform.events().postToPid(controller.context().controlledPID, deactivated);
+    params.subtype = NSEventSubtypeApplicationDeactivated;
+    if (Event deactivated = host.events.createOtherEvent(params)) {
+      host.events.postToPid(controller.context().controlledPID, deactivated);
     }
 
-    auto& ax = platform.accessibility();
+    auto& ax = host.platform.accessibility();
     if (controller.originalFocusedWindow) {
-      ax.setAttributeValue(controller.targetApp, "AXFocusedWindow",
+      ax.setAttributeValue(controller.targetApp, platform::ax::kFocusedWindowAttribute,
                            elementValue(controller.originalFocusedWindow));
     }
     if (controller.originalFocusedUIElement) {
       platform::AXError error =
-          ax.setAttributeValue(controller.targetApp, "AXFocusedUIElement",
+          ax.setAttributeValue(controller.targetApp, platform::ax::kFocusedUIElementAttribute,
                                elementValue(controller.originalFocusedUIElement));
       if (error != platform::AXError::success) {
-        ax.setAttributeValue(controller.originalFocusedUIElement, "AXFocused",
+        ax.setAttributeValue(controller.originalFocusedUIElement, platform::ax::kFocusedAttribute,
                              platform::Value::boolean(true));
       }
     }
     if (controller.originalTargetWindowFocused) {
-      ax.setAttributeValue(controller.targetWindow, "AXFocused",
+      ax.setAttributeValue(controller.targetWindow, platform::ax::kFocusedAttribute,
                            platform::Value::boolean(*controller.originalTargetWindowFocused));
     }
   }
@@ -75,4 +77,4 @@ void clearRequestState(FocusController& controller) {
   context.userIntervened = false;
 }
 
-}  // namespace cuh
+}  // namespace cuh::quartz

@@ -1,17 +1,17 @@
 // The tap callback's rules, each as (context state, event) → (verdict, state
 // change): called directly, and once more through the desktop's delivery.
-#include "guard/focus_tap_callback.h"
+#include "platform/quartz/focus_tap_callback.h"
 
 #include <optional>
 
-#include "guard/focus_controller.h"
-#include "guard/guard_fixture.h"
-#include "guard/request_state.h"
+#include "platform/quartz/quartz_fixture.h"
+#include "platform/quartz/request_state.h"
 
 namespace cuh::testing {
 namespace {
 
-using platform::Event;
+using quartz::Event;
+using quartz::focusTapCallback;
 
 enum class Mode { synthetic, semantic };
 enum class From { helper, target, user, third };
@@ -58,138 +58,138 @@ void PrintTo(const Rule& row, std::ostream* os) {
 
 const Rule kRules[] = {
     // External input under the semantic guard: recorded, never withheld.
-    {"user mouse-down, semantic", {}, {platform::kCGEventLeftMouseDown}, {Verdict::pass, true}},
+    {"user mouse-down, semantic", {}, {quartz::kCGEventLeftMouseDown}, {Verdict::pass, true}},
     {"user right mouse-down, semantic",
      {},
-     {platform::kCGEventRightMouseDown},
+     {quartz::kCGEventRightMouseDown},
      {Verdict::pass, true}},
-    {"user key-down, semantic", {}, {platform::kCGEventKeyDown}, {Verdict::pass, true}},
-    {"user scroll, semantic", {}, {platform::kCGEventScrollWheel}, {Verdict::pass, true}},
+    {"user key-down, semantic", {}, {quartz::kCGEventKeyDown}, {Verdict::pass, true}},
+    {"user scroll, semantic", {}, {quartz::kCGEventScrollWheel}, {Verdict::pass, true}},
     {"user other mouse-down, semantic",
      {},
-     {platform::kCGEventOtherMouseDown},
+     {quartz::kCGEventOtherMouseDown},
      {Verdict::pass, true}},
     {"helper's own mouse-down, semantic",
      {},
-     {platform::kCGEventLeftMouseDown, From::helper},
+     {quartz::kCGEventLeftMouseDown, From::helper},
      {Verdict::pass, false}},
     {"target's own key-down, semantic",
      {},
-     {platform::kCGEventKeyDown, From::target},
+     {quartz::kCGEventKeyDown, From::target},
      {Verdict::pass, false}},
     {"user mouse-down, synthetic mode: not recorded",
      {Mode::synthetic},
-     {platform::kCGEventLeftMouseDown},
+     {quartz::kCGEventLeftMouseDown},
      {Verdict::pass, false}},
     {"user mouse-down, protection off",
      {Mode::semantic, false},
-     {platform::kCGEventLeftMouseDown},
+     {quartz::kCGEventLeftMouseDown},
      {Verdict::pass, false}},
 
     // The marked activation.
     {"marked activation recognised",
      {Mode::synthetic, true, true, kMarker},
-     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, true}},
     {"marked activation, other marker",
      {Mode::synthetic, true, true, kMarker},
-     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker + 1},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker + 1},
      {Verdict::pass, false, false}},
     {"marked activation, no marker expected",
      {Mode::synthetic, true, true, 0},
-     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, 0},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, 0},
      {Verdict::pass, false, false}},
     {"marked activation after the foreground changed",
      {Mode::synthetic, true, false, kMarker},
-     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, false}},
     {"marked activation for another window",
      {Mode::synthetic, true, true, kMarker},
-     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kOtherWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kOtherWindow, 1, kMarker},
      {Verdict::pass, false, false}},
     {"marked activation with the wrong subtype",
      {Mode::synthetic, true, true, kMarker},
-     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 2, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 2, kMarker},
      {Verdict::pass, false, false}},
     {"marker carried by the target's own event",
      {Mode::synthetic, true, true, kMarker},
-     {platform::NSEventTypeAppKitDefined, From::target, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::target, kTarget, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, false}},
     {"marked activation while protection is off",
      {Mode::synthetic, false, true, kMarker},
-     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, false}},
     {"target activates itself, synthetic mode",
      {Mode::synthetic},
-     {platform::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
+     {quartz::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
      {Verdict::pass, false, false}},
 
     // Activations under the semantic guard.
     {"target activates itself while the foreground matches",
      {},
-     {platform::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
+     {quartz::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
      {Verdict::drop, false}},
     {"target activates itself after the foreground changed",
      {Mode::semantic, true, false},
-     {platform::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
+     {quartz::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
      {Verdict::pass, true}},
     {"another process activates the target",
      {},
-     {platform::NSEventTypeAppKitDefined, From::third, kTarget, 0, 1},
+     {quartz::NSEventTypeAppKitDefined, From::third, kTarget, 0, 1},
      {Verdict::pass, true}},
     {"deactivation from another process",
      {},
-     {platform::NSEventTypeAppKitDefined, From::third, kTarget, 0, 2},
+     {quartz::NSEventTypeAppKitDefined, From::third, kTarget, 0, 2},
      {Verdict::pass, false}},
     {"helper's activation with a stale marker",
      {},
-     {platform::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, false}},
 
     // Window-state events.
     {"type 21 with no protected foreground",
      {Mode::semantic, true, true, 0, 0},
-     {platform::kEventTypeWindowState, From::third},
+     {quartz::kEventTypeWindowState, From::third},
      {Verdict::pass, false}},
     {"target's type 21 for its window, synthetic, foreground matches",
      {Mode::synthetic},
-     {platform::kEventTypeWindowState, From::target},
+     {quartz::kEventTypeWindowState, From::target},
      {Verdict::pass, false}},
     {"target's type 21 for its window, synthetic, foreground changed",
      {Mode::synthetic, true, false},
-     {platform::kEventTypeWindowState, From::target},
+     {quartz::kEventTypeWindowState, From::target},
      {Verdict::drop, true}},
     {"target's type 21 for another window, synthetic: diverted",
      {Mode::synthetic},
-     {platform::kEventTypeWindowState, From::target, kTarget, kOtherWindow, 7, 0, 0x100000},
+     {quartz::kEventTypeWindowState, From::target, kTarget, kOtherWindow, 7, 0, 0x100000},
      {Verdict::drop, false, false, true}},
     {"helper's own type 21",
      {},
-     {platform::kEventTypeWindowState, From::helper},
+     {quartz::kEventTypeWindowState, From::helper},
      {Verdict::pass, false}},
     {"type 21 addressed to the target: diverted",
      {},
-     {platform::kEventTypeWindowState, From::third, kTarget, kTargetWindow, 5, 0, 0x40000},
+     {quartz::kEventTypeWindowState, From::third, kTarget, kTargetWindow, 5, 0, 0x40000},
      {Verdict::drop, false, false, true}},
     {"type 21 addressed to the target after the foreground changed",
      {Mode::semantic, true, false},
-     {platform::kEventTypeWindowState, From::third},
+     {quartz::kEventTypeWindowState, From::third},
      {Verdict::drop, true}},
     {"target's own type 21, semantic: diverted",
      {},
-     {platform::kEventTypeWindowState, From::target, kThird, kOtherWindow, 3},
+     {quartz::kEventTypeWindowState, From::target, kThird, kOtherWindow, 3},
      {Verdict::drop, false, false, true}},
     {"type 21 for another process, synthetic",
      {Mode::synthetic},
-     {platform::kEventTypeWindowState, From::third, kThird, kThirdWindow},
+     {quartz::kEventTypeWindowState, From::third, kThird, kThirdWindow},
      {Verdict::pass, false}},
     {"type 21 while protection is off",
      {Mode::semantic, false, false},
-     {platform::kEventTypeWindowState, From::third},
+     {quartz::kEventTypeWindowState, From::third},
      {Verdict::pass, false}},
 };
 
-class TapCallbackRules : public GuardFixture, public ::testing::WithParamInterface<Rule> {};
+class TapCallbackRules : public QuartzFixture, public ::testing::WithParamInterface<Rule> {};
 
 int32_t pidOf(From from, int32_t helperPID) {
   switch (from) {
@@ -207,7 +207,7 @@ int32_t pidOf(From from, int32_t helperPID) {
 
 TEST_P(TapCallbackRules, DecidesAndRecords) {
   const Rule& rule = GetParam();
-  auto controller = guard->controller(kTarget, userForeground());
+  auto controller = armed();
   ASSERT_TRUE(controller);
   FocusContext& context = controller->context();
   context.foregroundPID = rule.state.foregroundPID;
@@ -217,17 +217,17 @@ TEST_P(TapCallbackRules, DecidesAndRecords) {
   context.expectedWindowID = kTargetWindow;
   context.expectedStateMarker = rule.state.marker;
 
-  platform::OtherEventParams params;
+  quartz::OtherEventParams params;
   params.type = rule.event.type;
   params.windowNumber = rule.event.windowNumber;
   params.subtype = rule.event.subtype;
   params.modifierFlags = rule.event.flags;
   Event event = desktop->events().createOtherEvent(params);
   ASSERT_TRUE(event);
-  event->setIntegerValueField(platform::kCGEventSourceUnixProcessID,
+  event->setIntegerValueField(quartz::kCGEventSourceUnixProcessID,
                               pidOf(rule.event.from, context.helperPID));
-  event->setIntegerValueField(platform::kCGEventTargetUnixProcessID, rule.event.targetPID);
-  event->setIntegerValueField(platform::kCGEventSourceUserData, rule.event.userData);
+  event->setIntegerValueField(quartz::kCGEventTargetUnixProcessID, rule.event.targetPID);
+  event->setIntegerValueField(quartz::kCGEventSourceUserData, rule.event.userData);
 
   size_t postsBefore = trace("post").size();
   Event result = focusTapCallback(nullptr, rule.event.type, event, &context);
@@ -259,11 +259,11 @@ TEST_P(TapCallbackRules, DecidesAndRecords) {
 
 INSTANTIATE_TEST_SUITE_P(Table, TapCallbackRules, ::testing::ValuesIn(kRules), RowName());
 
-class TapCallback : public GuardFixture {};
+class TapCallback : public QuartzFixture {};
 
 TEST_F(TapCallback, WithoutContextPassesEverything) {
-  platform::OtherEventParams params;
-  params.type = platform::NSEventTypeAppKitDefined;
+  quartz::OtherEventParams params;
+  params.type = quartz::NSEventTypeAppKitDefined;
   params.subtype = 1;
   Event event = desktop->events().createOtherEvent(params);
   EXPECT_EQ(focusTapCallback(nullptr, params.type, event, nullptr).get(), event.get());
@@ -271,15 +271,15 @@ TEST_F(TapCallback, WithoutContextPassesEverything) {
 
 TEST_F(TapCallback, DisabledTapLosesProtectionAndIsEnabledAgain) {
   for (uint32_t type :
-       {platform::kCGEventTapDisabledByTimeout, platform::kCGEventTapDisabledByUserInput}) {
-    auto controller = guard->controller(kTarget, userForeground());
+       {quartz::kCGEventTapDisabledByTimeout, quartz::kCGEventTapDisabledByUserInput}) {
+    auto controller = armed();
     FocusContext& context = controller->context();
     context.expectedStateMarker = kMarker;
     context.sawSyntheticActivation = true;
     context.semanticGuardActive = true;
     desktop->events().tapEnable(controller->tap(), false);
 
-    platform::OtherEventParams params;
+    quartz::OtherEventParams params;
     params.type = type;
     Event notice = desktop->events().createOtherEvent(params);
     EXPECT_EQ(focusTapCallback(nullptr, type, notice, &context), nullptr);
@@ -294,14 +294,7 @@ TEST_F(TapCallback, DisabledTapLosesProtectionAndIsEnabledAgain) {
 
 // The same rules through the desktop: the events travel the target's tap
 // asynchronously on the main loop.
-class TapDelivery : public GuardFixture {
- protected:
-  std::shared_ptr<FocusController> armSemantic() {
-    auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
-    EXPECT_TRUE(controller);
-    return controller;
-  }
-};
+class TapDelivery : public QuartzFixture {};
 
 TEST_F(TapDelivery, UserInputReachesTheTargetAndIsRecorded) {
   auto controller = armSemantic();
@@ -354,7 +347,7 @@ TEST_F(TapDelivery, SystemDisablingTheTapEndsProtectionAndReEnablesIt) {
 
 TEST_F(TapDelivery, ClearedControllerPassesEverything) {
   auto controller = armSemantic();
-  clearRequestState(*controller);
+  quartz::clearRequestState(*controller);
   apply(R"({"appActivates": 200})");
   apply(R"({"event21": {"pid": 200, "from": 300, "windowNumber": 21}})");
   apply(R"({"userInput": {"pid": 200, "type": 1}})");

@@ -1,12 +1,10 @@
-#include "guard/focus_tap_callback.h"
+#include "platform/quartz/focus_tap_callback.h"
 
-#include "guard/focus_controller.h"
+#include "platform/quartz/focus_controller.h"
 
-namespace cuh {
+namespace cuh::quartz {
 
 namespace {
-
-using platform::Event;
 
 struct EventFacts {
   int64_t sourcePID;
@@ -17,8 +15,8 @@ struct EventFacts {
 
 EventFacts factsOf(const FocusContext& context, const Event& event) {
   EventFacts facts{};
-  facts.sourcePID = event->integerValueField(platform::kCGEventSourceUnixProcessID);
-  facts.targetPID = event->integerValueField(platform::kCGEventTargetUnixProcessID);
+  facts.sourcePID = event->integerValueField(kCGEventSourceUnixProcessID);
+  facts.targetPID = event->integerValueField(kCGEventTargetUnixProcessID);
   facts.fromHelper = facts.sourcePID == context.helperPID;
   facts.fromTarget = facts.sourcePID == context.controlledPID;
   return facts;
@@ -30,9 +28,8 @@ void intervene(FocusContext& context) {
 }
 
 bool isUserInputType(uint32_t type) {
-  return type == platform::kCGEventLeftMouseDown || type == platform::kCGEventRightMouseDown ||
-         type == platform::kCGEventKeyDown || type == platform::kCGEventScrollWheel ||
-         type == platform::kCGEventOtherMouseDown;
+  return type == kCGEventLeftMouseDown || type == kCGEventRightMouseDown ||
+         type == kCGEventKeyDown || type == kCGEventScrollWheel || type == kCGEventOtherMouseDown;
 }
 
 Event activationCheck(FocusContext& context, const Event& event) {
@@ -42,9 +39,9 @@ Event activationCheck(FocusContext& context, const Event& event) {
   // The system's own activation of the target window, carrying this
   // request's marker. The window list is read last: it is the costly part.
   if (view && view->windowNumber == static_cast<int64_t>(context.expectedWindowID) &&
-      view->subtype == platform::NSEventSubtypeApplicationActivated && facts.fromHelper &&
+      view->subtype == NSEventSubtypeApplicationActivated && facts.fromHelper &&
       context.expectedStateMarker != 0 &&
-      event->integerValueField(platform::kCGEventSourceUserData) == context.expectedStateMarker &&
+      event->integerValueField(kCGEventSourceUserData) == context.expectedStateMarker &&
       protectedForegroundMatches(context)) {
     context.sawSyntheticActivation = true;
     return event;
@@ -53,7 +50,7 @@ Event activationCheck(FocusContext& context, const Event& event) {
   if (context.semanticGuardActive && context.protecting) {
     if (!view)
       return event;
-    if (view->subtype != platform::NSEventSubtypeApplicationActivated || facts.fromHelper) {
+    if (view->subtype != NSEventSubtypeApplicationActivated || facts.fromHelper) {
       return event;
     }
     // An activation the helper did not post. The target may not bring itself
@@ -97,16 +94,16 @@ Event windowStateCheck(FocusContext& context, const Event& event) {
       return nullptr;
     // Divert the window-state change to the user's foreground window.
     if (view) {
-      platform::Platform& platform = *context.platform;
-      platform::OtherEventParams params;
-      params.type = platform::kEventTypeWindowState;
+      Host& host = *context.host;
+      OtherEventParams params;
+      params.type = kEventTypeWindowState;
       params.location = {0, 0};
       params.modifierFlags = view->modifierFlags;
-      params.timestamp = platform.process().systemUptime();
+      params.timestamp = host.platform.process().systemUptime();
       params.windowNumber = context.foregroundWindowID;
       params.subtype = view->subtype;
-      if (Event replacement = platform.events().createOtherEvent(params)) {
-        platform.events().postToPid(context.foregroundPID, replacement);
+      if (Event replacement = host.events.createOtherEvent(params)) {
+        host.events.postToPid(context.foregroundPID, replacement);
       }
     }
     return nullptr;
@@ -116,21 +113,17 @@ Event windowStateCheck(FocusContext& context, const Event& event) {
 
 }  // namespace
 
-platform::Event focusTapCallback(void* /*proxy*/,
-                                 uint32_t type,
-                                 const platform::Event& event,
-                                 void* userInfo) {
+Event focusTapCallback(void* /*proxy*/, uint32_t type, const Event& event, void* userInfo) {
   if (!userInfo)
     return event;
   auto& context = *static_cast<FocusContext*>(userInfo);
 
-  if (type == platform::kCGEventTapDisabledByTimeout ||
-      type == platform::kCGEventTapDisabledByUserInput) {
+  if (type == kCGEventTapDisabledByTimeout || type == kCGEventTapDisabledByUserInput) {
     context.protecting = false;
     context.expectedStateMarker = 0;
     context.sawSyntheticActivation = false;
     if (context.eventTap)
-      context.platform->events().tapEnable(context.eventTap, true);
+      context.host->events.tapEnable(context.eventTap, true);
     return nullptr;
   }
   if (!event)
@@ -142,13 +135,13 @@ platform::Event focusTapCallback(void* /*proxy*/,
       intervene(context);
     return event;
   }
-  if (type == platform::NSEventTypeAppKitDefined && context.protecting) {
+  if (type == NSEventTypeAppKitDefined && context.protecting) {
     return activationCheck(context, event);
   }
-  if (type == platform::kEventTypeWindowState && context.protecting) {
+  if (type == kEventTypeWindowState && context.protecting) {
     return windowStateCheck(context, event);
   }
   return event;
 }
 
-}  // namespace cuh
+}  // namespace cuh::quartz

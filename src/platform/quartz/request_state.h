@@ -4,17 +4,17 @@
 
 #include <optional>
 
-#include "guard/focus_controller.h"
 #include "platform/foreground.h"
-#include "platform/platform.h"
+#include "platform/quartz/focus_controller.h"
+#include "platform/quartz/host.h"
 
-namespace cuh {
+namespace cuh::quartz {
 
 // Puts the target's saved focus state back, but only when the same
 // foreground window is still in front (`foreground`, the current snapshot),
 // the user did not take over and the target process is the one borrowed
 // from; then always clears the request state.
-void restoreRequestState(platform::Platform& platform,
+void restoreRequestState(Host& host,
                          FocusController& controller,
                          const std::optional<platform::ForegroundSnapshot>& foreground);
 
@@ -22,4 +22,4 @@ void restoreRequestState(platform::Platform& platform,
 // installed and enabled; with protection off it passes every event.
 void clearRequestState(FocusController& controller);
 
-}  // namespace cuh
+}  // namespace cuh::quartz

@@ -1,11 +1,12 @@
 // The end of a request: the borrowed focus state is given back only while
 // the same foreground window is in front and the user did not take over;
 // the request state is cleared in every case.
-#include "guard/request_state.h"
+#include "platform/quartz/request_state.h"
 
+#include <algorithm>
 #include <functional>
 
-#include "guard/guard_fixture.h"
+#include "platform/quartz/quartz_fixture.h"
 
 namespace cuh::testing {
 namespace {
@@ -20,7 +21,7 @@ Json borrowingScene() {
 
 struct Condition {
   const char* name;
-  std::function<void(GuardFixture&, FocusController&)> change;
+  std::function<void(QuartzFixture&, FocusController&)> change;
   bool restores;
 };
 
@@ -29,49 +30,47 @@ void PrintTo(const Condition& row, std::ostream* os) {
   *os << row.name;
 }
 
-class RestoreConditions : public GuardFixture, public ::testing::WithParamInterface<Condition> {
+class RestoreConditions : public QuartzFixture, public ::testing::WithParamInterface<Condition> {
  protected:
   void SetUp() override { load(borrowingScene()); }
 };
 
 const Condition kConditions[] = {
-    {"unchanged", [](GuardFixture&, FocusController&) {}, true},
+    {"unchanged", [](QuartzFixture&, FocusController&) {}, true},
     {"target relaunched",
-     [](GuardFixture& f, FocusController&) {
+     [](QuartzFixture& f, FocusController&) {
        f.desktop->apply(Json{{"relaunch", kTarget}});
      },
      false},
     {"no frontmost application",
-     [](GuardFixture& f, FocusController&) {
+     [](QuartzFixture& f, FocusController&) {
        f.desktop->apply(Json{{"frontmost", nullptr}});
      },
      false},
-    {"no window recorded", [](GuardFixture&, FocusController& c) { c.windowID = 0; }, false},
+    {"no window recorded", [](QuartzFixture&, FocusController& c) { c.windowID = 0; }, false},
     {"target came to the front",
-     [](GuardFixture& f, FocusController&) {
+     [](QuartzFixture& f, FocusController&) {
        f.desktop->apply(Json{{"frontmost", kTarget}});
      },
      false},
     {"user switched application",
-     [](GuardFixture& f, FocusController&) {
+     [](QuartzFixture& f, FocusController&) {
        f.desktop->apply(Json{{"frontmost", kThird}});
      },
      false},
     {"user's front window closed",
-     [](GuardFixture& f, FocusController&) {
+     [](QuartzFixture& f, FocusController&) {
        f.desktop->apply(Json{{"closeWindow", kUserWindow}});
      },
      false},
     {"user intervened",
-     [](GuardFixture&, FocusController& c) { c.context().userIntervened = true; }, false},
+     [](QuartzFixture&, FocusController& c) { c.context().userIntervened = true; }, false},
 };
 
 TEST_P(RestoreConditions, RestoresOnlyWhenEveryConditionHolds) {
   const Condition& condition = GetParam();
-  auto window = windowElement(kTarget, kTargetWindow);
-  guard->establishSyntheticState(kTarget, kTargetWindow, window, windowBounds(kTargetWindow),
-                                 userForeground());
-  auto controller = guard->controllerFor(kTarget);
+  ASSERT_EQ(establish(), ProtectionOutcome::done);
+  auto controller = protection().controllerFor(kTarget);
   ASSERT_TRUE(controller && controller->holdsBorrowedState());
   ASSERT_EQ(desktop->attribute("app:200", "AXFocusedWindow"), Json("note"));
   ASSERT_EQ(desktop->attribute("app:200", "AXFocusedUIElement"), Json("note"));
@@ -79,7 +78,7 @@ TEST_P(RestoreConditions, RestoresOnlyWhenEveryConditionHolds) {
 
   condition.change(*this, *controller);
   size_t postsBefore = trace("post").size();
-  guard->restoreAfterRequest();
+  protection().restoreAfterRequest();
 
   auto posts = trace("post");
   if (condition.restores) {
@@ -121,16 +120,14 @@ TEST_P(RestoreConditions, RestoresOnlyWhenEveryConditionHolds) {
 
 INSTANTIATE_TEST_SUITE_P(Table, RestoreConditions, ::testing::ValuesIn(kConditions), RowName());
 
-class RequestState : public GuardFixture {};
+class RequestState : public QuartzFixture {};
 
 TEST_F(RequestState, RefusedFocusedElementIsFocusedDirectly) {
   Json scene = borrowingScene();
   scene["apps"][1]["rejects"] = {"AXFocusedUIElement"};
   load(scene);
-  auto window = windowElement(kTarget, kTargetWindow);
-  guard->establishSyntheticState(kTarget, kTargetWindow, window, windowBounds(kTargetWindow),
-                                 userForeground());
-  guard->restoreAfterRequest();
+  ASSERT_EQ(establish(), ProtectionOutcome::done);
+  protection().restoreAfterRequest();
 
   auto sets = trace("set");
   auto refused = std::find_if(sets.begin(), sets.end(), [](const Json& line) {
@@ -146,9 +143,9 @@ TEST_F(RequestState, RefusedFocusedElementIsFocusedDirectly) {
 }
 
 TEST_F(RequestState, SemanticGuardOnlyIsClearedWithoutTouchingTheTarget) {
-  auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
+  auto controller = armSemantic();
   size_t setsBefore = trace("set").size();
-  guard->restoreAfterRequest();
+  protection().restoreAfterRequest();
   EXPECT_TRUE(trace("post").empty());
   EXPECT_EQ(trace("set").size(), setsBefore);
   EXPECT_FALSE(controller->context().semanticGuardActive);
@@ -156,18 +153,16 @@ TEST_F(RequestState, SemanticGuardOnlyIsClearedWithoutTouchingTheTarget) {
 }
 
 TEST_F(RequestState, SweptControllerIsClearedWithoutRestore) {
-  auto window = windowElement(kTarget, kTargetWindow);
-  guard->establishSyntheticState(kTarget, kTargetWindow, window, windowBounds(kTargetWindow),
-                                 userForeground());
-  auto controller = guard->controllerFor(kTarget);
+  ASSERT_EQ(establish(), ProtectionOutcome::done);
+  auto controller = protection().controllerFor(kTarget);
   size_t postsBefore = trace("post").size();
   size_t setsBefore = trace("set").size();
   apply(R"({"terminate": 200})");
-  guard->sweepControllers();
+  protection().sweepControllers();
   EXPECT_EQ(trace("post").size(), postsBefore);
   EXPECT_EQ(trace("set").size(), setsBefore);
   EXPECT_FALSE(controller->holdsBorrowedState());
-  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_TRUE(protection().controllers().empty());
 }
 
 }  // namespace

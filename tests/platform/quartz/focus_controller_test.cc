@@ -1,14 +1,15 @@
 // Controllers: creation with their tap, reuse, replacement, the sweep and
 // teardown.
-#include "guard/focus_controller.h"
+#include "platform/quartz/focus_controller.h"
 
-#include "guard/guard_fixture.h"
-#include "guard/request_state.h"
+#include <algorithm>
+
+#include "platform/quartz/quartz_fixture.h"
 
 namespace cuh::testing {
 namespace {
 
-class FocusControllers : public GuardFixture {
+class FocusControllers : public QuartzFixture {
  protected:
   std::vector<Json> tapLines() const {
     std::vector<Json> out;
@@ -21,7 +22,7 @@ class FocusControllers : public GuardFixture {
 };
 
 TEST_F(FocusControllers, FirstUseInstallsAnEnabledTapOnTheTargetAndArms) {
-  auto controller = guard->controller(kTarget, userForeground());
+  auto controller = armed();
   ASSERT_TRUE(controller);
   auto lines = tapLines();
   ASSERT_EQ(lines.size(), 1U);
@@ -29,7 +30,7 @@ TEST_F(FocusControllers, FirstUseInstallsAnEnabledTapOnTheTargetAndArms) {
   EXPECT_EQ(lines[0]["pid"], kTarget);
   EXPECT_EQ(lines[0]["mask"], 0x260240A);
   EXPECT_TRUE(desktop->events().tapIsEnabled(controller->tap()));
-  EXPECT_EQ(guard->controllerFor(kTarget), controller);
+  EXPECT_EQ(protection().controllerFor(kTarget), controller);
 
   const FocusContext& context = controller->context();
   EXPECT_EQ(context.controlledPID, kTarget);
@@ -43,31 +44,26 @@ TEST_F(FocusControllers, FirstUseInstallsAnEnabledTapOnTheTargetAndArms) {
   EXPECT_FALSE(controller->holdsBorrowedState());
 }
 
-TEST_F(FocusControllers, TargetInFrontNeedsNoController) {
-  EXPECT_EQ(guard->controller(kUser, userForeground()), nullptr);
-  EXPECT_TRUE(guard->controllers().empty());
-  EXPECT_TRUE(tapLines().empty());
-}
-
 TEST_F(FocusControllers, RefusesTargetsThatDoNotRun) {
-  EXPECT_EQ(failureOf([&] { guard->controller(999, userForeground()); }),
-            "The target macOS app is no longer running; no background input was sent");
+  auto missing = protection().controller(999, userForeground());
+  EXPECT_EQ(missing.outcome, ProtectionOutcome::targetNotRunning);
+  EXPECT_EQ(missing.controller, nullptr);
   apply(R"({"terminate": 300})");
-  EXPECT_EQ(failureOf([&] { guard->controller(kThird, userForeground()); }),
-            "The target macOS app is no longer running; no background input was sent");
-  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_EQ(protection().controller(kThird, userForeground()).outcome,
+            ProtectionOutcome::targetNotRunning);
+  EXPECT_TRUE(protection().controllers().empty());
   EXPECT_TRUE(tapLines().empty());
 }
 
 TEST_F(FocusControllers, TwoRequestsInARowShareTheControllerAndItsTap) {
-  auto first = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
+  auto first = armSemantic();
   apply(R"({"userInput": {"pid": 200, "type": 1}})");
   run();
   ASSERT_TRUE(first->context().userIntervened);
-  guard->restoreAfterRequest();
+  protection().restoreAfterRequest();
 
   apply(R"({"frontmost": 300})");
-  auto second = guard->controller(kTarget, {kThird, kThirdWindow});
+  auto second = protection().controller(kTarget, {kThird, kThirdWindow}).controller;
   EXPECT_EQ(second, first);
   EXPECT_EQ(tapLines().size(), 1U) << "no second tap";
   EXPECT_FALSE(second->context().userIntervened);
@@ -77,13 +73,13 @@ TEST_F(FocusControllers, TwoRequestsInARowShareTheControllerAndItsTap) {
 }
 
 TEST_F(FocusControllers, RelaunchedTargetGetsANewController) {
-  auto old = guard->controller(kTarget, userForeground());
+  auto old = armed();
   std::weak_ptr<FocusController> oldWeak = old;
   old.reset();
   apply(R"({"relaunch": 200})");
   EXPECT_FALSE(oldWeak.lock()->targetsCurrentProcess());
 
-  auto fresh = guard->controller(kTarget, userForeground());
+  auto fresh = armed();
   EXPECT_TRUE(oldWeak.expired()) << "the old controller is torn down";
   EXPECT_TRUE(fresh->targetsCurrentProcess());
   auto lines = tapLines();
@@ -93,44 +89,44 @@ TEST_F(FocusControllers, RelaunchedTargetGetsANewController) {
 }
 
 TEST_F(FocusControllers, ControllerWhoseTapStaysDisabledIsReplaced) {
-  auto old = guard->controller(kTarget, userForeground());
+  auto old = armed();
   desktop->events().tapEnable(old->tap(), false);
   EXPECT_TRUE(old->targetsCurrentProcess());
   EXPECT_FALSE(old->canProtectCurrentProcess());
-  platform::EventTap oldTap = old->tap();
+  quartz::EventTap oldTap = old->tap();
   old.reset();
-  auto fresh = guard->controller(kTarget, userForeground());
+  auto fresh = armed();
   EXPECT_NE(fresh->tap(), oldTap);
   EXPECT_FALSE(desktop->events().machPortIsValid(oldTap)) << "the old tap was invalidated";
   EXPECT_TRUE(fresh->canProtectCurrentProcess());
 }
 
 TEST_F(FocusControllers, SweepDropsControllersOfProcessesThatAreGone) {
-  guard->controller(kTarget, userForeground());
-  auto mail = guard->controller(kThird, userForeground());
-  guard->sweepControllers();
-  EXPECT_EQ(guard->controllers().size(), 2U) << "live processes stay";
+  armed(kTarget);
+  auto mail = armed(kThird);
+  protection().sweepControllers();
+  EXPECT_EQ(protection().controllers().size(), 2U) << "live processes stay";
 
   apply(R"({"terminate": 200})");
-  guard->sweepControllers();
-  EXPECT_EQ(guard->controllerFor(kTarget), nullptr);
-  EXPECT_EQ(guard->controllerFor(kThird), mail);
+  protection().sweepControllers();
+  EXPECT_EQ(protection().controllerFor(kTarget), nullptr);
+  EXPECT_EQ(protection().controllerFor(kThird), mail);
   EXPECT_EQ(tapLines().back()["kind"], "tapRemoved");
   EXPECT_EQ(tapLines().back()["pid"], kTarget);
 
   apply(R"({"relaunch": 300})");
-  guard->sweepControllers();
-  EXPECT_TRUE(guard->controllers().empty()) << "a reused pid is another process";
+  protection().sweepControllers();
+  EXPECT_TRUE(protection().controllers().empty()) << "a reused pid is another process";
 }
 
 TEST_F(FocusControllers, TeardownDisablesRemovesAndInvalidatesTheTap) {
-  auto controller = guard->controller(kTarget, userForeground());
-  platform::EventTap tap = controller->tap();
+  auto controller = armed();
+  quartz::EventTap tap = controller->tap();
   // Events already on their way when the controller goes must not reach a
   // callback whose context is gone.
   apply(R"({"userInput": {"pid": 200, "type": 1}})");
   controller.reset();
-  guard->releaseControllers();
+  protection().releaseControllers();
   EXPECT_FALSE(desktop->events().machPortIsValid(tap));
   EXPECT_FALSE(desktop->events().tapIsEnabled(tap));
   run();
@@ -139,27 +135,26 @@ TEST_F(FocusControllers, TeardownDisablesRemovesAndInvalidatesTheTap) {
 }
 
 TEST_F(FocusControllers, ForegroundMatchReadsTheCurrentWindowList) {
-  auto controller = guard->controller(kTarget, userForeground());
+  auto controller = armed();
   const FocusContext& context = controller->context();
-  EXPECT_TRUE(protectedForegroundMatches(context));
+  EXPECT_TRUE(quartz::protectedForegroundMatches(context));
   apply(R"({"raise": 31})");
-  EXPECT_TRUE(protectedForegroundMatches(context)) << "another app's window is not the user's";
+  EXPECT_TRUE(quartz::protectedForegroundMatches(context))
+      << "another app's window is not the user's";
   apply(R"({"closeWindow": 11})");
-  EXPECT_FALSE(protectedForegroundMatches(context));
+  EXPECT_FALSE(quartz::protectedForegroundMatches(context));
 
   FocusContext none = context;
   none.foregroundPID = 0;
-  EXPECT_FALSE(protectedForegroundMatches(none));
+  EXPECT_FALSE(quartz::protectedForegroundMatches(none));
 }
 
 TEST_F(FocusControllers, ReleaseRestoresThenDropsEveryController) {
-  auto window = windowElement(kTarget, kTargetWindow);
-  guard->establishSyntheticState(kTarget, kTargetWindow, window, windowBounds(kTargetWindow),
-                                 userForeground());
-  guard->controller(kThird, userForeground());
+  ASSERT_EQ(establish(), ProtectionOutcome::done);
+  armed(kThird);
   size_t postsBefore = trace("post").size();
-  guard->releaseControllers();
-  EXPECT_TRUE(guard->controllers().empty());
+  protection().releaseControllers();
+  EXPECT_TRUE(protection().controllers().empty());
   auto posts = trace("post");
   ASSERT_EQ(posts.size(), postsBefore + 1) << "the target's activation is given back";
   EXPECT_EQ(posts.back()["event"]["subtype"], 2);

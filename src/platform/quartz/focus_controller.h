@@ -1,7 +1,7 @@
 // The per-target-process focus controller: the event tap installed on the
 // events the window server routes to one process, the state its callback
-// shares with request code (FocusContext), and the focus state of the target
-// that a request borrows and later gives back.
+// shares with the request code (FocusContext), and the focus state of the
+// target that a request borrows and later gives back.
 #pragma once
 
 #include <cstdint>
@@ -9,28 +9,26 @@
 #include <optional>
 
 #include "platform/foreground.h"
-#include "platform/platform.h"
+#include "platform/foreground_protection.h"
+#include "platform/quartz/host.h"
 
-namespace cuh {
+namespace cuh::quartz {
 
 // The events the tap watches: mouse-downs of every button, key-downs,
 // scrolls, AppKit-defined (activation) events and window-state events.
 inline constexpr uint64_t kFocusTapEventMask =
-    platform::CGEventMaskBit(platform::kCGEventLeftMouseDown) |
-    platform::CGEventMaskBit(platform::kCGEventRightMouseDown) |
-    platform::CGEventMaskBit(platform::kCGEventKeyDown) |
-    platform::CGEventMaskBit(platform::NSEventTypeAppKitDefined) |
-    platform::CGEventMaskBit(platform::kEventTypeWindowState) |
-    platform::CGEventMaskBit(platform::kCGEventScrollWheel) |
-    platform::CGEventMaskBit(platform::kCGEventOtherMouseDown);
+    CGEventMaskBit(kCGEventLeftMouseDown) | CGEventMaskBit(kCGEventRightMouseDown) |
+    CGEventMaskBit(kCGEventKeyDown) | CGEventMaskBit(NSEventTypeAppKitDefined) |
+    CGEventMaskBit(kEventTypeWindowState) | CGEventMaskBit(kCGEventScrollWheel) |
+    CGEventMaskBit(kCGEventOtherMouseDown);
 static_assert(kFocusTapEventMask == 0x260240A);
 
 // What the tap callback reads and writes. Its address is the tap's user-info
 // pointer; the controller owns it and outlives the tap.
 struct FocusContext {
-  // The platform the callback works on (frontmost application, window list,
+  // What the callback works on (frontmost application, window list,
   // posting, re-enabling the tap).
-  platform::Platform* platform = nullptr;
+  Host* host = nullptr;
   int32_t controlledPID = 0;  // the target process
   int32_t helperPID = 0;      // this process
   // The protected foreground window; 0 = none.
@@ -50,30 +48,42 @@ struct FocusContext {
   // The user took over during the current request or lease.
   bool userIntervened = false;
   // The tap, so that the callback can enable it again; cleared at teardown.
-  platform::EventTap eventTap;
+  EventTap eventTap;
 };
 
-class FocusController {
+class FocusController;
+
+// A controller, or why there is none.
+struct ControllerResult {
+  platform::ProtectionOutcome outcome = platform::ProtectionOutcome::couldNotGuard;
+  std::shared_ptr<FocusController> controller;  // set exactly when done
+};
+
+class FocusController final : public platform::GuardedTarget {
  public:
   // Installs a tap on `targetPID` with its run-loop source in the main run
-  // loop, enabled. Throws HelperFailure when the target no longer runs or the
-  // tap cannot be made; nothing stays installed then.
-  static std::shared_ptr<FocusController> create(platform::Platform& platform, int32_t targetPID);
+  // loop, enabled. targetNotRunning when the target no longer runs,
+  // couldNotGuard when the tap cannot be made; nothing stays installed then.
+  static ControllerResult create(Host& host, int32_t targetPID);
 
   // Teardown: disables the tap, forgets it in the context, takes its source
   // out of the main run loop and invalidates the port.
-  ~FocusController();
+  ~FocusController() override;
   FocusController(const FocusController&) = delete;
   FocusController& operator=(const FocusController&) = delete;
 
   FocusContext& context() { return *context_; }
   const FocusContext& context() const { return *context_; }
   const platform::RunningApplicationRef& runningApplication() const { return runningApplication_; }
-  const platform::EventTap& tap() const { return tap_; }
+  const EventTap& tap() const { return tap_; }
 
+  // platform::GuardedTarget
   // The process found at creation still runs under its pid: false once it
   // quit or its pid belongs to another launch.
-  bool targetsCurrentProcess() const;
+  bool targetsCurrentProcess() const override;
+  platform::ProtectionReport report(const platform::ForegroundSnapshot& foreground) const override;
+  void clear() override;
+
   // targetsCurrentProcess(), and the tap is valid and enabled.
   bool canProtectCurrentProcess() const;
 
@@ -89,17 +99,17 @@ class FocusController {
   bool holdsBorrowedState() const { return static_cast<bool>(targetApp); }
 
  private:
-  FocusController(platform::Platform& platform,
+  FocusController(Host& host,
                   std::unique_ptr<FocusContext> context,
                   platform::RunningApplicationRef runningApplication,
-                  platform::EventTap tap,
-                  platform::RunLoopSource source);
+                  EventTap tap,
+                  RunLoopSource source);
 
-  platform::Platform& platform_;
+  Host& host_;
   std::unique_ptr<FocusContext> context_;
   platform::RunningApplicationRef runningApplication_;
-  platform::EventTap tap_;
-  platform::RunLoopSource source_;
+  EventTap tap_;
+  RunLoopSource source_;
 };
 
 // The protected foreground window is still in front: the frontmost
@@ -108,4 +118,4 @@ class FocusController {
 // the window list each time.
 bool protectedForegroundMatches(const FocusContext& context);
 
-}  // namespace cuh
+}  // namespace cuh::quartz
