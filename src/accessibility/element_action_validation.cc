@@ -5,6 +5,7 @@
 #include "accessibility/element_expectation.h"
 #include "accessibility/element_resolution.h"
 #include "accessibility/observed_window.h"
+#include "platform/ax_names.h"
 #include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
@@ -71,8 +72,8 @@ ElementActionContext validateElementAction(platform::Platform& platform,
   // 10. Focusing an element of a window that is not the application's
   // focused window would move the application's focus to it.
   if (context.operation == kFocusEditable) {
-    auto focused =
-        platform::elementAttribute(context.ax(), context.applicationElement, "AXFocusedWindow");
+    auto focused = platform::elementAttribute(context.ax(), context.applicationElement,
+                                              ax::kFocusedWindowAttribute);
     if (!focused || !focused->isEqual(context.window)) {
       throw HelperFailure(
           "The exact target is not the app's internally active window, so macOS cannot safely "
@@ -103,7 +104,7 @@ bool readBackValue(const ElementActionContext& context,
                    const platform::AXElement& element,
                    const std::string& expected) {
   for (int read = 0; read < kReadbackReads; ++read) {
-    if (canonicallyEqual(stringAttribute(context.ax(), element, "AXValue"), expected))
+    if (canonicallyEqual(stringAttribute(context.ax(), element, ax::kValueAttribute), expected))
       return true;
     context.platform.mainLoop().runFor(kReadbackWaitSeconds);
   }

@@ -77,7 +77,7 @@ platform::AXElement resolveActionElement(const ElementActionContext& context);
 // Runs the main loop for the settle time after an action or a focus change.
 void settle(const ElementActionContext& context);
 
-// Reads "AXValue" of `element` as text until it is canonically equal to
+// Reads AXValue of `element` as text until it is canonically equal to
 // `expected`: at most kReadbackReads reads, with a kReadbackWaitSeconds run
 // of the main loop after every read that disagrees. Returns whether it
 // agreed.

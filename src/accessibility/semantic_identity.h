@@ -10,8 +10,8 @@
 
 namespace cuh {
 
-// The descendant label of an element: the first non-empty "AXTitle",
-// "AXDescription" or "AXValue" (in that order, per element) met in a
+// The descendant label of an element: the first non-empty AXTitle,
+// AXDescription or AXValue (in that order, per element) met in a
 // pre-order walk of its descendants (the element itself excluded), reading
 // the first 100 children of each element and examining at most 300
 // descendants. "" when none is found.

@@ -55,8 +55,8 @@ std::optional<platform::Point> focusedEditableCentre(platform::Platform& platfor
                                                      int32_t pid,
                                                      const platform::AXElement& window) {
   platform::Accessibility& ax = platform.accessibility();
-  auto focused = platform::elementAttribute(ax, ax.createApplication(pid),
-                                            platform::ax::kFocusedUIElementAttribute);
+  auto focused =
+      platform::elementAttribute(ax, ax.createApplication(pid), ax::kFocusedUIElementAttribute);
   if (!focused)
     return std::nullopt;
   auto editable = editableAncestor(ax, *focused);

@@ -15,7 +15,7 @@ platform::AXElement focusedCandidate(platform::Accessibility& ax,
                                      const platform::AXElement& window,
                                      platform::Point screenPoint);
 
-// focus(_:): sets "AXFocused" true on the element or, when refused, on its
+// focus(_:): sets AXFocused true on the element or, when refused, on its
 // nearest ancestor (within 8 elements) that accepts it. Best effort, silent.
 void focusElement(platform::Accessibility& ax, const platform::AXElement& element);
 

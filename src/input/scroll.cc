@@ -5,6 +5,7 @@
 
 #include "accessibility/page_scroll.h"
 #include "input/input_pipeline.h"
+#include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/exact_window.h"
@@ -42,10 +43,10 @@ std::string_view chosenPageAction(const Json& params, int32_t dx, int32_t dy) {
   if (auto action = pageScrollAction(optionalString(params, "direction")))
     return *action;
   if (dy > 0)
-    return "AXScrollDownByPage";
+    return ax::kScrollDownByPageAction;
   if (dy < 0)
-    return "AXScrollUpByPage";
-  return dx > 0 ? "AXScrollRightByPage" : "AXScrollLeftByPage";
+    return ax::kScrollUpByPageAction;
+  return dx > 0 ? ax::kScrollRightByPageAction : ax::kScrollLeftByPageAction;
 }
 
 // The accessibility page scroll under the semantic guard. False when no

@@ -8,7 +8,7 @@
 
 #include <string_view>
 
-namespace cuh::platform::ax {
+namespace cuh::ax {
 
 // ---- Attributes ----
 
@@ -144,4 +144,4 @@ inline constexpr std::string_view kTabButtonSubrole = "AXTabButton";
 // A text field whose text is hidden (a password).
 inline constexpr std::string_view kSecureTextFieldSubrole = "AXSecureTextField";
 
-}  // namespace cuh::platform::ax
+}  // namespace cuh::ax

@@ -1,15 +1,17 @@
 #include "windows/ax_readers.h"
 
+#include "platform/ax_names.h"
+
 namespace cuh {
 
 using platform::AXElement;
 using platform::Value;
 
 std::optional<platform::Rect> rect(platform::Accessibility& ax, const AXElement& element) {
-  auto position = ax.copyAttributeValue(element, "AXPosition");
+  auto position = ax.copyAttributeValue(element, ax::kPositionAttribute);
   if (!position.ok() || !position.value)
     return std::nullopt;
-  auto size = ax.copyAttributeValue(element, "AXSize");
+  auto size = ax.copyAttributeValue(element, ax::kSizeAttribute);
   if (!size.ok() || !size.value)
     return std::nullopt;
   const auto* point = position.value->as<platform::Point>();
@@ -81,7 +83,7 @@ std::vector<AXElement> elementList(platform::Accessibility& ax,
 }
 
 std::vector<AXElement> children(platform::Accessibility& ax, const AXElement& element) {
-  return elementList(ax, element, "AXChildren");
+  return elementList(ax, element, ax::kChildrenAttribute);
 }
 
 }  // namespace cuh

@@ -13,7 +13,7 @@
 
 namespace cuh {
 
-// rect(_:): the element's frame from "AXPosition" (a point) and "AXSize" (a
+// rect(_:): the element's frame from AXPosition (a point) and AXSize (a
 // size), in screen points; none when either is unreadable or of another kind.
 std::optional<platform::Rect> rect(platform::Accessibility& ax, const platform::AXElement& element);
 
@@ -27,12 +27,12 @@ std::string stringAttribute(platform::Accessibility& ax,
 // a list of strings.
 std::vector<std::string> actions(platform::Accessibility& ax, const platform::AXElement& element);
 
-// children(_:): "AXChildren" when it is a list of elements; empty otherwise.
+// children(_:): AXChildren when it is a list of elements; empty otherwise.
 std::vector<platform::AXElement> children(platform::Accessibility& ax,
                                           const platform::AXElement& element);
 
-// An attribute whose value is a list of elements ("AXWindows",
-// "AXChildren"), in order; empty when unreadable or when the list holds
+// An attribute whose value is a list of elements (AXWindows,
+// AXChildren), in order; empty when unreadable or when the list holds
 // anything but elements.
 std::vector<platform::AXElement> elementList(platform::Accessibility& ax,
                                              const platform::AXElement& element,

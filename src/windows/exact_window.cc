@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ax_names.h"
 #include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
@@ -29,11 +30,11 @@ bool within(const platform::Rect& a, const platform::Rect& b, double tolerance) 
          std::abs(a.height() - b.height()) <= tolerance;
 }
 
-// resolve: the one element of the application's "AXWindows" that matches the
+// resolve: the one element of the application's AXWindows that matches the
 // row; none when no element or several match.
 std::optional<AXElement> resolve(platform::Platform& platform, int32_t pid, const Value& row) {
   auto& ax = platform.accessibility();
-  auto windows = elementList(ax, ax.createApplication(pid), "AXWindows");
+  auto windows = elementList(ax, ax.createApplication(pid), ax::kWindowsAttribute);
   std::optional<AXElement> found;
   for (const AXElement& window : windows) {
     if (!windowMatches(ax, window, row))
@@ -55,15 +56,16 @@ const std::optional<platform::Rect>& WindowElementFacts::frame() {
 
 bool WindowElementFacts::hiddenOrMinimized() {
   if (!hiddenOrMinimized_) {
-    hiddenOrMinimized_ = platform::boolAttribute(*ax_, element_, "AXHidden").value_or(false) ||
-                         platform::boolAttribute(*ax_, element_, "AXMinimized").value_or(false);
+    hiddenOrMinimized_ =
+        platform::boolAttribute(*ax_, element_, ax::kHiddenAttribute).value_or(false) ||
+        platform::boolAttribute(*ax_, element_, ax::kMinimizedAttribute).value_or(false);
   }
   return *hiddenOrMinimized_;
 }
 
 const std::string& WindowElementFacts::title() {
   if (!title_)
-    title_ = stringAttribute(*ax_, element_, "AXTitle");
+    title_ = stringAttribute(*ax_, element_, ax::kTitleAttribute);
   return *title_;
 }
 

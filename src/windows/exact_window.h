@@ -23,9 +23,9 @@ class WindowElementFacts {
   const platform::AXElement& element() const { return element_; }
   // rect(_:) of the element.
   const std::optional<platform::Rect>& frame();
-  // "AXHidden" or "AXMinimized" is true (an unreadable attribute is not).
+  // AXHidden or AXMinimized is true (an unreadable attribute is not).
   bool hiddenOrMinimized();
-  // stringAttribute(_:_:) of "AXTitle".
+  // stringAttribute(_:_:) of AXTitle.
   const std::string& title();
 
  private:

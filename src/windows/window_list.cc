@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/ax_names.h"
 #include "platform/window_rows.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
@@ -31,7 +32,8 @@ ListedApplication examine(platform::Platform& platform, int32_t pid) {
     application.bundleId = running->bundleIdentifier().value_or("");
   }
   auto& ax = platform.accessibility();
-  if (auto focused = platform::elementAttribute(ax, ax.createApplication(pid), "AXFocusedWindow")) {
+  if (auto focused =
+          platform::elementAttribute(ax, ax.createApplication(pid), ax::kFocusedWindowAttribute)) {
     application.focusedWindow.emplace(ax, *focused);
   }
   return application;

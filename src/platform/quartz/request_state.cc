@@ -38,20 +38,20 @@ void restoreRequestState(Host& host,
 
     auto& ax = host.platform.accessibility();
     if (controller.originalFocusedWindow) {
-      ax.setAttributeValue(controller.targetApp, platform::ax::kFocusedWindowAttribute,
+      ax.setAttributeValue(controller.targetApp, ax::kFocusedWindowAttribute,
                            elementValue(controller.originalFocusedWindow));
     }
     if (controller.originalFocusedUIElement) {
       platform::AXError error =
-          ax.setAttributeValue(controller.targetApp, platform::ax::kFocusedUIElementAttribute,
+          ax.setAttributeValue(controller.targetApp, ax::kFocusedUIElementAttribute,
                                elementValue(controller.originalFocusedUIElement));
       if (error != platform::AXError::success) {
-        ax.setAttributeValue(controller.originalFocusedUIElement, platform::ax::kFocusedAttribute,
+        ax.setAttributeValue(controller.originalFocusedUIElement, ax::kFocusedAttribute,
                              platform::Value::boolean(true));
       }
     }
     if (controller.originalTargetWindowFocused) {
-      ax.setAttributeValue(controller.targetWindow, platform::ax::kFocusedAttribute,
+      ax.setAttributeValue(controller.targetWindow, ax::kFocusedAttribute,
                            platform::Value::boolean(*controller.originalTargetWindowFocused));
     }
   }

@@ -63,8 +63,8 @@ Event focusClickEvent(Events& events,
 bool QuartzForegroundProtection::acceptsPostedInput(int32_t pid,
                                                     const platform::AXElement& window) {
   auto& ax = host_.platform.accessibility();
-  auto focused = platform::elementAttribute(ax, ax.createApplication(pid),
-                                            platform::ax::kFocusedWindowAttribute);
+  auto focused =
+      platform::elementAttribute(ax, ax.createApplication(pid), ax::kFocusedWindowAttribute);
   return focused && focused->isEqual(window);
 }
 
@@ -86,16 +86,13 @@ ProtectionOutcome QuartzForegroundProtection::establishSyntheticState(
 
   // Save what this request borrows, so that the end of the request can give
   // it back.
-  if (auto focusedWindow =
-          platform::elementAttribute(ax, app, platform::ax::kFocusedWindowAttribute)) {
+  if (auto focusedWindow = platform::elementAttribute(ax, app, ax::kFocusedWindowAttribute)) {
     focus.originalFocusedWindow = *focusedWindow;
   }
-  if (auto focusedElement =
-          platform::elementAttribute(ax, app, platform::ax::kFocusedUIElementAttribute)) {
+  if (auto focusedElement = platform::elementAttribute(ax, app, ax::kFocusedUIElementAttribute)) {
     focus.originalFocusedUIElement = *focusedElement;
   }
-  focus.originalTargetWindowFocused =
-      platform::boolAttribute(ax, window, platform::ax::kFocusedAttribute);
+  focus.originalTargetWindowFocused = platform::boolAttribute(ax, window, ax::kFocusedAttribute);
   focus.targetApp = app;
   focus.targetWindow = window;
   focus.windowID = windowID;
@@ -105,12 +102,12 @@ ProtectionOutcome QuartzForegroundProtection::establishSyntheticState(
   context.expectedStateMarker = drawStateMarker(process);
   context.sawSyntheticActivation = false;
 
-  if (ax.setAttributeValue(app, platform::ax::kFocusedWindowAttribute,
+  if (ax.setAttributeValue(app, ax::kFocusedWindowAttribute,
                            platform::Value(platform::Value::Storage(window))) !=
       platform::AXError::success) {
     return ProtectionOutcome::focusRejected;
   }
-  ax.setAttributeValue(window, platform::ax::kFocusedAttribute, platform::Value::boolean(true));
+  ax.setAttributeValue(window, ax::kFocusedAttribute, platform::Value::boolean(true));
 
   OtherEventParams windowState;
   windowState.type = kEventTypeWindowState;
@@ -165,8 +162,7 @@ bool QuartzForegroundProtection::syntheticStateReady(int32_t pid, uint32_t windo
   if (!focus->targetApp || !focus->targetWindow)
     return false;
   auto& ax = host_.platform.accessibility();
-  auto focused =
-      platform::elementAttribute(ax, focus->targetApp, platform::ax::kFocusedWindowAttribute);
+  auto focused = platform::elementAttribute(ax, focus->targetApp, ax::kFocusedWindowAttribute);
   if (!focused || !focused->isEqual(focus->targetWindow))
     return false;
   const FocusContext& context = focus->context();

@@ -1,5 +1,6 @@
 #include "platform/sim/sim_events.h"
 
+#include "platform/ax_names.h"
 #include "platform/sim/sim_values.h"
 
 namespace cuh::sim {
@@ -341,9 +342,10 @@ void SimEvents::tapDestroyed(const SimTap& tap) {
 namespace {
 
 bool isEditableRole(const Node& node) {
-  const Value* role = node.attribute("AXRole");
+  const Value* role = node.attribute(ax::kRoleAttribute);
   const auto* text = role ? role->as<std::string>() : nullptr;
-  return text && (*text == "AXTextField" || *text == "AXTextArea" || *text == "AXComboBox");
+  return text &&
+         (*text == ax::kTextFieldRole || *text == ax::kTextAreaRole || *text == ax::kComboBoxRole);
 }
 
 // The character a key of the US layout types, or 0.
@@ -405,7 +407,7 @@ void SimEvents::keyDown(App& app, const Event& event) {
   auto node = app.focusedElement.lock();
   if (!node || !context_.world.windowOf(*node) || !isEditableRole(*node))
     return;
-  const Value* value = node->attribute("AXValue");
+  const Value* value = node->attribute(ax::kValueAttribute);
   const auto* current = value ? value->as<std::string>() : nullptr;
   if (!current)
     return;
@@ -421,7 +423,7 @@ void SimEvents::keyDown(App& app, const Event& event) {
 
   auto length = static_cast<int64_t>(utf16Length(text));
   platform::Range selection{length, 0};
-  if (const Value* range = node->attribute("AXSelectedTextRange")) {
+  if (const Value* range = node->attribute(ax::kSelectedTextRangeAttribute)) {
     if (const auto* r = range->as<platform::Range>())
       selection = *r;
   }
@@ -450,8 +452,9 @@ void SimEvents::keyDown(App& app, const Event& event) {
     text.replace(start, end - start, 1, typed);
     caret += 1;
   }
-  node->attributes["AXValue"] = Value::string(std::move(text));
-  node->attributes["AXSelectedTextRange"] = Value(Value::Storage(platform::Range{caret, 0}));
+  node->setAttribute(ax::kValueAttribute, Value::string(std::move(text)));
+  node->setAttribute(ax::kSelectedTextRangeAttribute,
+                     Value(Value::Storage(platform::Range{caret, 0})));
 }
 
 }  // namespace cuh::sim

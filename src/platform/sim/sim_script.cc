@@ -1,5 +1,6 @@
 #include "platform/sim/sim_script.h"
 
+#include "platform/ax_names.h"
 #include "platform/sim/sim_values.h"
 
 namespace cuh::sim {
@@ -93,7 +94,7 @@ void Script::setOnApp(const std::string& ref, const std::string& attribute, cons
   }
   if (!app)
     throw SceneError("no running app \"" + ref + "\"");
-  if (attribute == "AXFocusedWindow") {
+  if (attribute == ax::kFocusedWindowAttribute) {
     if (value.is_null()) {
       app->focusedWindow.reset();
       return;
@@ -108,24 +109,28 @@ void Script::setOnApp(const std::string& ref, const std::string& attribute, cons
         target = nullptr;
     }
     if (!target || target->pid != app->profile.pid) {
-      throw SceneError(ref + ": AXFocusedWindow takes a window of the app (id or name) or null");
+      throw SceneError(ref + ": " + std::string(ax::kFocusedWindowAttribute) +
+                       " takes a window of the app (id or name) or null");
     }
     app->focusedWindow = target->id;
-  } else if (attribute == "AXFocusedUIElement") {
+  } else if (attribute == ax::kFocusedUIElementAttribute) {
     if (value.is_null()) {
       app->focusedElement.reset();
       return;
     }
     if (!value.is_string())
-      throw SceneError(ref + ": AXFocusedUIElement takes an element name or null");
+      throw SceneError(ref + ": " + std::string(ax::kFocusedUIElementAttribute) +
+                       " takes an element name or null");
     auto target = node(value);
     Window* owner = world.windowOf(*target);
     if (!owner || owner->pid != app->profile.pid) {
-      throw SceneError(ref + ": AXFocusedUIElement takes an element of the app");
+      throw SceneError(ref + ": " + std::string(ax::kFocusedUIElementAttribute) +
+                       " takes an element of the app");
     }
     accessibility_.focus(*app, target);
   } else {
-    throw SceneError(ref + ": only AXFocusedWindow and AXFocusedUIElement can be set on an app");
+    throw SceneError(ref + ": only " + std::string(ax::kFocusedWindowAttribute) + " and " +
+                     std::string(ax::kFocusedUIElementAttribute) + " can be set on an app");
   }
 }
 
@@ -151,9 +156,9 @@ void Script::apply(const json& action) {
         body["title"].is_null() ? std::nullopt : std::optional(body["title"].get<std::string>());
     if (target.root) {
       if (target.title) {
-        target.root->attributes["AXTitle"] = Value::string(*target.title);
+        target.root->setAttribute(ax::kTitleAttribute, Value::string(*target.title));
       } else {
-        target.root->attributes.erase("AXTitle");
+        target.root->attributes.erase(std::string(ax::kTitleAttribute));
       }
     }
   } else if (key == "closeWindow") {
@@ -180,11 +185,11 @@ void Script::apply(const json& action) {
     Window* owner = world.windowOf(*target);
     App* app = owner ? world.app(owner->pid) : nullptr;
     const auto* flag = value ? value->as<platform::Boolean>() : nullptr;
-    if (attribute == "AXFocused" && flag && app) {
+    if (attribute == ax::kFocusedAttribute && flag && app) {
       if (flag->value) {
         accessibility_.focus(*app, target);
       } else {
-        target->attributes["AXFocused"] = *value;
+        target->setAttribute(ax::kFocusedAttribute, *value);
         if (app->focusedElement.lock() == target)
           app->focusedElement.reset();
       }
