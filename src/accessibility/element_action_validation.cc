@@ -4,7 +4,6 @@
 
 #include "accessibility/element_expectation.h"
 #include "accessibility/element_resolution.h"
-#include "accessibility/observed_window.h"
 #include "platform/ax_names.h"
 #include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
@@ -12,6 +11,7 @@
 #include "windows/ax_readers.h"
 #include "windows/canonical_text.h"
 #include "windows/exact_window.h"
+#include "windows/listed_window.h"
 
 namespace cuh {
 
@@ -27,18 +27,10 @@ ElementActionContext validateElementAction(platform::Platform& platform,
   const double height = requiredDouble(params, "height");
   context.operation = requiredString(params, "operation");
 
-  // 2. The window is still listed, with a frame.
-  auto row = platform::windowRow(platform, context.pid, context.windowID);
-  auto frame = row ? bounds(*row) : std::nullopt;
-  if (!frame)
-    throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");
-  context.windowFrame = *frame;
-
-  // 3. With the observed size (written so that a NaN difference fails).
-  if (!(std::abs(frame->width() - width) <= kObservedSizeTolerance) ||
-      !(std::abs(frame->height() - height) <= kObservedSizeTolerance)) {
-    throw HelperFailure("The observed macOS window resized. Call get_app_state again");
-  }
+  // 2, 3. The window is still listed, with a frame of the observed size.
+  ListedWindow listed = checkObservedWindow(platform, context.pid, context.windowID, width, height,
+                                            kObservedWindowMessages);
+  context.windowFrame = listed.frame;
 
   // 4. The target application runs.
   context.application = platform.workspace().runningApplicationWithProcessIdentifier(context.pid);
@@ -46,7 +38,7 @@ ElementActionContext validateElementAction(platform::Platform& platform,
     throw HelperFailure("The target macOS app is no longer running");
 
   // 5, 6. The exact window element and the application element.
-  context.window = exactWindow(platform, context.pid, context.windowID, *row);
+  context.window = exactWindow(platform, context.pid, context.windowID, listed.row);
   context.applicationElement = context.ax().createApplication(context.pid);
 
   // 7, 8. The user's foreground window.

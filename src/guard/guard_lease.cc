@@ -2,26 +2,22 @@
 // clearing.
 #include "guard/guard_lease.h"
 
-#include <cmath>
-
 #include "guard/foreground_guard.h"
 #include "guard/protection_messages.h"
 #include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/exact_window.h"
+#include "windows/listed_window.h"
 
 namespace cuh {
 
 namespace {
 
-// Size comparisons against the caller's observation allow this much per
-// value (exactly this much passes).
-constexpr double kSizeTolerance = 1.5;
-
-bool withinTolerance(double a, double b) {
-  return std::fabs(a - b) <= kSizeTolerance;
-}
+const ObservedWindowMessages kGuardWindowMessages{
+    "The observed macOS guard window disappeared. Call get_app_state again",
+    "The observed macOS guard window resized. Call get_app_state again",
+};
 
 }  // namespace
 
@@ -34,19 +30,13 @@ Json ForegroundGuard::beginGuard(const Json& params) {
   double width = requiredDouble(params, "width");
   double height = requiredDouble(params, "height");
 
-  std::optional<platform::Value> row = platform::windowRow(platform_, pid, windowId);
-  std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
-  if (!frame) {
-    throw HelperFailure("The observed macOS guard window disappeared. Call get_app_state again");
-  }
-  if (!withinTolerance(frame->width(), width) || !withinTolerance(frame->height(), height)) {
-    throw HelperFailure("The observed macOS guard window resized. Call get_app_state again");
-  }
+  ListedWindow listed =
+      checkObservedWindow(platform_, pid, windowId, width, height, kGuardWindowMessages);
   auto running = platform_.workspace().runningApplicationWithProcessIdentifier(pid);
   if (!running || running->isTerminated()) {
     throw HelperFailure("The guarded macOS app is no longer running");
   }
-  exactWindow(platform_, pid, windowId, *row);
+  exactWindow(platform_, pid, windowId, listed.row);
 
   auto frontmost = platform_.workspace().frontmostApplication();
   if (!frontmost) {

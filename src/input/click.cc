@@ -87,8 +87,8 @@ void startClick(platform::Platform& platform,
   if ((button != "left" && button != "right") || clickCount < 1 || clickCount > 3)
     throw HelperFailure("Invalid macOS click request");
 
-  ListedWindow listed = findListedWindow(platform, pid, windowID);
-  requireObservedSize(listed.frame, width, height);
+  ListedWindow listed =
+      checkObservedWindow(platform, pid, windowID, width, height, kObservedWindowMessages);
   platform::RunningApplicationRef application = requireRunningApplication(
       platform, pid, "The target macOS app is no longer running; no click was sent");
   platform::AXElement window = exactWindow(platform, pid, windowID, listed.row);

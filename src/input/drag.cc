@@ -51,8 +51,8 @@ void startDrag(platform::Platform& platform,
   double width = requiredDouble(params, "width");
   double height = requiredDouble(params, "height");
 
-  ListedWindow listed = findListedWindow(platform, pid, windowID);
-  requireObservedSize(listed.frame, width, height);
+  ListedWindow listed =
+      checkObservedWindow(platform, pid, windowID, width, height, kObservedWindowMessages);
   platform::Point start = onScreen(from, listed.frame);
   platform::Point end = onScreen(to, listed.frame);
   if (!listed.frame.contains(start) || !listed.frame.contains(end))

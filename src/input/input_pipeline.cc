@@ -12,24 +12,6 @@
 
 namespace cuh {
 
-bool withinFrameTolerance(double a, double b) {
-  // Written so that a NaN difference fails.
-  return std::fabs(a - b) <= kInputFrameTolerance;
-}
-
-ListedWindow findListedWindow(platform::Platform& platform, int32_t pid, uint32_t windowID) {
-  std::optional<platform::Value> row = platform::windowRow(platform, pid, windowID);
-  std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
-  if (!frame)
-    throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");
-  return ListedWindow{std::move(*row), *frame};
-}
-
-void requireObservedSize(const platform::Rect& frame, double width, double height) {
-  if (!withinFrameTolerance(frame.width(), width) || !withinFrameTolerance(frame.height(), height))
-    throw HelperFailure("The observed macOS window resized. Call get_app_state again");
-}
-
 platform::RunningApplicationRef requireRunningApplication(platform::Platform& platform,
                                                           int32_t pid,
                                                           const char* notRunningMessage) {
@@ -88,30 +70,27 @@ WindowNow revalidateBeforeSending(platform::Platform& platform,
         "The target macOS app changed before input was sent. Call get_app_state again");
   }
   // 4. The window is still listed, with a frame.
-  std::optional<platform::Value> row = platform::windowRow(platform, target.pid, target.windowID);
-  std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
-  if (!frame) {
-    throw HelperFailure(
-        "The exact target macOS window disappeared before input was sent. Call get_app_state "
-        "again");
-  }
+  ListedWindow listed = findListedWindow(
+      platform, target.pid, target.windowID,
+      "The exact target macOS window disappeared before input was sent. Call get_app_state again");
+  const platform::Rect& frame = listed.frame;
   // 5. It has not moved or resized beyond the tolerance.
-  if (!withinFrameTolerance(frame->minX(), target.frame.minX()) ||
-      !withinFrameTolerance(frame->minY(), target.frame.minY()) ||
-      !withinFrameTolerance(frame->width(), target.frame.width()) ||
-      !withinFrameTolerance(frame->height(), target.frame.height())) {
+  if (!withinFrameTolerance(frame.minX(), target.frame.minX()) ||
+      !withinFrameTolerance(frame.minY(), target.frame.minY()) ||
+      !withinFrameTolerance(frame.width(), target.frame.width()) ||
+      !withinFrameTolerance(frame.height(), target.frame.height())) {
     throw HelperFailure(
         "The target macOS window moved or resized before input was sent. Call get_app_state "
         "again");
   }
   // 6. It is still the same accessibility window.
-  platform::AXElement window = exactWindow(platform, target.pid, target.windowID, *row);
+  platform::AXElement window = exactWindow(platform, target.pid, target.windowID, listed.row);
   if (!window.isEqual(target.window)) {
     throw HelperFailure(
         "The target macOS window identity changed before input was sent. Call get_app_state "
         "again");
   }
-  return WindowNow{std::move(*row), *frame, std::move(window)};
+  return WindowNow{std::move(listed.row), frame, std::move(window)};
 }
 
 namespace {

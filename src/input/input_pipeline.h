@@ -26,32 +26,14 @@
 #include "platform/platform.h"
 #include "protocol/json.h"
 #include "protocol/request_completion.h"
+#include "windows/listed_window.h"
 
 namespace cuh {
 
-// Frames may differ from the caller's observation, or from the validation's
-// reading, by this much per value (exactly 1.5 passes).
-inline constexpr double kInputFrameTolerance = 1.5;
 // The settle time between the last posted event and the verification.
 inline constexpr double kInputVerificationDelay = 0.12;
 
-// |a − b| ≤ 1.5; false when either is not a number.
-bool withinFrameTolerance(double a, double b);
-
 // ---- Shared validation steps (synchronous; each throws HelperFailure) ----
-
-// The window-server row of (pid, windowID) and its frame, found as
-// windowRow(pid:windowID:) does. "The observed macOS window disappeared. Call
-// get_app_state again" when there is no row or it has no frame.
-struct ListedWindow {
-  platform::Value row;
-  platform::Rect frame;
-};
-ListedWindow findListedWindow(platform::Platform& platform, int32_t pid, uint32_t windowID);
-
-// The caller's observed size against the listed frame. "The observed macOS
-// window resized. Call get_app_state again".
-void requireObservedSize(const platform::Rect& frame, double width, double height);
 
 // The running application of `pid`; `notRunningMessage` when there is none
 // or it has quit.

@@ -50,7 +50,8 @@ void startKey(platform::Platform& platform,
     throwParameterOutOfRange("flags");
   auto flags = static_cast<uint64_t>(flagsValue);
 
-  ListedWindow listed = findListedWindow(platform, pid, windowID);
+  ListedWindow listed =
+      findListedWindow(platform, pid, windowID, kObservedWindowMessages.disappeared);
   const platform::Rect& frame = listed.frame;
   // One combined test, so a resized window and a point outside it read the
   // same; written so that NaN fails.

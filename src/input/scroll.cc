@@ -102,8 +102,8 @@ void startScroll(platform::Platform& platform,
   double width = requiredDouble(params, "width");
   double height = requiredDouble(params, "height");
 
-  ListedWindow listed = findListedWindow(platform, pid, windowID);
-  requireObservedSize(listed.frame, width, height);
+  ListedWindow listed =
+      checkObservedWindow(platform, pid, windowID, width, height, kObservedWindowMessages);
   platform::Point point{relative.x + listed.frame.minX(), relative.y + listed.frame.minY()};
   if (!listed.frame.contains(point))
     throw HelperFailure("The requested scroll point is outside the observed macOS window");

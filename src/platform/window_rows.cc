@@ -82,6 +82,22 @@ bool rowMatches(const Value& row, int32_t pid, uint32_t windowID) {
   return owner && number && *owner == pid && *number == windowID && rowQualifies(row);
 }
 
+std::optional<Rect> rowBounds(const Value& row) {
+  const Value* entry = row.find(kRowBounds);
+  if (!entry || !entry->is<Dictionary>())
+    return std::nullopt;
+  double values[4];
+  const char* keys[4] = {"X", "Y", "Width", "Height"};
+  for (int i = 0; i < 4; ++i) {
+    const Value* v = entry->find(keys[i]);
+    const auto* number = v ? v->as<Number>() : nullptr;
+    if (!number)
+      return std::nullopt;
+    values[i] = number->doubleValue();
+  }
+  return Rect{{values[0], values[1]}, {values[2], values[3]}};
+}
+
 std::optional<Value> windowRow(Platform& platform, int32_t pid, uint32_t windowID) {
   for (Value& row : windowListRows(platform.windowServer(), kListOneWindow, windowID)) {
     if (rowMatches(row, pid, windowID))

@@ -36,6 +36,10 @@ std::string rowString(const Value& row, const char* key);
 // value); false when missing or of another kind.
 bool rowFlag(const Value& row, const char* key);
 
+// The frame under the bounds key, when it is a dictionary whose "X", "Y",
+// "Width" and "Height" are all numbers; screen points.
+std::optional<Rect> rowBounds(const Value& row);
+
 // A qualifying window: a layer entry that is a number equal to 0 and an alpha
 // entry that is a number greater than 0.
 bool rowQualifies(const Value& row);

@@ -127,20 +127,4 @@ std::optional<int64_t> optionalInt(const Json& params, std::string_view key) {
   return result;
 }
 
-std::optional<platform::Rect> bounds(const platform::Value& row) {
-  const platform::Value* entry = row.find(platform::kRowBounds);
-  if (!entry || !entry->is<platform::Dictionary>())
-    return std::nullopt;
-  double values[4];
-  const char* keys[4] = {"X", "Y", "Width", "Height"};
-  for (int i = 0; i < 4; ++i) {
-    const platform::Value* v = entry->find(keys[i]);
-    const auto* number = v ? v->as<platform::Number>() : nullptr;
-    if (!number)
-      return std::nullopt;
-    values[i] = number->doubleValue();
-  }
-  return platform::Rect{{values[0], values[1]}, {values[2], values[3]}};
-}
-
 }  // namespace cuh

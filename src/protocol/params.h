@@ -46,8 +46,4 @@ std::optional<int64_t> optionalInt(const Json& params, std::string_view key);
 // True when `value` is a number or a boolean (the platform number type).
 bool isNumber(const Json& value);
 
-// bounds(_:): the frame under the bounds key of a window-server row, when
-// it is a dictionary whose "X", "Y", "Width" and "Height" are all numbers.
-std::optional<platform::Rect> bounds(const platform::Value& row);
-
 }  // namespace cuh

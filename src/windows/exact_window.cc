@@ -11,6 +11,7 @@
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
 #include "windows/canonical_text.h"
+#include "windows/listed_window.h"
 
 namespace cuh {
 
@@ -19,7 +20,6 @@ using platform::Value;
 
 namespace {
 
-constexpr double kRecheckTolerance = 1.5;
 constexpr double kRetryDelaySeconds = 0.1;
 constexpr int kRetries = 2;
 
@@ -96,7 +96,7 @@ bool titlesAgree(const std::string& elementTitle,
 }
 
 bool windowMatches(WindowElementFacts& window, const Value& row) {
-  auto rowFrame = bounds(row);
+  auto rowFrame = platform::rowBounds(row);
   if (!rowFrame)
     return false;
   const auto& elementFrame = window.frame();
@@ -122,7 +122,7 @@ AXElement exactWindow(platform::Platform& platform,
                       const Value& row) {
   if (auto element = resolve(platform, pid, row))
     return *element;
-  auto observed = bounds(row);
+  auto observed = platform::rowBounds(row);
   if (!observed) {
     throw HelperFailure(
         "The observed macOS window no longer has valid bounds. Call get_app_state again");
@@ -132,10 +132,10 @@ AXElement exactWindow(platform::Platform& platform,
     auto fresh = platform::windowRow(platform, pid, windowID);
     if (!fresh)
       continue;
-    auto freshFrame = bounds(*fresh);
+    auto freshFrame = platform::rowBounds(*fresh);
     if (!freshFrame)
       continue;
-    if (!within(*freshFrame, *observed, kRecheckTolerance)) {
+    if (!within(*freshFrame, *observed, kFrameTolerance)) {
       throw HelperFailure("The observed macOS window moved or resized. Call get_app_state again");
     }
     if (auto element = resolve(platform, pid, *fresh))

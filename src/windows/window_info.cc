@@ -56,7 +56,7 @@ Json windowInfo(platform::Platform& platform, const Json& params) {
     // knew is gone for good.
     return Json{{"visible", false}, {"terminal", true}, {"ownerPid", *owner}};
   }
-  auto frame = bounds(*row);
+  auto frame = platform::rowBounds(*row);
   if (!frame)
     return Json{{"visible", false}, {"ownerPid", *owner}};
 

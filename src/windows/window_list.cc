@@ -48,7 +48,7 @@ Json listWindows(platform::Platform& platform) {
        platform::windowListRows(platform.windowServer(), platform::kListAllWindows)) {
     if (!platform::rowQualifies(row))
       continue;
-    auto frame = bounds(row);
+    auto frame = platform::rowBounds(row);
     // Written so that NaN sizes are dropped too.
     if (!frame || !(frame->width() > 1) || !(frame->height() > 1))
       continue;

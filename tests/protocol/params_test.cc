@@ -86,28 +86,6 @@ TEST(ParameterReaders, NameTheKeyOfAMissingOrMistypedValue) {
   }
 }
 
-TEST(ParameterReaders, BoundsNeedsFourNumbers) {
-  using platform::Value;
-  auto row = [](Value boundsEntry) {
-    return Value(platform::Dictionary{{std::string(platform::kRowBounds), boundsEntry}});
-  };
-  auto dictionary = [](Value height) {
-    return Value(platform::Dictionary{{"X", Value::integer(10)},
-                                      {"Y", Value::floating(20.5)},
-                                      {"Width", Value::integer(300)},
-                                      {"Height", height}});
-  };
-  std::optional<platform::Rect> rect = bounds(row(dictionary(Value::integer(200))));
-  ASSERT_TRUE(rect);
-  EXPECT_DOUBLE_EQ(rect->origin.x, 10);
-  EXPECT_DOUBLE_EQ(rect->origin.y, 20.5);
-  EXPECT_DOUBLE_EQ(rect->size.width, 300);
-  EXPECT_DOUBLE_EQ(rect->size.height, 200);
-  EXPECT_FALSE(bounds(row(dictionary(Value::string("200")))));
-  EXPECT_FALSE(bounds(row(Value::string("not a dictionary"))));
-  EXPECT_FALSE(bounds(Value(platform::Dictionary{})));
-}
-
 TEST(HelperFailureType, CarriesItsMessageUnchanged) {
   HelperFailure failure("Call get_app_state again");
   EXPECT_EQ(failure.message(), "Call get_app_state again");

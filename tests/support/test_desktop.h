@@ -47,7 +47,7 @@ class TestDesktop {
     auto rows =
         platform::windowListRows(desktop->windowServer(), platform::kListOneWindow, windowID);
     EXPECT_EQ(rows.size(), 1U);
-    return bounds(rows.at(0)).value_or(platform::Rect{});
+    return platform::rowBounds(rows.at(0)).value_or(platform::Rect{});
   }
 
   std::unique_ptr<sim::SimDesktop> desktop;
