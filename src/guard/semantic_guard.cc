@@ -3,6 +3,7 @@
 #include "guard/foreground_guard.h"
 #include "guard/protection_messages.h"
 #include "protocol/helper_failure.h"
+#include "protocol/messages.h"
 
 namespace cuh {
 
@@ -36,9 +37,7 @@ void ForegroundGuard::verifySemanticGuard(const platform::GuardedTargetRef& targ
         "The macOS accessibility action may have completed after foreground protection changed "
         "and cannot be safely retried");
   }
-  throw HelperFailure(
-      "Zuzozevu Viv stopped because the user changed the foreground window; no accessibility "
-      "action was sent");
+  throw HelperFailure(stoppedByForegroundChange("accessibility action"));
 }
 
 }  // namespace cuh

@@ -9,19 +9,10 @@
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
-#include "windows/exact_window.h"
 
 namespace cuh {
 
 namespace {
-
-const InputMessages kClickMessages{
-    "Zuzozevu Viv stopped because the user changed the foreground window; no click was sent",
-    "The target macOS window did not enter synthetic active/key state; no click was sent",
-    "The click may have completed after the user changed the foreground window and cannot be "
-    "safely retried",
-    "Could not create the targeted macOS mouse event",
-};
 
 const char kNoActionableBounds[] =
     "The indexed accessibility element no longer has actionable bounds. Call get_app_state again";
@@ -87,28 +78,26 @@ void startClick(platform::Platform& platform,
   if ((button != "left" && button != "right") || clickCount < 1 || clickCount > 3)
     throw HelperFailure("Invalid macOS click request");
 
-  ListedWindow listed =
-      checkObservedWindow(platform, pid, windowID, width, height, kObservedWindowMessages);
-  platform::RunningApplicationRef application = requireRunningApplication(
-      platform, pid, "The target macOS app is no longer running; no click was sent");
-  platform::AXElement window = exactWindow(platform, pid, windowID, listed.row);
+  InputMessages messages =
+      inputMessages("click", "Could not create the targeted macOS mouse event");
+  InputTarget target = validateInputTarget(platform, pid, windowID, platform::Size{width, height},
+                                           nullptr, messages);
+  const platform::Rect& frame = target.frame;
 
   std::optional<ElementExpectation> expected;
   platform::Point relative{x, y};
   if (auto element = params.find("element"); element != params.end() && element->is_object()) {
     expected.emplace(*element);
     platform::Point centre =
-        resolvedCentre(platform.accessibility(), window, listed.frame, *expected);
-    relative = {centre.x - listed.frame.minX(), centre.y - listed.frame.minY()};
+        resolvedCentre(platform.accessibility(), target.window, frame, *expected);
+    relative = {centre.x - frame.minX(), centre.y - frame.minY()};
   }
   // Written so that NaN fails.
-  if (!(relative.x >= 0 && relative.x < listed.frame.width() && relative.y >= 0 &&
-        relative.y < listed.frame.height())) {
+  if (!(relative.x >= 0 && relative.x < frame.width() && relative.y >= 0 &&
+        relative.y < frame.height())) {
     throw HelperFailure("The requested click point is outside the observed macOS window");
   }
-
-  InputTarget target{pid,          windowID, std::move(application),
-                     listed.frame, window,   requireForegroundSnapshot(platform)};
+  target.foreground = requireForegroundSnapshot(platform);
   ClickPlan plan{pid, relative, std::move(expected),
                  button == "right" ? platform::MouseButton::right : platform::MouseButton::left,
                  clickCount};
@@ -145,7 +134,7 @@ void startClick(platform::Platform& platform,
     return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), kClickMessages,
+  postWhenReady(platform, guard, id, std::move(completion), std::move(target), std::move(messages),
                 /*requireInternallyFocused=*/true, std::move(place));
 }
 

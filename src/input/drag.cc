@@ -5,19 +5,10 @@
 #include "input/input_pipeline.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
-#include "windows/exact_window.h"
 
 namespace cuh {
 
 namespace {
-
-const InputMessages kDragMessages{
-    "Zuzozevu Viv stopped because the user changed the foreground window; no drag was sent",
-    "The target macOS window did not enter synthetic active/key state; no drag was sent",
-    "The drag may have completed after the user changed the foreground window and cannot be "
-    "safely retried",
-    "Could not create targeted macOS drag events",
-};
 
 platform::Point onScreen(platform::Point relative, const platform::Rect& frame) {
   return {relative.x + frame.minX(), relative.y + frame.minY()};
@@ -51,20 +42,18 @@ void startDrag(platform::Platform& platform,
   double width = requiredDouble(params, "width");
   double height = requiredDouble(params, "height");
 
-  ListedWindow listed =
-      checkObservedWindow(platform, pid, windowID, width, height, kObservedWindowMessages);
-  platform::Point start = onScreen(from, listed.frame);
-  platform::Point end = onScreen(to, listed.frame);
-  if (!listed.frame.contains(start) || !listed.frame.contains(end))
-    throw HelperFailure("The requested drag no longer fits inside the observed macOS window");
-  platform::RunningApplicationRef application = requireRunningApplication(
-      platform, pid, "The target macOS app is no longer running; no drag was sent");
-  platform::AXElement window = exactWindow(platform, pid, windowID, listed.row);
-  if (!hitElementInWindow(platform, pid, start, window))
+  InputMessages messages = inputMessages("drag", "Could not create targeted macOS drag events");
+  InputTarget target = validateInputTarget(
+      platform, pid, windowID, platform::Size{width, height},
+      [from, to](const platform::Rect& frame) {
+        if (!frame.contains(onScreen(from, frame)) || !frame.contains(onScreen(to, frame))) {
+          throw HelperFailure("The requested drag no longer fits inside the observed macOS window");
+        }
+      },
+      messages);
+  if (!hitElementInWindow(platform, pid, onScreen(from, target.frame), target.window))
     throw HelperFailure("The drag start no longer belongs to the observed macOS window");
-
-  InputTarget target{pid,          windowID, std::move(application),
-                     listed.frame, window,   requireForegroundSnapshot(platform)};
+  target.foreground = requireForegroundSnapshot(platform);
 
   PlaceStep place = [&platform, pid, from, to](const WindowNow& now) {
     // The end is not tested against the frame again; only the start is hit
@@ -82,7 +71,7 @@ void startDrag(platform::Platform& platform,
     return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), kDragMessages,
+  postWhenReady(platform, guard, id, std::move(completion), std::move(target), std::move(messages),
                 /*requireInternallyFocused=*/true, std::move(place));
 }
 

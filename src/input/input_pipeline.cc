@@ -7,19 +7,50 @@
 #include "accessibility/element_relations.h"
 #include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
+#include "protocol/messages.h"
 #include "protocol/params.h"
 #include "windows/exact_window.h"
 
 namespace cuh {
 
-platform::RunningApplicationRef requireRunningApplication(platform::Platform& platform,
-                                                          int32_t pid,
-                                                          const char* notRunningMessage) {
-  platform::RunningApplicationRef app =
-      platform.workspace().runningApplicationWithProcessIdentifier(pid);
-  if (!app || app->isTerminated())
-    throw HelperFailure(notRunningMessage);
-  return app;
+InputMessages inputMessages(std::string_view noun,
+                            std::string eventNotCreated,
+                            std::string modifierEventNotCreated) {
+  std::string what(noun);
+  InputMessages messages;
+  messages.notRunning = "The target macOS app is no longer running; no " + what + " was sent";
+  messages.foregroundChanged = stoppedByForegroundChange(what);
+  messages.stateNotEntered =
+      "The target macOS window did not enter synthetic active/key state; no " + what + " was sent";
+  messages.mayHaveCompleted = "The " + what +
+                              " may have completed after the user changed the foreground window "
+                              "and cannot be safely retried";
+  messages.eventNotCreated = std::move(eventNotCreated);
+  messages.modifierEventNotCreated = std::move(modifierEventNotCreated);
+  return messages;
+}
+
+InputTarget validateInputTarget(platform::Platform& platform,
+                                int32_t pid,
+                                uint32_t windowID,
+                                std::optional<platform::Size> observedSize,
+                                const std::function<void(const platform::Rect& frame)>& checkFrame,
+                                const InputMessages& messages) {
+  ListedWindow listed =
+      observedSize ? checkObservedWindow(platform, pid, windowID, observedSize->width,
+                                         observedSize->height, kObservedWindowMessages)
+                   : findListedWindow(platform, pid, windowID, kObservedWindowMessages.disappeared);
+  if (checkFrame)
+    checkFrame(listed.frame);
+  InputTarget target;
+  target.pid = pid;
+  target.windowID = windowID;
+  target.application = platform.workspace().runningApplicationWithProcessIdentifier(pid);
+  if (!target.application || target.application->isTerminated())
+    throw HelperFailure(messages.notRunning);
+  target.frame = listed.frame;
+  target.window = exactWindow(platform, pid, windowID, listed.row);
+  return target;
 }
 
 platform::ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform) {
@@ -113,7 +144,7 @@ void scheduleVerification(platform::Platform& platform,
                           std::optional<int64_t> id,
                           std::shared_ptr<RequestCompletion> owner,
                           platform::ForegroundSnapshot foreground,
-                          const char* mayHaveCompleted,
+                          std::string mayHaveCompleted,
                           int64_t eventPostedAtMs,
                           std::function<Json(int64_t)> buildResult) {
   platform.mainLoop().postDelayed(
@@ -136,10 +167,11 @@ void scheduleVerification(platform::Platform& platform,
 }
 
 // The message of a gesture the platform could not send.
-const char* sendFailure(platform::InputOutcome outcome, const InputMessages& messages) {
+const std::string& sendFailure(platform::InputOutcome outcome, const InputMessages& messages) {
   if (outcome == platform::InputOutcome::modifierEventNotCreated &&
-      messages.modifierEventNotCreated)
+      !messages.modifierEventNotCreated.empty()) {
     return messages.modifierEventNotCreated;
+  }
   return messages.eventNotCreated;
 }
 

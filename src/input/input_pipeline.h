@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "guard/foreground_guard.h"
 #include "platform/background_input.h"
@@ -34,12 +35,6 @@ namespace cuh {
 inline constexpr double kInputVerificationDelay = 0.12;
 
 // ---- Shared validation steps (synchronous; each throws HelperFailure) ----
-
-// The running application of `pid`; `notRunningMessage` when there is none
-// or it has quit.
-platform::RunningApplicationRef requireRunningApplication(platform::Platform& platform,
-                                                          int32_t pid,
-                                                          const char* notRunningMessage);
 
 // The user's foreground window now. "Could not identify the foreground macOS
 // app; no background input was sent" when no application is frontmost.
@@ -61,22 +56,43 @@ struct InputTarget {
   platform::RunningApplicationRef application;  // as found at validation
   platform::Rect frame;                         // as listed at validation
   platform::AXElement window;                   // exactWindow at validation
-  platform::ForegroundSnapshot foreground;
+  platform::ForegroundSnapshot foreground;      // taken last
 };
 
-// Each method's own wording for the shared checks.
+// Each method's wording for the shared checks.
 struct InputMessages {
+  // The target application is gone at validation.
+  std::string notRunning;
   // Order 1 of the re-validation: the foreground changed while waiting.
-  const char* foregroundChanged;
+  std::string foregroundChanged;
   // Order 2: the synthetic state was not confirmed.
-  const char* stateNotEntered;
+  std::string stateNotEntered;
   // Verification: the foreground changed after the events were posted.
-  const char* mayHaveCompleted;
+  std::string mayHaveCompleted;
   // An event of the gesture could not be built.
-  const char* eventNotCreated;
+  std::string eventNotCreated;
   // The event of a modifier key could not be built (keystrokes only).
-  const char* modifierEventNotCreated = nullptr;
+  std::string modifierEventNotCreated;
 };
+
+// The messages of the method whose input is named `noun` ("click", "drag",
+// "scroll", "key"), with its own words for events it could not build.
+InputMessages inputMessages(std::string_view noun,
+                            std::string eventNotCreated,
+                            std::string modifierEventNotCreated = {});
+
+// The validation every input method starts with, in this order: the window
+// is still listed with a frame; when `observedSize` is given, the frame has
+// that size (the usual "resized" answer); the method's own checks of the
+// listed frame (`checkFrame`, may be empty); the target application runs;
+// its exact accessibility window. The foreground is the method's to take,
+// after its own further checks.
+InputTarget validateInputTarget(platform::Platform& platform,
+                                int32_t pid,
+                                uint32_t windowID,
+                                std::optional<platform::Size> observedSize,
+                                const std::function<void(const platform::Rect& frame)>& checkFrame,
+                                const InputMessages& messages);
 
 // The window as the posting step found it again (orders 4 to 6).
 struct WindowNow {

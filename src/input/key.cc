@@ -7,20 +7,10 @@
 #include "input/key_focus.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
-#include "windows/exact_window.h"
 
 namespace cuh {
 
 namespace {
-
-const InputMessages kKeyMessages{
-    "Zuzozevu Viv stopped because the user changed the foreground window; no key was sent",
-    "The target macOS window did not enter synthetic active/key state; no key was sent",
-    "The key may have completed after the user changed the foreground window and cannot be "
-    "safely retried",
-    "Could not create the targeted macOS key event",
-    "Could not create the targeted macOS modifier event",
-};
 
 // Command-A is a select-all through accessibility: the key named "a" with
 // exactly the Command bit (the key code plays no part).
@@ -50,22 +40,20 @@ void startKey(platform::Platform& platform,
     throwParameterOutOfRange("flags");
   auto flags = static_cast<uint64_t>(flagsValue);
 
-  ListedWindow listed =
-      findListedWindow(platform, pid, windowID, kObservedWindowMessages.disappeared);
-  const platform::Rect& frame = listed.frame;
+  InputMessages messages = inputMessages("key", "Could not create the targeted macOS key event",
+                                         "Could not create the targeted macOS modifier event");
   // One combined test, so a resized window and a point outside it read the
   // same; written so that NaN fails.
-  if (!(withinFrameTolerance(frame.width(), width) &&
-        withinFrameTolerance(frame.height(), height) && relative.x >= 0 && relative.y >= 0 &&
-        relative.x < frame.width() && relative.y < frame.height())) {
-    throw HelperFailure("The observed macOS key target changed. Call get_app_state again");
-  }
-  platform::RunningApplicationRef application = requireRunningApplication(
-      platform, pid, "The target macOS app is no longer running; no key was sent");
-  platform::AXElement window = exactWindow(platform, pid, windowID, listed.row);
-
-  InputTarget target{pid,   windowID, std::move(application),
-                     frame, window,   requireForegroundSnapshot(platform)};
+  auto sameTarget = [width, height, relative](const platform::Rect& frame) {
+    if (!(withinFrameTolerance(frame.width(), width) &&
+          withinFrameTolerance(frame.height(), height) && relative.x >= 0 && relative.y >= 0 &&
+          relative.x < frame.width() && relative.y < frame.height())) {
+      throw HelperFailure("The observed macOS key target changed. Call get_app_state again");
+    }
+  };
+  InputTarget target =
+      validateInputTarget(platform, pid, windowID, std::nullopt, sameTarget, messages);
+  target.foreground = requireForegroundSnapshot(platform);
   bool selectAllRequest = isSelectAllRequest(keyName, flags);
 
   PlaceStep place = [&platform, pid, relative, keyCode, flags,
@@ -90,7 +78,7 @@ void startKey(platform::Platform& platform,
     return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), kKeyMessages,
+  postWhenReady(platform, guard, id, std::move(completion), std::move(target), std::move(messages),
                 /*requireInternallyFocused=*/!selectAllRequest, std::move(place));
 }
 

@@ -8,19 +8,10 @@
 #include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
-#include "windows/exact_window.h"
 
 namespace cuh {
 
 namespace {
-
-const InputMessages kScrollMessages{
-    "Zuzozevu Viv stopped because the user changed the foreground window; no scroll was sent",
-    "The target macOS window did not enter synthetic active/key state; no scroll was sent",
-    "The scroll may have completed after the user changed the foreground window and cannot be "
-    "safely retried",
-    "Could not create the targeted macOS scroll event",
-};
 
 // A wheel amount: a signed 32-bit integer whose negation (the wheel's sign
 // convention) still fits, so INT32_MIN is refused too.
@@ -102,20 +93,20 @@ void startScroll(platform::Platform& platform,
   double width = requiredDouble(params, "width");
   double height = requiredDouble(params, "height");
 
-  ListedWindow listed =
-      checkObservedWindow(platform, pid, windowID, width, height, kObservedWindowMessages);
-  platform::Point point{relative.x + listed.frame.minX(), relative.y + listed.frame.minY()};
-  if (!listed.frame.contains(point))
-    throw HelperFailure("The requested scroll point is outside the observed macOS window");
-  platform::RunningApplicationRef application = requireRunningApplication(
-      platform, pid, "The target macOS app is no longer running; no scroll was sent");
-  platform::AXElement window = exactWindow(platform, pid, windowID, listed.row);
-  std::optional<platform::AXElement> hit = hitElementInWindow(platform, pid, point, window);
+  InputMessages messages =
+      inputMessages("scroll", "Could not create the targeted macOS scroll event");
+  InputTarget target = validateInputTarget(
+      platform, pid, windowID, platform::Size{width, height},
+      [relative](const platform::Rect& frame) {
+        if (!frame.contains({relative.x + frame.minX(), relative.y + frame.minY()}))
+          throw HelperFailure("The requested scroll point is outside the observed macOS window");
+      },
+      messages);
+  platform::Point point{relative.x + target.frame.minX(), relative.y + target.frame.minY()};
+  std::optional<platform::AXElement> hit = hitElementInWindow(platform, pid, point, target.window);
   if (!hit)
     throw HelperFailure("The scroll point no longer belongs to the observed macOS window");
-
-  InputTarget target{pid,          windowID, std::move(application),
-                     listed.frame, window,   requireForegroundSnapshot(platform)};
+  target.foreground = requireForegroundSnapshot(platform);
 
   if (semanticFirstRequested(params) &&
       tryPageScroll(platform, guard, params, target, *hit, dx, dy)) {
@@ -137,7 +128,7 @@ void startScroll(platform::Platform& platform,
     return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), kScrollMessages,
+  postWhenReady(platform, guard, id, std::move(completion), std::move(target), std::move(messages),
                 /*requireInternallyFocused=*/true, std::move(place));
 }
 
