@@ -71,7 +71,7 @@ constexpr std::array kMethods = {
                 [](MethodContext& c) { return listApplications(c.platform); }},
     MethodEntry{"launch_app", Completion::asynchronous, "",
                 [](MethodContext& c) {
-                  startLaunchApplication(c.platform, c.id, c.params, c.completion);
+                  startLaunchApplication(c.platform, c.params, *c.reply);
                   return Json();
                 }},
     MethodEntry{"accessibility_tree", Completion::finish, "elements",
@@ -87,22 +87,22 @@ constexpr std::array kMethods = {
                 [](MethodContext& c) { return appIcon(c.platform, c.params); }},
     MethodEntry{"click", Completion::asynchronous, "",
                 [](MethodContext& c) {
-                  startClick(c.platform, protection(c), c.id, c.params, c.completion);
+                  startClick(c.platform, protection(c), c.params, *c.reply);
                   return Json();
                 }},
     MethodEntry{"drag", Completion::asynchronous, "",
                 [](MethodContext& c) {
-                  startDrag(c.platform, protection(c), c.id, c.params, c.completion);
+                  startDrag(c.platform, protection(c), c.params, *c.reply);
                   return Json();
                 }},
     MethodEntry{"key", Completion::asynchronous, "",
                 [](MethodContext& c) {
-                  startKey(c.platform, protection(c), c.id, c.params, c.completion);
+                  startKey(c.platform, protection(c), c.params, *c.reply);
                   return Json();
                 }},
     MethodEntry{"scroll", Completion::asynchronous, "",
                 [](MethodContext& c) {
-                  startScroll(c.platform, protection(c), c.id, c.params, c.completion);
+                  startScroll(c.platform, protection(c), c.params, *c.reply);
                   return Json();
                 }},
 };
@@ -185,7 +185,9 @@ void HelperDelegate::dispatch(Json object) {
     return;
   }
 
-  MethodContext context{platform_, *this, *guard_, request.id, request.params, weak_from_this()};
+  MethodContext context{platform_, *this, *guard_, request.id, request.params, std::nullopt};
+  if (entry->completion == Completion::asynchronous)
+    context.reply.emplace(weak_from_this(), request.id);
   Outcome outcome = runOperation(*entry, context);
   switch (entry->completion) {
     case Completion::finish:
@@ -202,9 +204,9 @@ void HelperDelegate::dispatch(Json object) {
       }
       return;
     case Completion::asynchronous:
-      // On success the operation completes the request itself.
+      // On success the operation answers through the reply itself.
       if (outcome.error)
-        finish(request.id, std::nullopt, std::move(outcome.error));
+        context.reply->fail(std::move(*outcome.error));
       return;
     case Completion::terminate:
       // The request stays in flight: nothing queued behind it is answered.

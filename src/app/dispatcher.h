@@ -13,7 +13,7 @@
 #include "app/request_guard.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
-#include "protocol/request_completion.h"
+#include "protocol/reply.h"
 
 namespace cuh {
 
@@ -26,8 +26,8 @@ struct MethodContext {
   RequestGuard& guard;
   std::optional<int64_t> id;
   const Json& params;
-  // For asynchronous operations: completes the request later, exactly once.
-  std::weak_ptr<RequestCompletion> completion;
+  // Asynchronous operations only: answers the request later, exactly once.
+  std::optional<Reply> reply;
 };
 
 enum class Completion {

@@ -63,9 +63,8 @@ std::optional<platform::Point> focusedEditableCentre(platform::Platform& platfor
 
 void startClick(platform::Platform& platform,
                 ForegroundGuard& guard,
-                std::optional<int64_t> id,
                 const Json& params,
-                std::weak_ptr<RequestCompletion> completion) {
+                Reply reply) {
   int32_t pid = requiredPid(params, "pid");
   uint32_t windowID = requiredWindowId(params, "windowId");
   double x = requiredDouble(params, "x");
@@ -134,7 +133,7 @@ void startClick(platform::Platform& platform,
     return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), std::move(messages),
+  postWhenReady(platform, guard, std::move(reply), std::move(target), std::move(messages),
                 /*requireInternallyFocused=*/true, std::move(place));
 }
 

@@ -32,9 +32,8 @@ std::vector<platform::Point> dragPath(platform::Point start, platform::Point end
 
 void startDrag(platform::Platform& platform,
                ForegroundGuard& guard,
-               std::optional<int64_t> id,
                const Json& params,
-               std::weak_ptr<RequestCompletion> completion) {
+               Reply reply) {
   int32_t pid = requiredPid(params, "pid");
   uint32_t windowID = requiredWindowId(params, "windowId");
   platform::Point from{requiredDouble(params, "fromX"), requiredDouble(params, "fromY")};
@@ -71,7 +70,7 @@ void startDrag(platform::Platform& platform,
     return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), std::move(messages),
+  postWhenReady(platform, guard, std::move(reply), std::move(target), std::move(messages),
                 /*requireInternallyFocused=*/true, std::move(place));
 }
 

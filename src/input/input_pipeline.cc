@@ -74,14 +74,6 @@ std::optional<platform::AXElement> hitElementInWindow(platform::Platform& platfo
   return *hit.value;
 }
 
-void finishRequest(const std::weak_ptr<RequestCompletion>& completion,
-                   std::optional<int64_t> id,
-                   std::optional<Json> result,
-                   std::optional<std::string> error) {
-  if (std::shared_ptr<RequestCompletion> owner = completion.lock())
-    owner->finish(id, std::move(result), std::move(error));
-}
-
 WindowNow revalidateBeforeSending(platform::Platform& platform,
                                   ForegroundGuard& guard,
                                   const InputTarget& target,
@@ -141,16 +133,16 @@ std::string failureText(const std::exception_ptr& failure) {
 
 // 0.12 s after the last event: the user's window must still be in front.
 void scheduleVerification(platform::Platform& platform,
-                          std::optional<int64_t> id,
-                          std::shared_ptr<RequestCompletion> owner,
+                          Reply reply,
                           platform::ForegroundSnapshot foreground,
                           std::string mayHaveCompleted,
                           int64_t eventPostedAtMs,
                           std::function<Json(int64_t)> buildResult) {
+  // `owner` keeps the request's completion alive until the answer.
   platform.mainLoop().postDelayed(
       kInputVerificationDelay,
-      [&platform, id, owner = std::move(owner), foreground, mayHaveCompleted, eventPostedAtMs,
-       buildResult = std::move(buildResult)]() {
+      [&platform, owner = reply.completion(), reply, foreground, mayHaveCompleted, eventPostedAtMs,
+       buildResult = std::move(buildResult)]() mutable {
         std::optional<Json> result;
         std::optional<std::string> error;
         if (!platform::foregroundStillMatches(platform, foreground)) {
@@ -162,7 +154,7 @@ void scheduleVerification(platform::Platform& platform,
             error = failureText(std::current_exception());
           }
         }
-        owner->finish(id, std::move(result), std::move(error));
+        reply.answer(std::move(result), std::move(error));
       });
 }
 
@@ -177,13 +169,11 @@ const std::string& sendFailure(platform::InputOutcome outcome, const InputMessag
 
 void runPostingStep(platform::Platform& platform,
                     ForegroundGuard& guard,
-                    std::optional<int64_t> id,
-                    const std::weak_ptr<RequestCompletion>& completion,
+                    Reply& reply,
                     const InputTarget& target,
                     const InputMessages& messages,
                     const PlaceStep& place) {
-  std::shared_ptr<RequestCompletion> owner = completion.lock();
-  if (!owner)
+  if (!reply.completion())
     return;
   SendPlan plan;
   std::exception_ptr refusal;
@@ -214,18 +204,17 @@ void runPostingStep(platform::Platform& platform,
   else if (!error && !plan.completed && sent != platform::InputOutcome::sent)
     error = sendFailure(sent, messages);
 
-  // finish runs outside any try: it may start the next request, whose
+  // The answer goes out of any try: it may start the next request, whose
   // failures are not this request's.
   if (error) {
-    owner->finish(id, std::nullopt, std::move(error));
+    reply.fail(std::move(*error));
   } else if (plan.completed) {
-    owner->finish(id, std::move(plan.completed), std::nullopt);
+    reply.succeed(std::move(*plan.completed));
   } else {
     // Rounded half away from zero.
     int64_t eventPostedAtMs = std::llround(platform.process().currentDate() * 1000.0);
-    scheduleVerification(platform, id, std::move(owner), target.foreground,
-                         messages.mayHaveCompleted, eventPostedAtMs,
-                         std::move(plan.resultAfterVerification));
+    scheduleVerification(platform, reply, target.foreground, messages.mayHaveCompleted,
+                         eventPostedAtMs, std::move(plan.resultAfterVerification));
   }
 }
 
@@ -233,8 +222,7 @@ void runPostingStep(platform::Platform& platform,
 
 void postWhenReady(platform::Platform& platform,
                    ForegroundGuard& guard,
-                   std::optional<int64_t> id,
-                   std::weak_ptr<RequestCompletion> completion,
+                   Reply reply,
                    InputTarget target,
                    InputMessages messages,
                    bool requireInternallyFocused,
@@ -250,9 +238,9 @@ void postWhenReady(platform::Platform& platform,
   // it is gone.
   guard.afterSyntheticStateReady(
       pid, windowID, foreground, 0,
-      [&platform, &guard, id, completion = std::move(completion), target = std::move(target),
-       messages, place = std::move(place)]() {
-        runPostingStep(platform, guard, id, completion, target, messages, place);
+      [&platform, &guard, reply = std::move(reply), target = std::move(target), messages,
+       place = std::move(place)]() mutable {
+        runPostingStep(platform, guard, reply, target, messages, place);
       });
 }
 

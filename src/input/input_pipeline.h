@@ -8,10 +8,10 @@
 //
 // Completion contract: a start function throws HelperFailure for every
 // failure found before anything is scheduled. Once it returns normally, the
-// request is finished exactly once through RequestCompletion::finish, either
-// already (the posting step ran inside the call) or from a later main-loop
-// step. The posting step holds the completion weakly and does nothing when
-// it is gone; the verification step holds it strongly.
+// request is answered exactly once through its Reply, either already (the
+// posting step ran inside the call) or from a later main-loop step. The
+// posting step does nothing when the request's completion is gone; the
+// verification step keeps the completion alive until it has answered.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +26,7 @@
 #include "platform/foreground.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
-#include "protocol/request_completion.h"
+#include "protocol/reply.h"
 #include "windows/listed_window.h"
 
 namespace cuh {
@@ -128,8 +128,7 @@ using PlaceStep = std::function<SendPlan(const WindowNow& now)>;
 // exactly once.
 void postWhenReady(platform::Platform& platform,
                    ForegroundGuard& guard,
-                   std::optional<int64_t> id,
-                   std::weak_ptr<RequestCompletion> completion,
+                   Reply reply,
                    InputTarget target,
                    InputMessages messages,
                    bool requireInternallyFocused,
@@ -141,11 +140,5 @@ WindowNow revalidateBeforeSending(platform::Platform& platform,
                                   ForegroundGuard& guard,
                                   const InputTarget& target,
                                   const InputMessages& messages);
-
-// Calls finish, dropping the call when the completion is gone.
-void finishRequest(const std::weak_ptr<RequestCompletion>& completion,
-                   std::optional<int64_t> id,
-                   std::optional<Json> result,
-                   std::optional<std::string> error);
 
 }  // namespace cuh

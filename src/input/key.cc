@@ -22,9 +22,8 @@ bool isSelectAllRequest(const std::string& keyName, uint64_t flags) {
 
 void startKey(platform::Platform& platform,
               ForegroundGuard& guard,
-              std::optional<int64_t> id,
               const Json& params,
-              std::weak_ptr<RequestCompletion> completion) {
+              Reply reply) {
   int32_t pid = requiredPid(params, "pid");
   uint32_t windowID = requiredWindowId(params, "windowId");
   platform::Point relative{requiredDouble(params, "x"), requiredDouble(params, "y")};
@@ -78,7 +77,7 @@ void startKey(platform::Platform& platform,
     return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), std::move(messages),
+  postWhenReady(platform, guard, std::move(reply), std::move(target), std::move(messages),
                 /*requireInternallyFocused=*/!selectAllRequest, std::move(place));
 }
 

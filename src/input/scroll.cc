@@ -82,9 +82,8 @@ bool tryPageScroll(platform::Platform& platform,
 
 void startScroll(platform::Platform& platform,
                  ForegroundGuard& guard,
-                 std::optional<int64_t> id,
                  const Json& params,
-                 std::weak_ptr<RequestCompletion> completion) {
+                 Reply reply) {
   int32_t pid = requiredPid(params, "pid");
   uint32_t windowID = requiredWindowId(params, "windowId");
   platform::Point relative{requiredDouble(params, "x"), requiredDouble(params, "y")};
@@ -110,7 +109,7 @@ void startScroll(platform::Platform& platform,
 
   if (semanticFirstRequested(params) &&
       tryPageScroll(platform, guard, params, target, *hit, dx, dy)) {
-    finishRequest(completion, id, Json{{"delivery", "verified"}, {"semantic", true}}, std::nullopt);
+    reply.succeed(Json{{"delivery", "verified"}, {"semantic", true}});
     return;
   }
 
@@ -128,7 +127,7 @@ void startScroll(platform::Platform& platform,
     return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), std::move(messages),
+  postWhenReady(platform, guard, std::move(reply), std::move(target), std::move(messages),
                 /*requireInternallyFocused=*/true, std::move(place));
 }
 

@@ -19,6 +19,10 @@ class RequestCompletion {
   virtual void finish(std::optional<int64_t> id,
                       std::optional<Json> result,
                       std::optional<std::string> error) = 0;
+  // The helper is ending: a request left unanswered now stays unanswered.
+  virtual bool terminating() const { return false; }
+  // A request was answered a second time; that answer was dropped.
+  virtual void answerDropped() {}
 };
 
 }  // namespace cuh

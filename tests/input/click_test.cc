@@ -366,7 +366,7 @@ TEST(ClickTest, EventNumbersKeepGrowingAcrossRequests) {
 TEST(ClickTest, NothingIsPostedAfterTheCompletionIsGone) {
   InputHarness harness;
   auto completion = std::make_shared<RecordingCompletion>(harness.desktop(), harness.guard());
-  startClick(harness.desktop(), harness.guard(), 1, clickParams(), completion);
+  startClick(harness.desktop(), harness.guard(), clickParams(), Reply(completion, 1));
   completion.reset();
   EXPECT_TRUE(harness.desktop().loop().runUntilIdle(60));
   EXPECT_EQ(harness.desktop().traceLines("post").size(), kSyntheticStatePosts);

@@ -16,12 +16,14 @@
 #include "platform/sim/sim_desktop.h"
 #include "protocol/helper_failure.h"
 #include "protocol/json.h"
+#include "protocol/reply.h"
 #include "protocol/request_completion.h"
 
 namespace cuh::testing {
 
-// Records the one finish of a request, and gives back borrowed focus state
-// first, as the dispatcher's finish does.
+// Records every finish of a request, and gives back borrowed focus state
+// first, as the dispatcher's finish does; counts answers dropped as second
+// ones.
 class RecordingCompletion final : public RequestCompletion {
  public:
   struct Call {
@@ -42,19 +44,17 @@ class RecordingCompletion final : public RequestCompletion {
                          desktop_.traceLines("post").size()});
     guard_.restoreAfterRequest();
   }
+  void answerDropped() override { ++dropped; }
 
   std::vector<Call> calls;
+  int dropped = 0;
 
  private:
   sim::SimDesktop& desktop_;
   ForegroundGuard& guard_;
 };
 
-using StartFunction = void (*)(platform::Platform&,
-                               ForegroundGuard&,
-                               std::optional<int64_t>,
-                               const Json&,
-                               std::weak_ptr<RequestCompletion>);
+using StartFunction = void (*)(platform::Platform&, ForegroundGuard&, const Json&, Reply);
 
 // How one request ended.
 struct Outcome {
@@ -75,28 +75,26 @@ class InputHarness {
   sim::SimDesktop& desktop() { return *desktop_; }
   ForegroundGuard& guard() { return guard_; }
 
-  // Runs one request to its end: a synchronous refusal, or exactly one
-  // finish once the loop is idle.
+  // Runs one request to its end: a synchronous refusal, answered through
+  // the reply as the dispatcher answers it, or exactly one answer of the
+  // method's own once the loop is idle.
   Outcome run(StartFunction start, const Json& params) {
     auto completion = std::make_shared<RecordingCompletion>(*desktop_, guard_);
+    Reply reply(completion, 7);
     double startedAt = desktop_->clock().uptime();
     size_t postsAtStart = desktop_->traceLines("post").size();
     Outcome outcome;
-    size_t postsAtRefusal = 0;
     try {
-      start(*desktop_, guard_, 7, params, completion);
+      start(*desktop_, guard_, params, reply);
     } catch (const HelperFailure& failure) {
       outcome.synchronous = true;
-      outcome.error = failure.message();
-      postsAtRefusal = desktop_->traceLines("post").size();
-      guard_.restoreAfterRequest();  // the dispatcher finishes it
+      reply.fail(failure.message());
     }
     EXPECT_TRUE(desktop_->loop().runUntilIdle(60)) << "the loop never went idle";
+    EXPECT_TRUE(reply.answered()) << "the request was never answered";
+    EXPECT_EQ(completion->dropped, 0) << "the request was answered twice";
     size_t postsAtEnd = desktop_->traceLines("post").size();
-    if (outcome.synchronous) {
-      EXPECT_TRUE(completion->calls.empty()) << "a refused request was also finished";
-      postsAtEnd = postsAtRefusal;
-    } else if (completion->calls.size() != 1) {
+    if (completion->calls.size() != 1) {
       ADD_FAILURE() << "finished " << completion->calls.size() << " times";
     } else {
       const RecordingCompletion::Call& call = completion->calls.front();
