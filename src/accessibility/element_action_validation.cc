@@ -20,28 +20,28 @@ ElementActionContext validateElementAction(platform::Platform& platform,
                                            const Json& params) {
   ElementActionContext context(platform, guard, params);
 
-  // 1. Common parameters, in this order.
+  // The common parameters, in this order.
   context.pid = requiredPid(params, "pid");
   context.windowID = requiredWindowId(params, "windowId");
   const double width = requiredDouble(params, "width");
   const double height = requiredDouble(params, "height");
   context.operation = requiredString(params, "operation");
 
-  // 2, 3. The window is still listed, with a frame of the observed size.
+  // The window is still listed, with a frame of the observed size.
   ListedWindow listed = checkObservedWindow(platform, context.pid, context.windowID, width, height,
                                             kObservedWindowMessages);
   context.windowFrame = listed.frame;
 
-  // 4. The target application runs.
+  // The target application runs.
   context.application = platform.workspace().runningApplicationWithProcessIdentifier(context.pid);
   if (!context.application || context.application->isTerminated())
     throw HelperFailure("The target macOS app is no longer running");
 
-  // 5, 6. The exact window element and the application element.
+  // The exact window element and the application element.
   context.window = exactWindow(platform, context.pid, context.windowID, listed.row);
   context.applicationElement = context.ax().createApplication(context.pid);
 
-  // 7, 8. The user's foreground window.
+  // The user's foreground window.
   auto frontmost = platform.workspace().frontmostApplication();
   if (!frontmost) {
     throw HelperFailure(
@@ -51,7 +51,7 @@ ElementActionContext validateElementAction(platform::Platform& platform,
   context.foreground =
       platform::ForegroundSnapshot{frontPid, platform::frontmostWindowID(platform, frontPid)};
 
-  // 9. Pressing or performing an action in a window of the frontmost
+  // Pressing or performing an action in a window of the frontmost
   // application that is not its front window would act behind the user's
   // back in the app they are using.
   if ((context.operation == kActivateButton || context.operation == kPerformAction) &&
@@ -61,7 +61,7 @@ ElementActionContext validateElementAction(platform::Platform& platform,
         "sent");
   }
 
-  // 10. Focusing an element of a window that is not the application's
+  // Focusing an element of a window that is not the application's
   // focused window would move the application's focus to it.
   if (context.operation == kFocusEditable) {
     auto focused = platform::elementAttribute(context.ax(), context.applicationElement,
@@ -73,7 +73,7 @@ ElementActionContext validateElementAction(platform::Platform& platform,
     }
   }
 
-  // 11, 12. The semantic guard, armed and checked before any change.
+  // The semantic guard, armed and checked before any change.
   context.controller = guard.armSemanticGuard(context.pid, context.windowID, context.foreground);
   guard.verifySemanticGuard(context.controller, context.foreground,
                             /*mutationMayHaveCompleted=*/false);

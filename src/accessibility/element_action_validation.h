@@ -58,7 +58,7 @@ struct ElementActionContext {
   platform::Accessibility& ax() const { return platform.accessibility(); }
 };
 
-// Validation steps 1 to 12: reads "pid", "windowId", "width", "height" and
+// The validation of every operation, in this order: reads "pid", "windowId", "width", "height" and
 // "operation"; checks the window, its size, the running application and the
 // exact window; takes the foreground snapshot; applies the refusals of
 // "activate_button"/"action" (another window of the target in front) and
@@ -69,7 +69,7 @@ ElementActionContext validateElementAction(platform::Platform& platform,
                                            ForegroundGuard& guard,
                                            const Json& params);
 
-// Validation step 14: reads "element" and resolves it in the window, with a
+// After the operation's own parameters: reads "element" and resolves it in the window, with a
 // durable identity required and the value compared strictly for
 // "set_value", "select_text" and "focus_editable".
 platform::AXElement resolveActionElement(const ElementActionContext& context);

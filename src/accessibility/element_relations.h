@@ -18,14 +18,14 @@ inline constexpr int kEditableAncestorLimit = 8;
 // AXTextField, AXTextArea or AXComboBox.
 bool isEditableRole(std::string_view role);
 
-// belongsToWindow(_:_:): the element is the window (CFEqual) or one of its
+// The element is the window (CFEqual) or one of its
 // first 31 ancestors is. False when AXParent cannot be read as an element
 // before that.
 bool belongsToWindow(platform::Accessibility& ax,
                      const platform::AXElement& element,
                      const platform::AXElement& window);
 
-// editableAncestor(_:): the element itself or its nearest ancestor, within
+// The element itself or its nearest ancestor, within
 // 8 elements, whose AXRole (read as text) is an editable role; none
 // otherwise.
 std::optional<platform::AXElement> editableAncestor(platform::Accessibility& ax,

@@ -17,7 +17,7 @@ namespace cuh {
 // descendants. "" when none is found.
 std::string descendantLabel(platform::Accessibility& ax, const platform::AXElement& element);
 
-// semanticIdentityMatches(_:expected:strictValue:): the role always; the
+// Whether an element has the expected identity: the role always; the
 // semantic label, title, description and identifier when given; the value
 // when given and either `strictValue` is true or none of title, description
 // and identifier is given. Never fails: unreadable attributes read as "".

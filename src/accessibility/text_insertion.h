@@ -12,7 +12,7 @@
 
 namespace cuh {
 
-// uniqueFocusedEditable(in:): limits of the walk.
+// The limits of the walk of uniqueFocusedEditable.
 inline constexpr int kFocusedEditableElements = 900;
 inline constexpr size_t kFocusedEditableChildren = 100;
 

@@ -32,7 +32,7 @@ struct MethodContext {
 
 enum class Completion {
   // The result (wrapped under `resultKey` when there is one) or the failure
-  // goes through finish(id:result:error:), restoring focus state.
+  // goes through finish, restoring focus state.
   finish,
   // Success and failure are answered directly, without the restore.
   direct,

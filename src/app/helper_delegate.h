@@ -61,7 +61,7 @@ class HelperDelegate final : public RequestCompletion,
   // as a loop: completions called from inside it return to the loop rather
   // than nesting one call level per request.
   void runNextRequest();
-  // finish(id:result:error:): restores borrowed focus state, writes the
+  // Restores borrowed focus state, writes the
   // response, clears the in-flight flag and starts the next request.
   void finish(std::optional<int64_t> id,
               std::optional<Json> result,
@@ -70,7 +70,7 @@ class HelperDelegate final : public RequestCompletion,
   bool terminating() const override { return terminating_; }
   // A request answered a second time: the answer was dropped.
   void answerDropped() override { ++droppedAnswers_; }
-  // writeResponse(id:result:error:).
+  // Writes one response line.
   void writeResponse(std::optional<int64_t> id,
                      const Json* result,
                      const std::optional<std::string>& error);

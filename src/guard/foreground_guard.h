@@ -30,7 +30,7 @@ class ForegroundGuard {
 
   // ---- Request ends, shutdown and housekeeping ----
 
-  // Steps 1 and 2 of finish(id:result:error:): gives back what the request
+  // The first part of finish: gives back what the request
   // borrowed and disarms every target.
   void restoreAfterRequest();
   // releaseControllers(): gives back borrowed state, then drops every

@@ -78,13 +78,13 @@ WindowNow revalidateBeforeSending(platform::Platform& platform,
                                   ForegroundGuard& guard,
                                   const InputTarget& target,
                                   const InputMessages& messages) {
-  // 1. The user's window is still the one in front.
+  // The user's window is still the one in front.
   if (!platform::foregroundStillMatches(platform, target.foreground))
     throw HelperFailure(messages.foregroundChanged);
-  // 2. The tap confirmed the synthetic state and nothing undid it.
+  // The synthetic state was confirmed and nothing undid it.
   if (!guard.syntheticStateReady(target.pid, target.windowID, target.foreground))
     throw HelperFailure(messages.stateNotEntered);
-  // 3. The same launch of the target still runs under its pid.
+  // The same launch of the target still runs under its pid.
   platform::RunningApplicationRef current =
       platform.workspace().runningApplicationWithProcessIdentifier(target.pid);
   if (target.application->isTerminated() || !current || current->isTerminated() ||
@@ -92,12 +92,12 @@ WindowNow revalidateBeforeSending(platform::Platform& platform,
     throw HelperFailure(
         "The target macOS app changed before input was sent. Call get_app_state again");
   }
-  // 4. The window is still listed, with a frame.
+  // The window is still listed, with a frame.
   ListedWindow listed = findListedWindow(
       platform, target.pid, target.windowID,
       "The exact target macOS window disappeared before input was sent. Call get_app_state again");
   const platform::Rect& frame = listed.frame;
-  // 5. It has not moved or resized beyond the tolerance.
+  // It has not moved or resized beyond the tolerance.
   if (!withinFrameTolerance(frame.minX(), target.frame.minX()) ||
       !withinFrameTolerance(frame.minY(), target.frame.minY()) ||
       !withinFrameTolerance(frame.width(), target.frame.width()) ||
@@ -106,7 +106,7 @@ WindowNow revalidateBeforeSending(platform::Platform& platform,
         "The target macOS window moved or resized before input was sent. Call get_app_state "
         "again");
   }
-  // 6. It is still the same accessibility window.
+  // It is still the same accessibility window.
   platform::AXElement window = exactWindow(platform, target.pid, target.windowID, listed.row);
   if (!window.isEqual(target.window)) {
     throw HelperFailure(

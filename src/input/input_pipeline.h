@@ -63,9 +63,9 @@ struct InputTarget {
 struct InputMessages {
   // The target application is gone at validation.
   std::string notRunning;
-  // Order 1 of the re-validation: the foreground changed while waiting.
+  // Re-validation: the foreground changed while waiting.
   std::string foregroundChanged;
-  // Order 2: the synthetic state was not confirmed.
+  // Re-validation: the synthetic state was not confirmed.
   std::string stateNotEntered;
   // Verification: the foreground changed after the events were posted.
   std::string mayHaveCompleted;
@@ -94,7 +94,8 @@ InputTarget validateInputTarget(platform::Platform& platform,
                                 const std::function<void(const platform::Rect& frame)>& checkFrame,
                                 const InputMessages& messages);
 
-// The window as the posting step found it again (orders 4 to 6).
+// The window as the posting step found it again: its row, frame and
+// accessibility element.
 struct WindowNow {
   platform::Value row;
   platform::Rect frame;
@@ -114,7 +115,7 @@ struct SendPlan {
   std::function<Json(int64_t eventPostedAtMs)> resultAfterVerification;
 };
 
-// A method's own checks after order 6, and what it sends. Throws
+// A method's own checks after the shared re-validation, and what it sends. Throws
 // HelperFailure (the request then finishes with that message and nothing is
 // sent).
 using PlaceStep = std::function<SendPlan(const WindowNow& now)>;
@@ -134,7 +135,10 @@ void postWhenReady(platform::Platform& platform,
                    bool requireInternallyFocused,
                    PlaceStep place);
 
-// The posting step's shared re-validation, orders 1 to 6. Throws the first
+// The posting step's shared re-validation, in this order: the user's window
+// is still in front; the synthetic state is confirmed; the same launch of
+// the target runs; the window is still listed, not moved or resized beyond
+// 1.5 points, and the same accessibility window. Throws the first
 // failing order's message (or exactWindow's own failure).
 WindowNow revalidateBeforeSending(platform::Platform& platform,
                                   ForegroundGuard& guard,

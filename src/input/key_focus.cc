@@ -12,7 +12,7 @@ namespace cuh {
 
 namespace {
 
-// Elements examined by focus(_:) and selectAll(_:): the element and up to 7
+// Elements examined by focusElement and selectAll: the element and up to 7
 // ancestors.
 constexpr int kFocusChainLimit = 8;
 

@@ -9,7 +9,7 @@
 
 namespace cuh::platform {
 
-// boolAttribute(_:_:): a boolean's value, else a number's boolean value;
+// A boolean's value, else a number's boolean value;
 // none when unreadable or of another kind.
 std::optional<bool> boolAttribute(Accessibility& ax,
                                   const AXElement& element,

@@ -14,8 +14,8 @@ namespace cuh::platform {
 
 // Option values of the window-list queries.
 inline constexpr uint32_t kListAllWindows = 16;       // listWindows()
-inline constexpr uint32_t kListOnScreenWindows = 17;  // frontmostWindowID(pid:)
-inline constexpr uint32_t kListOneWindow = 24;        // windowRow(pid:windowID:)
+inline constexpr uint32_t kListOnScreenWindows = 17;  // frontmostWindowID
+inline constexpr uint32_t kListOneWindow = 24;        // windowRow
 
 // The rows of one window-list query, front to back. Empty when the list
 // cannot be read as a list of dictionaries.
@@ -48,11 +48,11 @@ bool rowQualifies(const Value& row);
 // `pid` and `windowID`, and the row qualifies.
 bool rowMatches(const Value& row, int32_t pid, uint32_t windowID);
 
-// windowRow(pid:windowID:): the first row of the option-24 query relative to
+// The first row of the option-24 query relative to
 // `windowID` that passes the row test; none otherwise.
 std::optional<Value> windowRow(Platform& platform, int32_t pid, uint32_t windowID);
 
-// frontmostWindowID(pid:): the front qualifying on-screen window of `pid`;
+// The front qualifying on-screen window of `pid`;
 // 0 when there is none.
 uint32_t frontmostWindowID(Platform& platform, int32_t pid);
 

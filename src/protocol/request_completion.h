@@ -12,7 +12,7 @@ namespace cuh {
 class RequestCompletion {
  public:
   virtual ~RequestCompletion() = default;
-  // finish(id:result:error:): gives back borrowed focus state, writes the one
+  // Gives back borrowed focus state, writes the one
   // response of request `id` and starts the next queued request. Called
   // exactly once per request, on the main thread. Exactly one of `result`
   // and `error` is given.

@@ -1,4 +1,4 @@
-// writeResponse(id:result:error:): the one writer of response lines. The
+// The one writer of response lines. The
 // reader thread (invalid lines) and the main thread (everything else) share
 // it; each response goes out as one unit (object and line feed in one write
 // loop under a mutex), so responses never interleave. Nothing is buffered.

@@ -17,7 +17,7 @@ namespace cuh {
 // Never fails.
 Json listApplications(platform::Platform& platform);
 
-// startLaunchApplication(id:params:): resolves "app" (a path when it contains
+// "launch_app": resolves "app" (a path when it contains
 // "/", else a bundle identifier when it contains ".", falling back to an
 // application name) and asks the workspace to open it without activating it
 // and without adding it to the recent items. Raises HelperFailure, before

@@ -13,21 +13,21 @@
 
 namespace cuh {
 
-// rect(_:): the element's frame from AXPosition (a point) and AXSize (a
+// The element's frame from AXPosition (a point) and AXSize (a
 // size), in screen points; none when either is unreadable or of another kind.
 std::optional<platform::Rect> rect(platform::Accessibility& ax, const platform::AXElement& element);
 
-// stringAttribute(_:_:): a string; an attributed string's text; a number's
+// A string; an attributed string's text; a number's
 // stringValue (a boolean gives "1" or "0"); "" otherwise.
 std::string stringAttribute(platform::Accessibility& ax,
                             const platform::AXElement& element,
                             std::string_view attribute);
 
-// actions(_:): the action names in order; empty unless the call succeeds with
+// The action names in order; empty unless the call succeeds with
 // a list of strings.
 std::vector<std::string> actions(platform::Accessibility& ax, const platform::AXElement& element);
 
-// children(_:): AXChildren when it is a list of elements; empty otherwise.
+// AXChildren when it is a list of elements; empty otherwise.
 std::vector<platform::AXElement> children(platform::Accessibility& ax,
                                           const platform::AXElement& element);
 

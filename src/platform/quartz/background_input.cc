@@ -38,27 +38,27 @@ InputOutcome QuartzBackgroundInput::sendClick(int32_t pid,
   Events& events = host_.events;
   platform::MainLoop& loop = host_.platform.mainLoop();
   ClickButton button = clickButton(click.button);
-  ClickEventSpec spec;
-  spec.screen = click.point;
-  spec.windowLocation = {click.point.x - frame.minX(), click.point.y - frame.minY()};
-  spec.windowID = windowID;
-  spec.buttonNumber = button.buttonNumber;
+  ClickHalf half;
+  half.screen = click.point;
+  half.windowLocation = {click.point.x - frame.minX(), click.point.y - frame.minY()};
+  half.windowID = windowID;
+  half.buttonNumber = button.buttonNumber;
   for (int64_t k = 1; k <= click.clickCount; ++k) {
     int64_t n = mouseEventNumbers_.reserve();
     double t =
         host_.platform.process().systemUptime() + static_cast<double>(k - 1) * kClickTimestampStep;
-    spec.clickState = k;
+    half.clickState = k;
 
-    spec.type = button.downType;
-    spec.timestamp = t;
-    spec.eventNumber = n;
-    spec.pressure = 1.0F;
-    Event down = buildClickEvent(events, spec);
-    spec.type = button.upType;
-    spec.timestamp = t + kClickDownUpPause;
-    spec.eventNumber = n + 1;
-    spec.pressure = 0.0F;
-    Event up = buildClickEvent(events, spec);
+    half.type = button.downType;
+    half.timestamp = t;
+    half.eventNumber = n;
+    half.pressure = 1.0F;
+    Event down = buildClickEvent(events, half);
+    half.type = button.upType;
+    half.timestamp = t + kClickDownUpPause;
+    half.eventNumber = n + 1;
+    half.pressure = 0.0F;
+    Event up = buildClickEvent(events, half);
     if (!down || !up)
       return InputOutcome::eventNotCreated;
 

@@ -41,7 +41,7 @@ class QuartzForegroundProtection final : public platform::ForegroundProtection {
 
   // ---- Controllers ----
 
-  // controller(targetPID:foreground:): the target's controller, armed for
+  // The target's controller, armed for
   // `foreground`: created on first use, replaced when it can no longer
   // protect. The mode is the caller's to set.
   ControllerResult controller(int32_t targetPID, const platform::ForegroundSnapshot& foreground);

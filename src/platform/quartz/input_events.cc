@@ -8,28 +8,28 @@ ClickButton clickButton(platform::MouseButton button) {
   return {kCGEventLeftMouseDown, kCGEventLeftMouseUp, kCGMouseButtonLeft};
 }
 
-Event buildClickEvent(Events& events, const ClickEventSpec& spec) {
+Event buildClickEvent(Events& events, const ClickHalf& half) {
   MouseEventParams params;
-  params.type = spec.type;
-  params.location = spec.screen;
+  params.type = half.type;
+  params.location = half.screen;
   params.modifierFlags = 0;
-  params.timestamp = spec.timestamp;
-  params.windowNumber = spec.windowID;
-  params.eventNumber = spec.eventNumber;
-  params.clickCount = spec.clickState;
-  params.pressure = spec.pressure;
+  params.timestamp = half.timestamp;
+  params.windowNumber = half.windowID;
+  params.eventNumber = half.eventNumber;
+  params.clickCount = half.clickState;
+  params.pressure = half.pressure;
   Event event = events.createMouseEventObject(params);
   if (!event)
     return nullptr;
-  event->setLocation(spec.screen);
-  event->setIntegerValueField(kCGMouseEventNumber, spec.eventNumber);
-  event->setIntegerValueField(kCGMouseEventClickState, spec.clickState);
-  event->setIntegerValueField(kCGMouseEventButtonNumber, spec.buttonNumber);
+  event->setLocation(half.screen);
+  event->setIntegerValueField(kCGMouseEventNumber, half.eventNumber);
+  event->setIntegerValueField(kCGMouseEventClickState, half.clickState);
+  event->setIntegerValueField(kCGMouseEventButtonNumber, half.buttonNumber);
   event->setIntegerValueField(kCGMouseEventSubtype, 0);
-  event->setIntegerValueField(kCGMouseEventWindowUnderMousePointer, spec.windowID);
+  event->setIntegerValueField(kCGMouseEventWindowUnderMousePointer, half.windowID);
   event->setIntegerValueField(kCGMouseEventWindowUnderMousePointerThatCanHandleThisEvent,
-                              spec.windowID);
-  event->setWindowLocation(spec.windowLocation);
+                              half.windowID);
+  event->setWindowLocation(half.windowLocation);
   return event;
 }
 

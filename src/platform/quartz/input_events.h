@@ -32,7 +32,7 @@ ClickButton clickButton(platform::MouseButton button);
 // P, event number, click state, button number, subtype 0, both
 // window-under-pointer fields and the window location W. Null when it
 // cannot be built.
-struct ClickEventSpec {
+struct ClickHalf {
   uint32_t type = 0;
   Point screen;          // P
   Point windowLocation;  // W = P − frame origin
@@ -43,7 +43,7 @@ struct ClickEventSpec {
   int64_t buttonNumber = 0;
   float pressure = 0;
 };
-Event buildClickEvent(Events& events, const ClickEventSpec& spec);
+Event buildClickEvent(Events& events, const ClickHalf& half);
 
 // ---- Drag ----
 

@@ -27,7 +27,7 @@ struct ContextState {
   int32_t foregroundPID = kUser;
 };
 
-struct EventSpec {
+struct IncomingEvent {
   uint32_t type = 0;
   From from = From::user;
   int32_t targetPID = kTarget;  // field 40
@@ -47,7 +47,7 @@ struct Outcome {
 struct Rule {
   const char* name;
   ContextState state;
-  EventSpec event;
+  IncomingEvent event;
   Outcome outcome;
 };
 
