@@ -17,9 +17,9 @@ using quartz::focusTapCallback;
 struct Setup {
   std::unique_ptr<sim::SimDesktop> desktop = sim::SimDesktop::create(guardScene());
   std::shared_ptr<quartz::FocusController> controller = [this] {
-    desktop->quartz().foregroundProtection().armSemanticGuard(kTarget, kTargetWindow,
-                                                              {kUser, kUserWindow});
-    return desktop->quartz().foregroundProtection().controllerFor(kTarget);
+    desktop->quartz().foregroundProtection().armSemanticGuard(kTargetPid, kTargetWindow,
+                                                              {kUserPid, kUserWindow});
+    return desktop->quartz().foregroundProtection().controllerFor(kTargetPid);
   }();
 
   quartz::Event event(uint32_t type, int32_t source, int16_t subtype, int64_t windowNumber) {
@@ -29,7 +29,7 @@ struct Setup {
     params.windowNumber = windowNumber;
     auto e = desktop->events().createOtherEvent(params);
     e->setIntegerValueField(quartz::kCGEventSourceUnixProcessID, source);
-    e->setIntegerValueField(quartz::kCGEventTargetUnixProcessID, kTarget);
+    e->setIntegerValueField(quartz::kCGEventTargetUnixProcessID, kTargetPid);
     return e;
   }
 };
@@ -50,7 +50,7 @@ BENCHMARK(BM_HelpersOwnMouseDown);
 void BM_TargetSelfActivationDropped(benchmark::State& state) {
   Setup s;
   auto& context = s.controller->context();
-  auto e = s.event(quartz::NSEventTypeAppKitDefined, kTarget, 1, 0);
+  auto e = s.event(quartz::NSEventTypeAppKitDefined, kTargetPid, 1, 0);
   for (auto _ : state) {
     benchmark::DoNotOptimize(focusTapCallback(nullptr, e->type(), e, &context));
   }
@@ -62,7 +62,7 @@ BENCHMARK(BM_TargetSelfActivationDropped);
 void BM_WindowStateDiverted(benchmark::State& state) {
   Setup s;
   auto& context = s.controller->context();
-  auto e = s.event(quartz::kEventTypeWindowState, kThird, 0, kTargetWindow);
+  auto e = s.event(quartz::kEventTypeWindowState, kThirdPid, 0, kTargetWindow);
   int64_t n = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(focusTapCallback(nullptr, e->type(), e, &context));

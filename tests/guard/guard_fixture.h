@@ -40,7 +40,7 @@ class GuardFixture : public ::testing::Test, public TestDesktop {
     return desktop->quartz().foregroundProtection();
   }
 
-  std::vector<std::string> tapVerdicts(int32_t pid = kTarget) const {
+  std::vector<std::string> tapVerdicts(int32_t pid = kTargetPid) const {
     return TestDesktop::tapVerdicts(pid);
   }
 

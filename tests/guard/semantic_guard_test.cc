@@ -25,9 +25,9 @@ class SemanticGuard : public GuardFixture {
 };
 
 TEST_F(SemanticGuard, ArmsTheControllerForTheWindow) {
-  auto guarded = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
+  auto guarded = guard->armSemanticGuard(kTargetPid, kTargetWindow, userForeground());
   ASSERT_TRUE(guarded);
-  auto controller = protection().controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTargetPid);
   ASSERT_EQ(controller, guarded) << "the target's own controller";
   const quartz::FocusContext& context = controller->context();
   EXPECT_TRUE(context.semanticGuardActive);
@@ -42,7 +42,7 @@ TEST_F(SemanticGuard, ArmsTheControllerForTheWindow) {
 
 TEST_F(SemanticGuard, TargetInFrontIsNotGuarded) {
   apply(R"({"frontmost": 200})");
-  auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, {kTarget, kTargetWindow});
+  auto controller = guard->armSemanticGuard(kTargetPid, kTargetWindow, {kTargetPid, kTargetWindow});
   EXPECT_EQ(controller, nullptr);
   EXPECT_TRUE(protection().controllers().empty());
   EXPECT_EQ(verdicts(controller), std::make_pair(std::string(), std::string()));
@@ -50,7 +50,7 @@ TEST_F(SemanticGuard, TargetInFrontIsNotGuarded) {
 
 TEST_F(SemanticGuard, ForegroundWithoutWindowFailsBeforeAnyController) {
   EXPECT_EQ(failureOf([&] {
-              guard->armSemanticGuard(kTarget, kTargetWindow, {kUser, 0});
+              guard->armSemanticGuard(kTargetPid, kTargetWindow, {kUserPid, 0});
             }),
             "Could not identify the exact foreground macOS window; no accessibility action was "
             "sent");
@@ -79,11 +79,11 @@ TEST_F(SemanticGuard, AnyLossOfProtectionFailsBothVerifications) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     load(guardScene());
-    auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
+    auto controller = guard->armSemanticGuard(kTargetPid, kTargetWindow, userForeground());
     if (*c.action)
       apply(c.action);
     if (c.change)
-      c.change(*this, *protection().controllerFor(kTarget));
+      c.change(*this, *protection().controllerFor(kTargetPid));
     run();
     EXPECT_EQ(verdicts(controller),
               std::make_pair(std::string(kNothingSent), std::string(kMayHaveCompleted)));
@@ -91,7 +91,7 @@ TEST_F(SemanticGuard, AnyLossOfProtectionFailsBothVerifications) {
 }
 
 TEST_F(SemanticGuard, TargetActivatingItselfDoesNotCountAsTheUser) {
-  auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
+  auto controller = guard->armSemanticGuard(kTargetPid, kTargetWindow, userForeground());
   apply(R"({"appActivates": 200})");
   run();
   EXPECT_EQ(verdicts(controller), std::make_pair(std::string(), std::string()));

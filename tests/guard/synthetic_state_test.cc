@@ -11,36 +11,37 @@ namespace {
 class SyntheticState : public GuardFixture {
  protected:
   void establish() {
-    guard->establishSyntheticState(kTarget, kTargetWindow, windowElement(kTarget, kTargetWindow),
+    guard->establishSyntheticState(kTargetPid, kTargetWindow,
+                                   windowElement(kTargetPid, kTargetWindow),
                                    windowBounds(kTargetWindow), userForeground());
   }
   double uptime() { return desktop->clock().uptime(); }
 };
 
 TEST_F(SyntheticState, TargetInFrontNeedsNothing) {
-  platform::ForegroundSnapshot targetInFront{kTarget, kTargetWindow};
+  platform::ForegroundSnapshot targetInFront{kTargetPid, kTargetWindow};
   apply(R"({"frontmost": 200})");
-  auto window = windowElement(kTarget, kOtherWindow);
-  guard->requireInternallyFocusedWindow(kTarget, window, targetInFront);
-  guard->establishSyntheticState(kTarget, kOtherWindow, window, windowBounds(kOtherWindow),
+  auto window = windowElement(kTargetPid, kSecondWindow);
+  guard->requireInternallyFocusedWindow(kTargetPid, window, targetInFront);
+  guard->establishSyntheticState(kTargetPid, kSecondWindow, window, windowBounds(kSecondWindow),
                                  targetInFront);
   EXPECT_TRUE(trace("post").empty());
   EXPECT_TRUE(trace("tapCreated").empty());
   EXPECT_TRUE(protection().controllers().empty());
-  EXPECT_FALSE(guard->syntheticStateReady(kTarget, kOtherWindow, targetInFront))
+  EXPECT_FALSE(guard->syntheticStateReady(kTargetPid, kSecondWindow, targetInFront))
       << "another window of the frontmost app is not its front window";
-  EXPECT_TRUE(guard->syntheticStateReady(kTarget, kTargetWindow, targetInFront));
+  EXPECT_TRUE(guard->syntheticStateReady(kTargetPid, kTargetWindow, targetInFront));
   bool ran = false;
-  guard->afterSyntheticStateReady(kTarget, kOtherWindow, targetInFront, 0, [&] { ran = true; });
+  guard->afterSyntheticStateReady(kTargetPid, kSecondWindow, targetInFront, 0, [&] { ran = true; });
   EXPECT_TRUE(ran) << "runs before returning";
 }
 
 TEST_F(SyntheticState, OnlyTheAppsFocusedWindowTakesPostedInput) {
-  guard->requireInternallyFocusedWindow(kTarget, windowElement(kTarget, kTargetWindow),
+  guard->requireInternallyFocusedWindow(kTargetPid, windowElement(kTargetPid, kTargetWindow),
                                         userForeground());
   EXPECT_EQ(failureOf([&] {
-              guard->requireInternallyFocusedWindow(kTarget, windowElement(kTarget, kOtherWindow),
-                                                    userForeground());
+              guard->requireInternallyFocusedWindow(
+                  kTargetPid, windowElement(kTargetPid, kSecondWindow), userForeground());
             }),
             "The exact target is not the app's internally active window, so macOS cannot safely "
             "route background pointer or key input to it. Use an accessibility element action or "
@@ -50,8 +51,8 @@ TEST_F(SyntheticState, OnlyTheAppsFocusedWindowTakesPostedInput) {
   scene["apps"][1]["focusedWindow"] = nullptr;
   load(scene);
   EXPECT_NE(failureOf([&] {
-              guard->requireInternallyFocusedWindow(kTarget, windowElement(kTarget, kTargetWindow),
-                                                    userForeground());
+              guard->requireInternallyFocusedWindow(
+                  kTargetPid, windowElement(kTargetPid, kTargetWindow), userForeground());
             }),
             "");
 }
@@ -75,7 +76,7 @@ class ReadinessWait : public SyntheticState {
     load(scene);
   }
   void wait() {
-    guard->afterSyntheticStateReady(kTarget, kTargetWindow, userForeground(), 0, [this] {
+    guard->afterSyntheticStateReady(kTargetPid, kTargetWindow, userForeground(), 0, [this] {
       ++completions;
       endedAt = uptime();
     });
@@ -93,7 +94,7 @@ TEST_F(ReadinessWait, ReadyStateEndsTheWaitAtTheNextCheck) {
   run();
   EXPECT_EQ(completions, 1);
   EXPECT_NEAR(endedAt - start, kReadinessInterval, 1e-9);
-  EXPECT_TRUE(guard->syntheticStateReady(kTarget, kTargetWindow, userForeground()));
+  EXPECT_TRUE(guard->syntheticStateReady(kTargetPid, kTargetWindow, userForeground()));
 }
 
 TEST_F(ReadinessWait, GivesUpAfterThirtyDelayedChecks) {
@@ -103,7 +104,7 @@ TEST_F(ReadinessWait, GivesUpAfterThirtyDelayedChecks) {
   run();
   EXPECT_EQ(completions, 1);
   EXPECT_NEAR(endedAt - start, kReadinessAttempts * kReadinessInterval, 1e-9);
-  EXPECT_FALSE(guard->syntheticStateReady(kTarget, kTargetWindow, userForeground()));
+  EXPECT_FALSE(guard->syntheticStateReady(kTargetPid, kTargetWindow, userForeground()));
 }
 
 TEST_F(ReadinessWait, ForegroundChangeEndsTheWaitAtTheNextCheck) {

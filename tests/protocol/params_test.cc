@@ -7,19 +7,12 @@
 
 #include "platform/window_server.h"
 #include "protocol/helper_failure.h"
+#include "support/failure_message.h"
 
 namespace cuh {
 namespace {
 
-// The message a reader raised, or "" when it returned.
-std::string failureOf(const std::function<void()>& read) {
-  try {
-    read();
-  } catch (const HelperFailure& failure) {
-    return failure.message();
-  }
-  return "";
-}
+using testing::failureOf;
 
 const Json kParams = Json::parse(R"({
   "windowId": 12.9, "negative": -12.9, "pid": true, "off": false, "text": "",

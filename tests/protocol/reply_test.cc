@@ -10,25 +10,20 @@
 
 #include <gtest/gtest.h>
 
+#include "support/recording_completion.h"
+
 namespace cuh {
 namespace {
 
-class RecordingCompletion final : public RequestCompletion {
- public:
-  void finish(std::optional<int64_t> id,
-              std::optional<Json> result,
-              std::optional<std::string> error) override {
-    answers.push_back(result ? result->dump() : "error: " + error.value_or("none"));
-    ids.push_back(id);
-  }
-  bool terminating() const override { return ending; }
-  void answerDropped() override { ++dropped; }
+using testing::RecordingCompletion;
 
-  std::vector<std::string> answers;
-  std::vector<std::optional<int64_t>> ids;
-  int dropped = 0;
-  bool ending = false;
-};
+// The answers as text: a result's JSON, or "error: " and the message.
+std::vector<std::string> answersOf(const RecordingCompletion& completion) {
+  std::vector<std::string> out;
+  for (const auto& call : completion.calls)
+    out.push_back(call.result ? call.result->dump() : "error: " + call.error.value_or("none"));
+  return out;
+}
 
 TEST(ReplyTest, AnswersOnceThroughAnyCopyAndCountsTheRest) {
   auto completion = std::make_shared<RecordingCompletion>();
@@ -40,8 +35,9 @@ TEST(ReplyTest, AnswersOnceThroughAnyCopyAndCountsTheRest) {
     reply.fail("too late");
     copy.succeed(Json{{"again", true}});
   }
-  EXPECT_EQ(completion->answers, (std::vector<std::string>{R"({"done":true})"}));
-  EXPECT_EQ(completion->ids, (std::vector<std::optional<int64_t>>{4}));
+  EXPECT_EQ(answersOf(*completion), (std::vector<std::string>{R"({"done":true})"}));
+  ASSERT_EQ(completion->calls.size(), 1u);
+  EXPECT_EQ(completion->calls[0].id, 4);
   EXPECT_EQ(completion->dropped, 2);
 }
 
@@ -70,11 +66,11 @@ TEST(ReplyTest, LastCopyGoneUnansweredAnswersForTheOperation) {
       { Reply moved = std::move(copy); }
       EXPECT_EQ(watch.expired(), c.completionGone);
       if (keep) {
-        EXPECT_TRUE(keep->answers.empty()) << "a copy is still held";
+        EXPECT_TRUE(keep->calls.empty()) << "a copy is still held";
       }
     }
     if (keep) {
-      EXPECT_EQ(keep->answers, c.answers);
+      EXPECT_EQ(answersOf(*keep), c.answers);
       EXPECT_EQ(keep->dropped, 0);
     }
   }

@@ -1,37 +1,21 @@
-// The desktop of the foreground-protection tests: the user's terminal in
-// front, a background notes app with two windows, and a third app.
+// The desktop of the foreground-protection tests: the base desktop with the
+// third app's window, and the target's two windows.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/foreground.h"
 #include "protocol/json.h"
+#include "support/test_desktop.h"
 
 namespace cuh::testing {
 
-inline constexpr int32_t kUser = 100;          // the user's frontmost app
-inline constexpr uint32_t kUserWindow = 11;    // its front window
-inline constexpr int32_t kTarget = 200;        // the background target
-inline constexpr uint32_t kTargetWindow = 21;  // its focused window
-inline constexpr uint32_t kOtherWindow = 22;   // its second window
-inline constexpr int32_t kThird = 300;         // another app
-inline constexpr uint32_t kThirdWindow = 31;
-
 inline platform::ForegroundSnapshot userForeground() {
-  return {kUser, kUserWindow};
+  return {kUserPid, kUserWindow};
 }
 
 inline Json guardScene() {
-  return Json::parse(R"({
-    "frontmost": 100,
-    "apps": [
-      {"pid": 100, "name": "Terminal"},
-      {"pid": 200, "name": "Notes", "focusedWindow": 21},
-      {"pid": 300, "name": "Mail"}
-    ],
-    "windows": [
-      {"id": 11, "pid": 100, "title": "shell",
-       "bounds": {"x": 0, "y": 0, "width": 800, "height": 600}, "ax": {"ref": "term"}},
+  return baseScene(Json::parse(R"([
       {"id": 31, "pid": 300, "title": "Inbox",
        "bounds": {"x": 50, "y": 50, "width": 500, "height": 400}, "ax": {"ref": "inbox"}},
       {"id": 21, "pid": 200, "title": "Note",
@@ -48,8 +32,7 @@ inline Json guardScene() {
       {"id": 22, "pid": 200, "title": "Second",
        "bounds": {"x": 600, "y": 120, "width": 300, "height": 200},
        "ax": {"ref": "second", "settable": ["AXFocused"]}}
-    ]
-  })");
+  ])"));
 }
 
 }  // namespace cuh::testing

@@ -9,29 +9,14 @@
 
 #include "platform/sim/sim_desktop.h"
 #include "protocol/helper_failure.h"
+#include "support/recording_completion.h"
 
 namespace cuh {
 namespace {
 
 using nlohmann::json;
 
-// Records every finish call and counts answers dropped as second ones.
-class RecordingCompletion final : public RequestCompletion {
- public:
-  struct Call {
-    std::optional<int64_t> id;
-    std::optional<Json> result;
-    std::optional<std::string> error;
-  };
-  std::vector<Call> calls;
-  void finish(std::optional<int64_t> id,
-              std::optional<Json> result,
-              std::optional<std::string> error) override {
-    calls.push_back({id, std::move(result), std::move(error)});
-  }
-  void answerDropped() override { ++dropped; }
-  int dropped = 0;
-};
+using testing::RecordingCompletion;
 
 json scene() {
   return json{

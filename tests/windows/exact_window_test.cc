@@ -8,6 +8,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
+#include "support/test_desktop.h"
 #include "windows/ax_readers.h"
 
 namespace cuh {
@@ -15,9 +16,7 @@ namespace {
 
 using nlohmann::json;
 
-json frame(double x, double y, double width, double height) {
-  return {{"x", x}, {"y", y}, {"width", width}, {"height", height}};
-}
+using testing::sceneFrame;
 
 // One application (pid 100) with one window (id 11): the row shows `row`,
 // the accessibility element `element`.
@@ -72,15 +71,15 @@ TEST(WindowMatchesTest, AcceptsFrameDifferencesUpToTheTolerance) {
     json rowFrame, elementFrame;
     bool matches;
   } cases[] = {
-      {frame(100, 100, 1000, 800), frame(102, 100, 1000, 800), true},
-      {frame(100, 100, 1000, 800), frame(100, 98, 1000, 800), true},
-      {frame(100, 100, 1000, 800), frame(100, 100, 998, 802), true},
-      {frame(100, 100, 1000, 800), frame(102.5, 100, 1000, 800), false},
-      {frame(100, 100, 1000, 800), frame(100, 100, 1000, 797.5), false},
-      {frame(0, 0, 3000, 800), frame(6, 0, 3000, 800), true},
-      {frame(0, 0, 3000, 800), frame(6.5, 0, 3000, 800), false},
-      {frame(0, 0, 5000, 800), frame(0, 8, 5000, 808), true},
-      {frame(0, 0, 5000, 800), frame(0, 8.5, 5000, 800), false},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(102, 100, 1000, 800), true},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(100, 98, 1000, 800), true},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(100, 100, 998, 802), true},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(102.5, 100, 1000, 800), false},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(100, 100, 1000, 797.5), false},
+      {sceneFrame(0, 0, 3000, 800), sceneFrame(6, 0, 3000, 800), true},
+      {sceneFrame(0, 0, 3000, 800), sceneFrame(6.5, 0, 3000, 800), false},
+      {sceneFrame(0, 0, 5000, 800), sceneFrame(0, 8, 5000, 808), true},
+      {sceneFrame(0, 0, 5000, 800), sceneFrame(0, 8.5, 5000, 800), false},
   };
   for (const Case& c : cases) {
     auto desktop = oneWindow(c.rowFrame, c.elementFrame, "Page", "Page");
@@ -89,7 +88,7 @@ TEST(WindowMatchesTest, AcceptsFrameDifferencesUpToTheTolerance) {
 }
 
 TEST(WindowMatchesTest, HiddenMinimisedOrFramelessElementsNeverMatch) {
-  const json same = frame(10, 10, 500, 400);
+  const json same = sceneFrame(10, 10, 500, 400);
   const json extras[] = {
       {{"hidden", true}},
       {{"minimized", true}},
@@ -135,7 +134,7 @@ TEST(WindowMatchesTest, TitlesAgreeByTheOwnerSuffixRules) {
         << "'";
   }
   // The same rules through the element and the row.
-  const json same = frame(10, 10, 500, 400);
+  const json same = sceneFrame(10, 10, 500, 400);
   EXPECT_TRUE(matches(*oneWindow(same, same, "Caf" + e, "Caf" + eDecomposed + " - Browser")));
   EXPECT_FALSE(matches(*oneWindow(same, same, "T", "T (2)")));
   EXPECT_TRUE(matches(*oneWindow(same, same, nullptr, "Whatever")));  // a row without a title
@@ -174,12 +173,12 @@ json twoWindows(const json& secondElement) {
                {{{"id", 11},
                  {"pid", 100},
                  {"title", "Doc"},
-                 {"bounds", frame(0, 0, 1000, 800)},
+                 {"bounds", sceneFrame(0, 0, 1000, 800)},
                  {"ax", {{"ref", "doc"}}}},
                 {{"id", 12},
                  {"pid", 100},
                  {"title", "Other"},
-                 {"bounds", frame(0, 0, 1000, 800)},
+                 {"bounds", sceneFrame(0, 0, 1000, 800)},
                  {"ax", secondElement}}}}};
 }
 
@@ -240,7 +239,7 @@ TEST_F(ExactWindowTest, RefusesWhenTheMatchIsNotUniqueOrTheWindowChanged) {
             {"windows",
              {{{"id", 11},
                {"pid", 100},
-               {"bounds", frame(0, 0, 500, 500)},
+               {"bounds", sceneFrame(0, 0, 500, 500)},
                {"ax", json::object()}}}}},
        nullptr, "The observed macOS window could not be uniquely matched. Call get_app_state again",
        0.2},
@@ -273,7 +272,7 @@ TEST(AxReadersTest, ReadEachKindAndGiveEmptyResultsForTheRest) {
            {"windows",
             {{{"id", 11},
               {"pid", 100},
-              {"bounds", frame(0, 0, 300, 200)},
+              {"bounds", sceneFrame(0, 0, 300, 200)},
               {"ax",
                {{"children",
                  {{{"ref", "slider"},

@@ -8,15 +8,14 @@
 #include "platform/sim/sim_desktop.h"
 #include "platform/window_rows.h"
 #include "support/counting_accessibility.h"
+#include "support/test_desktop.h"
 
 namespace cuh {
 namespace {
 
 using nlohmann::json;
 
-json bounds(double x, double y, double width, double height) {
-  return {{"x", x}, {"y", y}, {"width", width}, {"height", height}};
-}
+using testing::sceneFrame;
 
 // Front to back: the window list order is the array order.
 json listingScene() {
@@ -37,34 +36,37 @@ json listingScene() {
            {{"id", 11},
             {"pid", 100},
             {"title", "Notes"},
-            {"bounds", bounds(0, 0, 400, 300)},
+            {"bounds", sceneFrame(0, 0, 400, 300)},
             {"ax", json::object()}},
-           {{"id", 90}, {"pid", 100}, {"alpha", 0}, {"bounds", bounds(0, 0, 400, 300)}},
-           {{"id", 91}, {"pid", 100}, {"layer", 25}, {"bounds", bounds(0, 0, 400, 30)}},
-           {{"id", 92}, {"pid", 100}, {"bounds", bounds(5, 5, 1, 300)}},
-           {{"id", 12}, {"pid", 100}, {"bounds", bounds(10, 20, 1.5, 300)}, {"ax", json::object()}},
+           {{"id", 90}, {"pid", 100}, {"alpha", 0}, {"bounds", sceneFrame(0, 0, 400, 300)}},
+           {{"id", 91}, {"pid", 100}, {"layer", 25}, {"bounds", sceneFrame(0, 0, 400, 30)}},
+           {{"id", 92}, {"pid", 100}, {"bounds", sceneFrame(5, 5, 1, 300)}},
+           {{"id", 12},
+            {"pid", 100},
+            {"bounds", sceneFrame(10, 20, 1.5, 300)},
+            {"ax", json::object()}},
            {{"id", 21},
             {"pid", 200},
             {"title", "Quiet"},
-            {"bounds", bounds(50, 50, 500, 400)},
+            {"bounds", sceneFrame(50, 50, 500, 400)},
             {"ax", json::object()}},
            {{"id", 31},
             {"pid", 300},
             {"title", "Same"},
-            {"bounds", bounds(100, 100, 600, 500)},
+            {"bounds", sceneFrame(100, 100, 600, 500)},
             {"ax", json::object()}},
            {{"id", 32},
             {"pid", 300},
             {"title", "Same"},
-            {"bounds", bounds(100, 100, 600, 500)},
+            {"bounds", sceneFrame(100, 100, 600, 500)},
             {"ax", json::object()}},
            {{"id", 41},
             {"pid", 400},
             {"title", "Back"},
             {"onScreen", false},
-            {"bounds", bounds(200, 200, 300, 200)},
+            {"bounds", sceneFrame(200, 200, 300, 200)},
             {"ax", json::object()}},
-           {{"id", 51}, {"pid", 999}, {"owner", "daemon"}, {"bounds", bounds(0, 0, 50, 50)}},
+           {{"id", 51}, {"pid", 999}, {"owner", "daemon"}, {"bounds", sceneFrame(0, 0, 50, 50)}},
        }},
   };
 }
@@ -174,7 +176,7 @@ TEST(WindowRowTest, RowWithoutOwnerOrNumberNamesNoWindow) {
                                                {
                                                    {{"id", 5},
                                                     {"pid", 7},
-                                                    {"bounds", bounds(0, 0, 100, 100)},
+                                                    {"bounds", sceneFrame(0, 0, 100, 100)},
                                                     {"row", {{"kCGWindowOwnerPID", nullptr}}}},
                                                }}});
   auto rows = platform::windowListRows(desktop->windowServer(), platform::kListOneWindow, 5);

@@ -27,15 +27,15 @@ TEST_F(FocusControllers, FirstUseInstallsAnEnabledTapOnTheTargetAndArms) {
   auto lines = tapLines();
   ASSERT_EQ(lines.size(), 1U);
   EXPECT_EQ(lines[0]["kind"], "tapCreated");
-  EXPECT_EQ(lines[0]["pid"], kTarget);
+  EXPECT_EQ(lines[0]["pid"], kTargetPid);
   EXPECT_EQ(lines[0]["mask"], 0x260240A);
   EXPECT_TRUE(desktop->events().tapIsEnabled(controller->tap()));
-  EXPECT_EQ(protection().controllerFor(kTarget), controller);
+  EXPECT_EQ(protection().controllerFor(kTargetPid), controller);
 
   const FocusContext& context = controller->context();
-  EXPECT_EQ(context.controlledPID, kTarget);
+  EXPECT_EQ(context.controlledPID, kTargetPid);
   EXPECT_EQ(context.helperPID, desktop->process().currentPid());
-  EXPECT_EQ(context.foregroundPID, kUser);
+  EXPECT_EQ(context.foregroundPID, kUserPid);
   EXPECT_EQ(context.foregroundWindowID, kUserWindow);
   EXPECT_TRUE(context.protecting);
   EXPECT_FALSE(context.userIntervened);
@@ -49,7 +49,7 @@ TEST_F(FocusControllers, RefusesTargetsThatDoNotRun) {
   EXPECT_EQ(missing.outcome, ProtectionOutcome::targetNotRunning);
   EXPECT_EQ(missing.controller, nullptr);
   apply(R"({"terminate": 300})");
-  EXPECT_EQ(protection().controller(kThird, userForeground()).outcome,
+  EXPECT_EQ(protection().controller(kThirdPid, userForeground()).outcome,
             ProtectionOutcome::targetNotRunning);
   EXPECT_TRUE(protection().controllers().empty());
   EXPECT_TRUE(tapLines().empty());
@@ -63,12 +63,12 @@ TEST_F(FocusControllers, TwoRequestsInARowShareTheControllerAndItsTap) {
   protection().restoreAfterRequest();
 
   apply(R"({"frontmost": 300})");
-  auto second = protection().controller(kTarget, {kThird, kThirdWindow}).controller;
+  auto second = protection().controller(kTargetPid, {kThirdPid, kThirdWindow}).controller;
   EXPECT_EQ(second, first);
   EXPECT_EQ(tapLines().size(), 1U) << "no second tap";
   EXPECT_FALSE(second->context().userIntervened);
   EXPECT_TRUE(second->context().protecting);
-  EXPECT_EQ(second->context().foregroundPID, kThird);
+  EXPECT_EQ(second->context().foregroundPID, kThirdPid);
   EXPECT_EQ(second->context().foregroundWindowID, kThirdWindow);
 }
 
@@ -102,17 +102,17 @@ TEST_F(FocusControllers, ControllerWhoseTapStaysDisabledIsReplaced) {
 }
 
 TEST_F(FocusControllers, SweepDropsControllersOfProcessesThatAreGone) {
-  armed(kTarget);
-  auto mail = armed(kThird);
+  armed(kTargetPid);
+  auto mail = armed(kThirdPid);
   protection().sweepControllers();
   EXPECT_EQ(protection().controllers().size(), 2U) << "live processes stay";
 
   apply(R"({"terminate": 200})");
   protection().sweepControllers();
-  EXPECT_EQ(protection().controllerFor(kTarget), nullptr);
-  EXPECT_EQ(protection().controllerFor(kThird), mail);
+  EXPECT_EQ(protection().controllerFor(kTargetPid), nullptr);
+  EXPECT_EQ(protection().controllerFor(kThirdPid), mail);
   EXPECT_EQ(tapLines().back()["kind"], "tapRemoved");
-  EXPECT_EQ(tapLines().back()["pid"], kTarget);
+  EXPECT_EQ(tapLines().back()["pid"], kTargetPid);
 
   apply(R"({"relaunch": 300})");
   protection().sweepControllers();
@@ -151,7 +151,7 @@ TEST_F(FocusControllers, ForegroundMatchReadsTheCurrentWindowList) {
 
 TEST_F(FocusControllers, ReleaseRestoresThenDropsEveryController) {
   ASSERT_EQ(establish(), ProtectionOutcome::done);
-  armed(kThird);
+  armed(kThirdPid);
   size_t postsBefore = trace("post").size();
   protection().releaseControllers();
   EXPECT_TRUE(protection().controllers().empty());

@@ -24,13 +24,13 @@ struct ContextState {
   bool protecting = true;
   bool foregroundMatches = true;  // the protected window is the one in front
   int64_t marker = 0;             // expectedStateMarker
-  int32_t foregroundPID = kUser;
+  int32_t foregroundPID = kUserPid;
 };
 
 struct IncomingEvent {
   uint32_t type = 0;
   From from = From::user;
-  int32_t targetPID = kTarget;  // field 40
+  int32_t targetPID = kTargetPid;  // field 40
   int64_t windowNumber = kTargetWindow;
   int16_t subtype = 0;
   int64_t userData = 0;  // field 42
@@ -89,61 +89,61 @@ const Rule kRules[] = {
     // The marked activation.
     {"marked activation recognised",
      {Mode::synthetic, true, true, kMarker},
-     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTargetPid, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, true}},
     {"marked activation, other marker",
      {Mode::synthetic, true, true, kMarker},
-     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker + 1},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTargetPid, kTargetWindow, 1, kMarker + 1},
      {Verdict::pass, false, false}},
     {"marked activation, no marker expected",
      {Mode::synthetic, true, true, 0},
-     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, 0},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTargetPid, kTargetWindow, 1, 0},
      {Verdict::pass, false, false}},
     {"marked activation after the foreground changed",
      {Mode::synthetic, true, false, kMarker},
-     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTargetPid, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, false}},
     {"marked activation for another window",
      {Mode::synthetic, true, true, kMarker},
-     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kOtherWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTargetPid, kSecondWindow, 1, kMarker},
      {Verdict::pass, false, false}},
     {"marked activation with the wrong subtype",
      {Mode::synthetic, true, true, kMarker},
-     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 2, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTargetPid, kTargetWindow, 2, kMarker},
      {Verdict::pass, false, false}},
     {"marker carried by the target's own event",
      {Mode::synthetic, true, true, kMarker},
-     {quartz::NSEventTypeAppKitDefined, From::target, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::target, kTargetPid, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, false}},
     {"marked activation while protection is off",
      {Mode::synthetic, false, true, kMarker},
-     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTargetPid, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, false}},
     {"target activates itself, synthetic mode",
      {Mode::synthetic},
-     {quartz::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
+     {quartz::NSEventTypeAppKitDefined, From::target, kTargetPid, 0, 1},
      {Verdict::pass, false, false}},
 
     // Activations under the semantic guard.
     {"target activates itself while the foreground matches",
      {},
-     {quartz::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
+     {quartz::NSEventTypeAppKitDefined, From::target, kTargetPid, 0, 1},
      {Verdict::drop, false}},
     {"target activates itself after the foreground changed",
      {Mode::semantic, true, false},
-     {quartz::NSEventTypeAppKitDefined, From::target, kTarget, 0, 1},
+     {quartz::NSEventTypeAppKitDefined, From::target, kTargetPid, 0, 1},
      {Verdict::pass, true}},
     {"another process activates the target",
      {},
-     {quartz::NSEventTypeAppKitDefined, From::third, kTarget, 0, 1},
+     {quartz::NSEventTypeAppKitDefined, From::third, kTargetPid, 0, 1},
      {Verdict::pass, true}},
     {"deactivation from another process",
      {},
-     {quartz::NSEventTypeAppKitDefined, From::third, kTarget, 0, 2},
+     {quartz::NSEventTypeAppKitDefined, From::third, kTargetPid, 0, 2},
      {Verdict::pass, false}},
     {"helper's activation with a stale marker",
      {},
-     {quartz::NSEventTypeAppKitDefined, From::helper, kTarget, kTargetWindow, 1, kMarker},
+     {quartz::NSEventTypeAppKitDefined, From::helper, kTargetPid, kTargetWindow, 1, kMarker},
      {Verdict::pass, false, false}},
 
     // Window-state events.
@@ -161,7 +161,7 @@ const Rule kRules[] = {
      {Verdict::drop, true}},
     {"target's type 21 for another window, synthetic: diverted",
      {Mode::synthetic},
-     {quartz::kEventTypeWindowState, From::target, kTarget, kOtherWindow, 7, 0, 0x100000},
+     {quartz::kEventTypeWindowState, From::target, kTargetPid, kSecondWindow, 7, 0, 0x100000},
      {Verdict::drop, false, false, true}},
     {"helper's own type 21",
      {},
@@ -169,7 +169,7 @@ const Rule kRules[] = {
      {Verdict::pass, false}},
     {"type 21 addressed to the target: diverted",
      {},
-     {quartz::kEventTypeWindowState, From::third, kTarget, kTargetWindow, 5, 0, 0x40000},
+     {quartz::kEventTypeWindowState, From::third, kTargetPid, kTargetWindow, 5, 0, 0x40000},
      {Verdict::drop, false, false, true}},
     {"type 21 addressed to the target after the foreground changed",
      {Mode::semantic, true, false},
@@ -177,11 +177,11 @@ const Rule kRules[] = {
      {Verdict::drop, true}},
     {"target's own type 21, semantic: diverted",
      {},
-     {quartz::kEventTypeWindowState, From::target, kThird, kOtherWindow, 3},
+     {quartz::kEventTypeWindowState, From::target, kThirdPid, kSecondWindow, 3},
      {Verdict::drop, false, false, true}},
     {"type 21 for another process, synthetic",
      {Mode::synthetic},
-     {quartz::kEventTypeWindowState, From::third, kThird, kThirdWindow},
+     {quartz::kEventTypeWindowState, From::third, kThirdPid, kThirdWindow},
      {Verdict::pass, false}},
     {"type 21 while protection is off",
      {Mode::semantic, false, false},
@@ -196,11 +196,11 @@ int32_t pidOf(From from, int32_t helperPID) {
     case From::helper:
       return helperPID;
     case From::target:
-      return kTarget;
+      return kTargetPid;
     case From::user:
       return 0;
     case From::third:
-      return kThird;
+      return kThirdPid;
   }
   return 0;
 }
@@ -245,7 +245,7 @@ TEST_P(TapCallbackRules, DecidesAndRecords) {
   if (rule.outcome.postsReplacement) {
     ASSERT_EQ(posts.size(), postsBefore + 1);
     const Json& post = posts.back();
-    EXPECT_EQ(post["pid"], kUser);
+    EXPECT_EQ(post["pid"], kUserPid);
     EXPECT_EQ(post["event"]["type"], 21);
     EXPECT_EQ(post["event"]["windowNumber"], kUserWindow);
     EXPECT_EQ(post["event"]["subtype"], rule.event.subtype);
@@ -327,7 +327,7 @@ TEST_F(TapDelivery, WindowStateEventsForTheTargetGoToTheForeground) {
   EXPECT_EQ(tapVerdicts(), std::vector<std::string>{"drop"});
   auto posts = trace("post");
   ASSERT_EQ(posts.size(), 1U);
-  EXPECT_EQ(posts[0]["pid"], kUser);
+  EXPECT_EQ(posts[0]["pid"], kUserPid);
   EXPECT_EQ(posts[0]["event"]["windowNumber"], kUserWindow);
   EXPECT_FALSE(controller->context().userIntervened);
 }

@@ -31,7 +31,7 @@ class QuartzFixture : public ::testing::Test, public TestDesktop {
   }
 
   // The target's controller armed for the user's window, mode not set.
-  std::shared_ptr<FocusController> armed(int32_t pid = kTarget) {
+  std::shared_ptr<FocusController> armed(int32_t pid = kTargetPid) {
     auto result = protection().controller(pid, userForeground());
     EXPECT_EQ(result.outcome, ProtectionOutcome::done);
     return result.controller;
@@ -39,20 +39,20 @@ class QuartzFixture : public ::testing::Test, public TestDesktop {
 
   // The target's controller armed in semantic-guard mode for its window.
   std::shared_ptr<FocusController> armSemantic() {
-    auto arming = protection().armSemanticGuard(kTarget, kTargetWindow, userForeground());
+    auto arming = protection().armSemanticGuard(kTargetPid, kTargetWindow, userForeground());
     EXPECT_EQ(arming.outcome, ProtectionOutcome::done);
-    return protection().controllerFor(kTarget);
+    return protection().controllerFor(kTargetPid);
   }
 
   // The synthetic state of the target's focused window.
   ProtectionOutcome establish() {
-    return protection().establishSyntheticState(kTarget, kTargetWindow, desktop->element("note"),
+    return protection().establishSyntheticState(kTargetPid, kTargetWindow, desktop->element("note"),
                                                 windowBounds(kTargetWindow), userForeground());
   }
 
   int64_t nextMouseEventNumber() { return desktop->quartz().mouseEventNumbers().next(); }
 
-  std::vector<std::string> tapVerdicts(int32_t pid = kTarget) const {
+  std::vector<std::string> tapVerdicts(int32_t pid = kTargetPid) const {
     return TestDesktop::tapVerdicts(pid);
   }
 };

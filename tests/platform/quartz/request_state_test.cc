@@ -15,7 +15,7 @@ namespace {
 // state on the first one visibly borrows something.
 Json borrowingScene() {
   Json scene = guardScene();
-  scene["apps"][1]["focusedWindow"] = kOtherWindow;
+  scene["apps"][1]["focusedWindow"] = kSecondWindow;
   return scene;
 }
 
@@ -39,7 +39,7 @@ const Condition kConditions[] = {
     {"unchanged", [](QuartzFixture&, FocusController&) {}, true},
     {"target relaunched",
      [](QuartzFixture& f, FocusController&) {
-       f.desktop->apply(Json{{"relaunch", kTarget}});
+       f.desktop->apply(Json{{"relaunch", kTargetPid}});
      },
      false},
     {"no frontmost application",
@@ -50,12 +50,12 @@ const Condition kConditions[] = {
     {"no window recorded", [](QuartzFixture&, FocusController& c) { c.windowID = 0; }, false},
     {"target came to the front",
      [](QuartzFixture& f, FocusController&) {
-       f.desktop->apply(Json{{"frontmost", kTarget}});
+       f.desktop->apply(Json{{"frontmost", kTargetPid}});
      },
      false},
     {"user switched application",
      [](QuartzFixture& f, FocusController&) {
-       f.desktop->apply(Json{{"frontmost", kThird}});
+       f.desktop->apply(Json{{"frontmost", kThirdPid}});
      },
      false},
     {"user's front window closed",
@@ -70,7 +70,7 @@ const Condition kConditions[] = {
 TEST_P(RestoreConditions, RestoresOnlyWhenEveryConditionHolds) {
   const Condition& condition = GetParam();
   ASSERT_EQ(establish(), ProtectionOutcome::done);
-  auto controller = protection().controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTargetPid);
   ASSERT_TRUE(controller && controller->holdsBorrowedState());
   ASSERT_EQ(desktop->attribute("app:200", "AXFocusedWindow"), Json("note"));
   ASSERT_EQ(desktop->attribute("app:200", "AXFocusedUIElement"), Json("note"));
@@ -84,7 +84,7 @@ TEST_P(RestoreConditions, RestoresOnlyWhenEveryConditionHolds) {
   if (condition.restores) {
     ASSERT_EQ(posts.size(), postsBefore + 1);
     const Json& event = posts.back()["event"];
-    EXPECT_EQ(posts.back()["pid"], kTarget);
+    EXPECT_EQ(posts.back()["pid"], kTargetPid);
     EXPECT_EQ(event["type"], 13);
     EXPECT_EQ(event["subtype"], 2);
     EXPECT_EQ(event["flags"], 0);
@@ -154,7 +154,7 @@ TEST_F(RequestState, SemanticGuardOnlyIsClearedWithoutTouchingTheTarget) {
 
 TEST_F(RequestState, SweptControllerIsClearedWithoutRestore) {
   ASSERT_EQ(establish(), ProtectionOutcome::done);
-  auto controller = protection().controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTargetPid);
   size_t postsBefore = trace("post").size();
   size_t setsBefore = trace("set").size();
   apply(R"({"terminate": 200})");

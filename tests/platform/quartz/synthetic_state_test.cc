@@ -17,7 +17,7 @@ class SyntheticStateRecipe : public QuartzFixture {
  protected:
   double uptime() { return desktop->clock().uptime(); }
   bool ready(uint32_t windowID = kTargetWindow) {
-    return protection().syntheticStateReady(kTarget, windowID);
+    return protection().syntheticStateReady(kTargetPid, windowID);
   }
 };
 
@@ -26,7 +26,7 @@ TEST_F(SyntheticStateRecipe, PostsWindowStateMarkedActivationAndFocusClick) {
   ASSERT_EQ(establish(), ProtectionOutcome::done);
   EXPECT_NEAR(uptime() - before, kFocusClickPause, 1e-9) << "the one blocking pause";
 
-  auto controller = protection().controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTargetPid);
   ASSERT_TRUE(controller);
   int64_t marker = controller->context().expectedStateMarker;
   EXPECT_GT(marker, 0);
@@ -34,7 +34,7 @@ TEST_F(SyntheticStateRecipe, PostsWindowStateMarkedActivationAndFocusClick) {
   auto posts = trace("post");
   ASSERT_EQ(posts.size(), 4U);
   for (const auto& post : posts)
-    EXPECT_EQ(post["pid"], kTarget);
+    EXPECT_EQ(post["pid"], kTargetPid);
 
   const Json& windowState = posts[0]["event"];
   EXPECT_EQ(windowState["type"], 21);
@@ -91,7 +91,7 @@ TEST_F(SyntheticStateRecipe, PostsWindowStateMarkedActivationAndFocusClick) {
 
 TEST_F(SyntheticStateRecipe, EveryEstablishDrawsANewMarkerAndOnlyTheCurrentOneCounts) {
   establish();
-  auto controller = protection().controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTargetPid);
   int64_t first = controller->context().expectedStateMarker;
   run();
   protection().restoreAfterRequest();
@@ -142,7 +142,7 @@ TEST_F(SyntheticStateRecipe, RefusedWindowFocusPostsNothing) {
   load(scene);
   EXPECT_EQ(establish(), ProtectionOutcome::focusRejected);
   EXPECT_TRUE(trace("post").empty());
-  auto controller = protection().controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTargetPid);
   ASSERT_TRUE(controller);
   EXPECT_TRUE(controller->holdsBorrowedState()) << "kept so the end of the request restores";
   EXPECT_EQ(nextMouseEventNumber(), 1);
@@ -156,7 +156,7 @@ TEST_F(SyntheticStateRecipe, ReadinessNeedsEveryPiece) {
   };
   const Case cases[] = {
       {"ready", [](SyntheticStateRecipe&, FocusController&) {}, kTargetWindow},
-      {"another window", [](SyntheticStateRecipe&, FocusController&) {}, kOtherWindow},
+      {"another window", [](SyntheticStateRecipe&, FocusController&) {}, kSecondWindow},
       {"user intervened",
        [](SyntheticStateRecipe&, FocusController& c) { c.context().userIntervened = true; },
        kTargetWindow},
@@ -174,7 +174,7 @@ TEST_F(SyntheticStateRecipe, ReadinessNeedsEveryPiece) {
        [](SyntheticStateRecipe& t, FocusController&) {
          auto& ax = t.desktop->accessibility();
          ax.setAttributeValue(
-             ax.createApplication(kTarget), "AXFocusedWindow",
+             ax.createApplication(kTargetPid), "AXFocusedWindow",
              platform::Value(platform::Value::Storage(t.desktop->element("second"))));
        },
        kTargetWindow},
@@ -187,7 +187,7 @@ TEST_F(SyntheticStateRecipe, ReadinessNeedsEveryPiece) {
     load(guardScene());
     establish();
     run();
-    auto controller = protection().controllerFor(kTarget);
+    auto controller = protection().controllerFor(kTargetPid);
     c.change(*this, *controller);
     EXPECT_EQ(ready(c.windowID), std::string(c.name) == "ready");
   }
