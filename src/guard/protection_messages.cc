@@ -22,6 +22,7 @@ void throwUnlessDone(platform::ProtectionOutcome outcome) {
     case ProtectionOutcome::mouseEventNotCreated:
       throw HelperFailure("Could not create the targeted macOS mouse event");
   }
+  // A value no outcome has: whatever happened, nothing is protected.
   throw HelperFailure("Could not guard the foreground macOS app; no background input was sent");
 }
 

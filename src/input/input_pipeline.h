@@ -120,7 +120,7 @@ struct SendPlan {
 // sent).
 using PlaceStep = std::function<SendPlan(const WindowNow& now)>;
 
-// Stages 3 to 6: requireInternallyFocusedWindow (unless
+// Everything after validation: requireInternallyFocusedWindow (unless
 // `requireInternallyFocused` is false), establishSyntheticState and
 // afterSyntheticStateReady with the posting step as its completion. The
 // posting step hands the platform's background input the re-validation and
