@@ -3,6 +3,7 @@ request lines, and matching response lines to the requests they answer."""
 import json
 import os
 import shutil
+import warnings
 from collections import OrderedDict
 from typing import Any, Callable, Dict, List, Mapping, Optional, Sequence, Tuple
 
@@ -137,7 +138,10 @@ class Correlator:
     def _resolve(self, pending: Pending, response: Dict[str, Any],
                  resolved: List[Resolution]) -> None:
         if self._observer is not None:
-            self._observer(pending.method, pending.params, response)
+            try:
+                self._observer(pending.method, pending.params, response)
+            except Exception as error:  # noqa: BLE001 - must not strand the request
+                warnings.warn(f"computer-use-helper response observer failed: {error!r}")
         if pending.waiter is None:
             return
         if response.get("ok") is True and isinstance(response.get("result"), dict):
