@@ -85,11 +85,12 @@ test("pipelined requests each get their own answer", async () => {
 });
 
 test("a late answer is discarded and the next call gets its own", async () => {
-  const helper = await startHelper({ scene: slowLaunchScene(1500) });
+  const helper = await startHelper({ scene: slowLaunchScene(2500) });
   try {
     const started = Date.now();
     await assert.rejects(helper.launchApp({ app: "Calculator" }, { timeoutMs: 300 }), HelperTimeoutError);
-    assert.ok(Date.now() - started < 1200);
+    // It gave up, rather than waiting for the launch's answer.
+    assert.ok(Date.now() - started < 2000);
     assert.equal((await helper.windowInfo({ windowId: 101 })).ownerPid, 501);
     assert.equal((await helper.listApps()).at(-1)?.name, "Calculator");
   } finally {
