@@ -6,11 +6,26 @@
 CUH_PACKAGES=(cmake ninja-build g++ clang pkg-config nlohmann-json3-dev libgtest-dev
   libgmock-dev libbenchmark-dev libpng-dev libutf8proc-dev libclang-rt-14-dev valgrind)
 
+# Only the test command needs these: the clients' tests (a Python venv with
+# Debian's setuptools and wheel), the schema check, the picture check
+# (rsvg-convert) and the .deb (dpkg-shlibdeps, file). See also
+# cuh_node_packages.
+CUH_TEST_PACKAGES=(python3-venv python3-setuptools python3-wheel python3-jsonschema librsvg2-bin
+  dpkg-dev file)
+
 cuh_log() { echo "[computer-use-helper] $*" >&2; }
 
+# Debian's nodejs and npm, for the TypeScript client's tests, unless a node
+# and an npm are already there.
+cuh_node_packages() {
+  command -v node >/dev/null 2>&1 || echo nodejs
+  command -v npm >/dev/null 2>&1 || echo npm
+}
+
+# cuh_install_packages [MORE PACKAGES...]: the build's packages and these.
 cuh_install_packages() {
   local missing=()
-  for package in "${CUH_PACKAGES[@]}"; do
+  for package in "${CUH_PACKAGES[@]}" "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$package")
     fi

@@ -32,11 +32,14 @@ class Platform {
   virtual MainLoop& mainLoop() = 0;
   virtual Application& application() = 0;
 
-  // Told by the response writer right after it wrote a response line, with
-  // the number of lines written so far (1 for the first). Called on whichever
-  // thread wrote the line. The simulated desktop fires its script rules from
-  // it; the real platform ignores it.
-  virtual void responseWritten(uint64_t count) { (void)count; }
+  // Told by the response writer as it writes a response line, just before
+  // the line's bytes go out, with the line's number (1 for the first); on
+  // whichever thread writes it, under the writer's lock, so in line order.
+  // What the platform starts here is ordered before anything a client sends
+  // after reading the line. Must not throw and must not write a response.
+  // The simulated desktop fires its script rules from it; the real platform
+  // ignores it.
+  virtual void willWriteResponse(uint64_t number) { (void)number; }
 };
 
 struct PlatformOptions {

@@ -40,7 +40,8 @@ std::string responseLine(std::optional<int64_t> id,
 
 class ResponseWriter {
  public:
-  // `platform`, when given, is told after every line (responseWritten).
+  // `platform`, when given, is told of every line just before its bytes go
+  // out (willWriteResponse).
   ResponseWriter(LineSink sink, platform::Platform* platform);
 
   // Writes one response: {"id":..,"ok":..,"result":..} or {..,"error":..}.

@@ -22,7 +22,7 @@ class ForwardingPlatform : public platform::Platform {
   platform::ProcessServices& process() override { return inner_.process(); }
   platform::MainLoop& mainLoop() override { return inner_.mainLoop(); }
   platform::Application& application() override { return inner_.application(); }
-  void responseWritten(uint64_t count) override { inner_.responseWritten(count); }
+  void willWriteResponse(uint64_t number) override { inner_.willWriteResponse(number); }
 
  protected:
   platform::Platform& inner_;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "platform/sim/scene_loader.h"
 #include "platform/sim/sim_accessibility.h"
@@ -66,7 +65,6 @@ struct SimDesktop::State {
   // Built on the desktop and its events; goes first, tearing its taps down
   // while the events and the trace still exist.
   std::unique_ptr<quartz::Services> quartz;
-  std::thread::id mainThread = std::this_thread::get_id();
 };
 
 std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
@@ -179,14 +177,22 @@ platform::Application& SimDesktop::application() {
   return *state_->application;
 }
 
-void SimDesktop::responseWritten(uint64_t count) {
-  if (std::this_thread::get_id() == state_->mainThread) {
-    state_->script->responsesWritten(count);
+void SimDesktop::willWriteResponse(uint64_t number) {
+  if (state_->loop->onLoopThread()) {
+    // The rules' actions apply, and the deliveries they post are queued,
+    // before the line goes out, so before any request read after it.
+    state_->script->writingResponse(number);
     return;
   }
-  // From the reader thread: the desktop belongs to the main thread.
+  // From the reader thread (an invalid line). The desktop belongs to the main
+  // thread, so the rules fire there; the fence keeps the requests the reader
+  // hands over after this line behind them and the deliveries they post. A
+  // rule due at an earlier line has fired, or waits behind that line's own
+  // fence, so only a rule for exactly this line needs one.
+  if (!state_->script->hasRuleAfterResponse(number))
+    return;
   Script* script = state_->script.get();
-  state_->loop->post([script, count] { script->responsesWritten(count); });
+  state_->loop->postFence([script, number] { script->writingResponse(number); });
 }
 
 quartz::Events& SimDesktop::events() {

@@ -54,7 +54,7 @@ class SimDesktop final : public platform::Platform {
   platform::ProcessServices& process() override;
   platform::MainLoop& mainLoop() override;
   platform::Application& application() override;
-  void responseWritten(uint64_t count) override;
+  void willWriteResponse(uint64_t number) override;
 
   // ---- The in-process API for tests ----
   // The desktop's Quartz events, and the services the Quartz library builds

@@ -1,5 +1,7 @@
 #include "platform/sim/sim_script.h"
 
+#include <algorithm>
+
 #include "platform/ax_names.h"
 #include "platform/sim/sim_values.h"
 
@@ -19,7 +21,13 @@ Script::Script(SimContext& context,
       workspace_(workspace),
       events_(events),
       advanceClock_(std::move(advanceClock)),
-      rules_(std::move(rules)) {}
+      rules_(std::move(rules)) {
+  for (const ScriptRule& rule : rules_) {
+    if (auto found = rule.when.find("afterResponses"); found != rule.when.end())
+      responseNumbers_.push_back(found->get<uint64_t>());
+  }
+  std::sort(responseNumbers_.begin(), responseNumbers_.end());
+}
 
 void Script::fireWhere(const std::function<bool(const json& when)>& holds) {
   // Index-based: a rule's actions may fire further rules (a tap callback
@@ -39,11 +47,15 @@ void Script::fireWhere(const std::function<bool(const json& when)>& holds) {
   }
 }
 
-void Script::responsesWritten(uint64_t count) {
-  fireWhere([count](const json& when) {
+void Script::writingResponse(uint64_t number) {
+  fireWhere([number](const json& when) {
     auto found = when.find("afterResponses");
-    return found != when.end() && found->get<uint64_t>() <= count;
+    return found != when.end() && found->get<uint64_t>() <= number;
   });
+}
+
+bool Script::hasRuleAfterResponse(uint64_t number) const {
+  return std::binary_search(responseNumbers_.begin(), responseNumbers_.end(), number);
 }
 
 void Script::posted(int32_t pid) {
