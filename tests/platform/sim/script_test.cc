@@ -114,9 +114,9 @@ TEST(SimScriptTest, ARuleOfALineWrittenElsewhereActsBeforeWhatFollowsTheLine) {
     std::vector<std::string> order;
     auto& events = desktop->events();
     auto tap = events.tapCreateForPid(
-        2, platform::kCGHeadInsertEventTap, platform::kCGEventTapOptionDefault,
-        platform::CGEventMaskBit(platform::kCGEventLeftMouseDown),
-        [](void*, uint32_t, const platform::Event& event, void* log) {
+        2, quartz::kCGHeadInsertEventTap, quartz::kCGEventTapOptionDefault,
+        quartz::CGEventMaskBit(quartz::kCGEventLeftMouseDown),
+        [](void*, uint32_t, const quartz::Event& event, void* log) {
           static_cast<std::vector<std::string>*>(log)->push_back("user input reaches the tap");
           return event;
         },
