@@ -3,31 +3,33 @@
 // event, on the simulated desktop with the test scene (4 windows).
 #include <benchmark/benchmark.h>
 
-#include "guard/focus_controller.h"
-#include "guard/focus_tap_callback.h"
-#include "guard/foreground_guard.h"
-#include "guard/guard_fixture.h"
+#include "platform/quartz/focus_controller.h"
+#include "platform/quartz/focus_tap_callback.h"
 #include "platform/sim/sim_desktop.h"
+#include "support/protection_scene.h"
 
 namespace {
 
 using namespace cuh;
 using namespace cuh::testing;
+using quartz::focusTapCallback;
 
 struct Setup {
   std::unique_ptr<sim::SimDesktop> desktop = sim::SimDesktop::create(guardScene());
-  std::unique_ptr<ForegroundGuard> guard = std::make_unique<ForegroundGuard>(*desktop);
-  std::shared_ptr<FocusController> controller =
-      guard->armSemanticGuard(kTarget, kTargetWindow, {kUser, kUserWindow});
+  std::shared_ptr<quartz::FocusController> controller = [this] {
+    desktop->quartz().foregroundProtection().armSemanticGuard(kTargetPid, kTargetWindow,
+                                                              {kUserPid, kUserWindow});
+    return desktop->quartz().foregroundProtection().controllerFor(kTargetPid);
+  }();
 
-  platform::Event event(uint32_t type, int32_t source, int16_t subtype, int64_t windowNumber) {
-    platform::OtherEventParams params;
+  quartz::Event event(uint32_t type, int32_t source, int16_t subtype, int64_t windowNumber) {
+    quartz::OtherEventParams params;
     params.type = type;
     params.subtype = subtype;
     params.windowNumber = windowNumber;
     auto e = desktop->events().createOtherEvent(params);
-    e->setIntegerValueField(platform::kCGEventSourceUnixProcessID, source);
-    e->setIntegerValueField(platform::kCGEventTargetUnixProcessID, kTarget);
+    e->setIntegerValueField(quartz::kCGEventSourceUnixProcessID, source);
+    e->setIntegerValueField(quartz::kCGEventTargetUnixProcessID, kTargetPid);
     return e;
   }
 };
@@ -36,7 +38,7 @@ struct Setup {
 void BM_HelpersOwnMouseDown(benchmark::State& state) {
   Setup s;
   auto& context = s.controller->context();
-  auto e = s.event(platform::kCGEventLeftMouseDown, context.helperPID, 0, kTargetWindow);
+  auto e = s.event(quartz::kCGEventLeftMouseDown, context.helperPID, 0, kTargetWindow);
   for (auto _ : state) {
     benchmark::DoNotOptimize(focusTapCallback(nullptr, e->type(), e, &context));
   }
@@ -48,7 +50,7 @@ BENCHMARK(BM_HelpersOwnMouseDown);
 void BM_TargetSelfActivationDropped(benchmark::State& state) {
   Setup s;
   auto& context = s.controller->context();
-  auto e = s.event(platform::NSEventTypeAppKitDefined, kTarget, 1, 0);
+  auto e = s.event(quartz::NSEventTypeAppKitDefined, kTargetPid, 1, 0);
   for (auto _ : state) {
     benchmark::DoNotOptimize(focusTapCallback(nullptr, e->type(), e, &context));
   }
@@ -60,7 +62,7 @@ BENCHMARK(BM_TargetSelfActivationDropped);
 void BM_WindowStateDiverted(benchmark::State& state) {
   Setup s;
   auto& context = s.controller->context();
-  auto e = s.event(platform::kEventTypeWindowState, kThird, 0, kTargetWindow);
+  auto e = s.event(quartz::kEventTypeWindowState, kThirdPid, 0, kTargetWindow);
   int64_t n = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(focusTapCallback(nullptr, e->type(), e, &context));

@@ -51,11 +51,7 @@ class LoopCompletion final : public RequestCompletion {
   ForegroundGuard& guard_;
 };
 
-using StartFunction = void (*)(platform::Platform&,
-                               ForegroundGuard&,
-                               std::optional<int64_t>,
-                               const Json&,
-                               std::weak_ptr<RequestCompletion>);
+using StartFunction = void (*)(platform::Platform&, ForegroundGuard&, const Json&, Reply);
 
 // The mandated waits of each path, in seconds.
 // click: focus-click pause 0.02, at least one readiness poll 0.005, down/up
@@ -77,7 +73,7 @@ void runInput(benchmark::State& state, StartFunction start, Json params, double 
     auto completion = std::make_shared<LoopCompletion>(*desktop, guard);
     auto began = std::chrono::steady_clock::now();
     try {
-      start(*desktop, guard, 1, params, completion);
+      start(*desktop, guard, params, Reply(completion, 1));
     } catch (const HelperFailure& failure) {
       state.SkipWithError(failure.message().c_str());
       break;

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Syntax-checks every Objective-C++ file of the macOS adapter against the
-# declarations-only SDK stand-in, so the adapter is checked on hosts without
-# the Apple SDK. Fails on any error or warning.
+# declarations-only SDK stand-in, and the Quartz library it is built with, so
+# the adapter is checked on hosts without the Apple SDK. Fails on any error
+# or warning.
 #
 # Usage: scripts/check-macos-adapter.sh [SOURCE_DIR]
 # The compiler is $CLANGXX, else clang++.
@@ -35,6 +36,21 @@ for file in "$root"/src/platform/macos/*.mm; do
   fi
 done
 
+mmfiles=$count
+
+# The Quartz library that the adapter builds its foreground protection and
+# background input from: plain C++ that a Mac compiles with clang, under the
+# build's warnings.
+for file in "$root"/src/platform/quartz/*.cc; do
+  [ -e "$file" ] || continue
+  count=$((count + 1))
+  if ! "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor \
+    -Werror "-I$root/src" "$file"; then
+    echo "check-macos-adapter: errors in ${file#"$root"/}" >&2
+    failed=$((failed + 1))
+  fi
+done
+
 # The backend selector as it is built on a Mac: its call must match the
 # factory's declaration. Plain C++, no SDK involved.
 count=$((count + 1))
@@ -44,7 +60,7 @@ if ! "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -DCUH_HAVE_MACOS
   failed=$((failed + 1))
 fi
 
-if [ "$count" -eq 1 ]; then
+if [ "$mmfiles" -eq 0 ]; then
   echo "check-macos-adapter: no .mm files under src/platform/macos" >&2
   exit 1
 fi

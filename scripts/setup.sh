@@ -23,11 +23,26 @@ CUH_PACKAGES+=("${CUH_LINUX_BUILD_PACKAGES[@]}")
 CUH_LINUX_TEST_PACKAGES=(xvfb dbus-daemon dbus-bin at-spi2-core openbox x11-utils xterm
   xfonts-base gtk-3-examples mousepad python3-gi gir1.2-gtk-3.0 gir1.2-gtk-4.0 python3-pyqt5)
 
+# Only the test command needs these: the clients' tests (a Python venv with
+# Debian's setuptools and wheel), the schema check, the picture check
+# (rsvg-convert) and the .deb (dpkg-shlibdeps, file). See also
+# cuh_node_packages.
+CUH_TEST_PACKAGES=(python3-venv python3-setuptools python3-wheel python3-jsonschema librsvg2-bin
+  dpkg-dev file)
+
 cuh_log() { echo "[computer-use-helper] $*" >&2; }
 
+# Debian's nodejs and npm, for the TypeScript client's tests, unless a node
+# and an npm are already there.
+cuh_node_packages() {
+  command -v node >/dev/null 2>&1 || echo nodejs
+  command -v npm >/dev/null 2>&1 || echo npm
+}
+
+# cuh_install_packages [MORE PACKAGES...]: the build's packages and these.
 cuh_install_packages() {
   local missing=()
-  for package in "${CUH_PACKAGES[@]}"; do
+  for package in "${CUH_PACKAGES[@]}" "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$package")
     fi
@@ -67,9 +82,9 @@ cuh_jobs() {
   nproc 2>/dev/null || echo 2
 }
 
-# cuh_install_linux_test_packages: what cuh_install_packages installs, and
-# the Linux desktop tests' packages.
+# cuh_install_linux_test_packages [MORE PACKAGES...]: what
+# cuh_install_packages installs, the Linux desktop tests' packages and these.
 cuh_install_linux_test_packages() {
   local CUH_PACKAGES=("${CUH_PACKAGES[@]}" "${CUH_LINUX_TEST_PACKAGES[@]}")
-  cuh_install_packages
+  cuh_install_packages "$@"
 }

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice:
 # the normal build with warnings as errors (benchmarks built too, not run),
-# then the binary of that build under valgrind (scripts/valgrind.sh); and the
+# the Python and TypeScript clients against its binary, every response those
+# tests and the end-to-end tests received checked against the protocol
+# schema, the install and the .deb checked (scripts/check-package.sh), then
+# the binary of that build under valgrind (scripts/valgrind.sh); and the
 # AddressSanitizer + LeakSanitizer + UndefinedBehaviorSanitizer build, where
 # every end-to-end test is also a leak check of the binary. Last it fuzzes
 # the request and scene paths for a bounded time (scripts/fuzz.sh,
@@ -53,11 +56,26 @@ sanitizer_build() {
 run_ctest() {
   ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 300
 }
+# The end-to-end and client tests record the responses they read there.
+fresh_responses() {
+  rm -rf build/responses
+  mkdir -p build/responses
+}
+check_responses() {
+  /usr/bin/python3 tests/schema/validate_responses.py docs/schema/protocol.schema.json \
+    build/responses --expect e2e,python,typescript
+}
 
-stage "install packages" cuh_install_linux_test_packages
+# shellcheck disable=SC2046 # one package name per word
+stage "install packages" cuh_install_linux_test_packages "${CUH_TEST_PACKAGES[@]}" $(cuh_node_packages)
 jobs=$(cuh_jobs)
 stage "configure+build" normal_build
+fresh_responses
 stage "tests" run_ctest build
+stage "python client" bash scripts/test-clients.sh python build
+stage "typescript client" bash scripts/test-clients.sh typescript build
+stage "schema check" check_responses
+stage "install and package" bash scripts/check-package.sh build
 stage "valgrind" bash scripts/valgrind.sh build
 stage "sanitizer build" sanitizer_build
 stage "sanitizer tests" run_ctest build-asan

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "accessibility/observed_window.h"
+#include "platform/ax_names.h"
 #include "windows/ax_readers.h"
 
 namespace cuh {
@@ -19,7 +20,7 @@ struct Entry {
   std::vector<int64_t> path;
 };
 
-bool settable(platform::Accessibility& ax, const AXElement& element, const char* attribute) {
+bool settable(platform::Accessibility& ax, const AXElement& element, std::string_view attribute) {
   auto answer = ax.isAttributeSettable(element, attribute);
   return answer.ok() && answer.value.value_or(false);
 }
@@ -31,22 +32,23 @@ Json buildRow(platform::Accessibility& ax,
   Json row = Json::object();
   row["index"] = index;
   row["depth"] = entry.depth;
-  row["role"] = stringAttribute(ax, entry.element, "AXRole");
-  row["subrole"] = stringAttribute(ax, entry.element, "AXSubrole");
-  row["title"] = stringAttribute(ax, entry.element, "AXTitle");
-  row["description"] = stringAttribute(ax, entry.element, "AXDescription");
-  row["help"] = stringAttribute(ax, entry.element, "AXHelp");
-  row["placeholder"] = stringAttribute(ax, entry.element, "AXPlaceholderValue");
-  row["value"] = stringAttribute(ax, entry.element, "AXValue");
-  row["identifier"] = stringAttribute(ax, entry.element, "AXIdentifier");
+  row["role"] = stringAttribute(ax, entry.element, ax::kRoleAttribute);
+  row["subrole"] = stringAttribute(ax, entry.element, ax::kSubroleAttribute);
+  row["title"] = stringAttribute(ax, entry.element, ax::kTitleAttribute);
+  row["description"] = stringAttribute(ax, entry.element, ax::kDescriptionAttribute);
+  row["help"] = stringAttribute(ax, entry.element, ax::kHelpAttribute);
+  row["placeholder"] = stringAttribute(ax, entry.element, ax::kPlaceholderValueAttribute);
+  row["value"] = stringAttribute(ax, entry.element, ax::kValueAttribute);
+  row["identifier"] = stringAttribute(ax, entry.element, ax::kIdentifierAttribute);
   row["actions"] = actions(ax, entry.element);
   row["path"] = entry.path;
-  row["busy"] = boolAttribute(ax, entry.element, "AXBusy").value_or(false);
-  row["focused"] = boolAttribute(ax, entry.element, "AXFocused").value_or(false);
-  row["enabled"] = boolAttribute(ax, entry.element, "AXEnabled").value_or(true);
-  row["selectable"] = settable(ax, entry.element, "AXSelected");
-  row["valueSettable"] = settable(ax, entry.element, "AXValue");
-  if (auto selected = boolAttribute(ax, entry.element, "AXSelected"))
+  row["busy"] = platform::boolAttribute(ax, entry.element, ax::kBusyAttribute).value_or(false);
+  row["focused"] =
+      platform::boolAttribute(ax, entry.element, ax::kFocusedAttribute).value_or(false);
+  row["enabled"] = platform::boolAttribute(ax, entry.element, ax::kEnabledAttribute).value_or(true);
+  row["selectable"] = settable(ax, entry.element, ax::kSelectedAttribute);
+  row["valueSettable"] = settable(ax, entry.element, ax::kValueAttribute);
+  if (auto selected = platform::boolAttribute(ax, entry.element, ax::kSelectedAttribute))
     row["selected"] = *selected;
   if (auto frame = rect(ax, entry.element); frame && frame->width() > 0 && frame->height() > 0) {
     row["x"] = frame->minX() - windowFrame.minX();

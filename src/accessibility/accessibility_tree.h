@@ -12,7 +12,7 @@ inline constexpr size_t kTreeRowLimit = 600;
 inline constexpr size_t kTreeChildLimit = 100;  // first children of each element
 inline constexpr int kTreeExpandDepth = 13;     // deepest element whose children are read
 
-// accessibilityTree(params:): reads "pid", "windowId", "width" and
+// "accessibility_tree": reads "pid", "windowId", "width" and
 // "height", checks the observed window (see observed_window.h for the
 // failures) and returns the array of rows. The dispatcher wraps it as
 // {"elements": rows}.

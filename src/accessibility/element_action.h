@@ -11,7 +11,7 @@
 
 namespace cuh {
 
-// performElementAction(params:): validates, arms and verifies the semantic
+// "element_action": validates, arms and verifies the semantic
 // guard, resolves the element (except for "insert_text"), performs the
 // operation and confirms it. Returns {"delivery": "verified"} ("insert_text"
 // adds "value"); throws HelperFailure otherwise. Synchronous: its waits are

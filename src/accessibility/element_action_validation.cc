@@ -4,13 +4,14 @@
 
 #include "accessibility/element_expectation.h"
 #include "accessibility/element_resolution.h"
-#include "accessibility/observed_window.h"
+#include "platform/ax_names.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
 #include "windows/canonical_text.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
+#include "windows/listed_window.h"
 
 namespace cuh {
 
@@ -19,45 +20,38 @@ ElementActionContext validateElementAction(platform::Platform& platform,
                                            const Json& params) {
   ElementActionContext context(platform, guard, params);
 
-  // 1. Common parameters, in this order.
+  // The common parameters, in this order.
   context.pid = requiredPid(params, "pid");
   context.windowID = requiredWindowId(params, "windowId");
   const double width = requiredDouble(params, "width");
   const double height = requiredDouble(params, "height");
   context.operation = requiredString(params, "operation");
 
-  // 2. The window is still listed, with a frame.
-  auto row = windowRow(platform, context.pid, context.windowID);
-  auto frame = row ? bounds(*row) : std::nullopt;
-  if (!frame)
-    throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");
-  context.windowFrame = *frame;
+  // The window is still listed, with a frame of the observed size.
+  ListedWindow listed = checkObservedWindow(platform, context.pid, context.windowID, width, height,
+                                            kObservedWindowMessages);
+  context.windowFrame = listed.frame;
 
-  // 3. With the observed size (written so that a NaN difference fails).
-  if (!(std::abs(frame->width() - width) <= kObservedSizeTolerance) ||
-      !(std::abs(frame->height() - height) <= kObservedSizeTolerance)) {
-    throw HelperFailure("The observed macOS window resized. Call get_app_state again");
-  }
-
-  // 4. The target application runs.
+  // The target application runs.
   context.application = platform.workspace().runningApplicationWithProcessIdentifier(context.pid);
   if (!context.application || context.application->isTerminated())
     throw HelperFailure("The target macOS app is no longer running");
 
-  // 5, 6. The exact window element and the application element.
-  context.window = exactWindow(platform, context.pid, context.windowID, *row);
+  // The exact window element and the application element.
+  context.window = exactWindow(platform, context.pid, context.windowID, listed.row);
   context.applicationElement = context.ax().createApplication(context.pid);
 
-  // 7, 8. The user's foreground window.
+  // The user's foreground window.
   auto frontmost = platform.workspace().frontmostApplication();
   if (!frontmost) {
     throw HelperFailure(
         "Could not identify the foreground macOS app; no background input was sent");
   }
   const int32_t frontPid = frontmost->processIdentifier();
-  context.foreground = ForegroundSnapshot{frontPid, frontmostWindowID(platform, frontPid)};
+  context.foreground =
+      platform::ForegroundSnapshot{frontPid, platform::frontmostWindowID(platform, frontPid)};
 
-  // 9. Pressing or performing an action in a window of the frontmost
+  // Pressing or performing an action in a window of the frontmost
   // application that is not its front window would act behind the user's
   // back in the app they are using.
   if ((context.operation == kActivateButton || context.operation == kPerformAction) &&
@@ -67,10 +61,11 @@ ElementActionContext validateElementAction(platform::Platform& platform,
         "sent");
   }
 
-  // 10. Focusing an element of a window that is not the application's
+  // Focusing an element of a window that is not the application's
   // focused window would move the application's focus to it.
   if (context.operation == kFocusEditable) {
-    auto focused = elementAttribute(context.ax(), context.applicationElement, "AXFocusedWindow");
+    auto focused = platform::elementAttribute(context.ax(), context.applicationElement,
+                                              ax::kFocusedWindowAttribute);
     if (!focused || !focused->isEqual(context.window)) {
       throw HelperFailure(
           "The exact target is not the app's internally active window, so macOS cannot safely "
@@ -78,7 +73,7 @@ ElementActionContext validateElementAction(platform::Platform& platform,
     }
   }
 
-  // 11, 12. The semantic guard, armed and checked before any change.
+  // The semantic guard, armed and checked before any change.
   context.controller = guard.armSemanticGuard(context.pid, context.windowID, context.foreground);
   guard.verifySemanticGuard(context.controller, context.foreground,
                             /*mutationMayHaveCompleted=*/false);
@@ -101,7 +96,7 @@ bool readBackValue(const ElementActionContext& context,
                    const platform::AXElement& element,
                    const std::string& expected) {
   for (int read = 0; read < kReadbackReads; ++read) {
-    if (canonicallyEqual(stringAttribute(context.ax(), element, "AXValue"), expected))
+    if (canonicallyEqual(stringAttribute(context.ax(), element, ax::kValueAttribute), expected))
       return true;
     context.platform.mainLoop().runFor(kReadbackWaitSeconds);
   }

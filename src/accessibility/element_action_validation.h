@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "guard/foreground_guard.h"
-#include "guard/foreground_snapshot.h"
+#include "platform/foreground.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
 
@@ -51,14 +51,14 @@ struct ElementActionContext {
   platform::AXElement applicationElement;
   platform::AXElement window;
   platform::Rect windowFrame;
-  ForegroundSnapshot foreground;
+  platform::ForegroundSnapshot foreground;
   // None when the target application is itself in front.
-  std::shared_ptr<FocusController> controller;
+  platform::GuardedTargetRef controller;
 
   platform::Accessibility& ax() const { return platform.accessibility(); }
 };
 
-// Validation steps 1 to 12: reads "pid", "windowId", "width", "height" and
+// The validation of every operation, in this order: reads "pid", "windowId", "width", "height" and
 // "operation"; checks the window, its size, the running application and the
 // exact window; takes the foreground snapshot; applies the refusals of
 // "activate_button"/"action" (another window of the target in front) and
@@ -69,7 +69,7 @@ ElementActionContext validateElementAction(platform::Platform& platform,
                                            ForegroundGuard& guard,
                                            const Json& params);
 
-// Validation step 14: reads "element" and resolves it in the window, with a
+// After the operation's own parameters: reads "element" and resolves it in the window, with a
 // durable identity required and the value compared strictly for
 // "set_value", "select_text" and "focus_editable".
 platform::AXElement resolveActionElement(const ElementActionContext& context);
@@ -77,7 +77,7 @@ platform::AXElement resolveActionElement(const ElementActionContext& context);
 // Runs the main loop for the settle time after an action or a focus change.
 void settle(const ElementActionContext& context);
 
-// Reads "AXValue" of `element` as text until it is canonically equal to
+// Reads AXValue of `element` as text until it is canonically equal to
 // `expected`: at most kReadbackReads reads, with a kReadbackWaitSeconds run
 // of the main loop after every read that disagrees. Returns whether it
 // agreed.

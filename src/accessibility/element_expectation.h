@@ -16,7 +16,7 @@ namespace cuh {
 struct ElementExpectation {
   // Child positions from the window element down to the element.
   std::vector<int64_t> path;
-  // "AXRole"; always compared, so "" matches only an element whose role reads
+  // AXRole; always compared, so "" matches only an element whose role reads
   // as "".
   std::string role;
   // Compared only when not empty.

@@ -6,6 +6,7 @@
 
 #include "accessibility/element_relations.h"
 #include "accessibility/page_scroll.h"
+#include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
@@ -34,10 +35,10 @@ bool isSettable(platform::Accessibility& ax,
 Json activateButton(const ElementActionContext& context, const platform::AXElement& element) {
   platform::Accessibility& ax = context.ax();
   platform::AXError error;
-  if (isSettable(ax, element, "AXSelected")) {
-    error = ax.setAttributeValue(element, "AXSelected", platform::Value::boolean(true));
-  } else if (offersAction(ax, element, "AXPress")) {
-    error = ax.performAction(element, "AXPress");
+  if (isSettable(ax, element, ax::kSelectedAttribute)) {
+    error = ax.setAttributeValue(element, ax::kSelectedAttribute, platform::Value::boolean(true));
+  } else if (offersAction(ax, element, ax::kPressAction)) {
+    error = ax.performAction(element, ax::kPressAction);
   } else {
     throw HelperFailure("The indexed element no longer exposes background activation");
   }
@@ -51,9 +52,9 @@ Json activateButton(const ElementActionContext& context, const platform::AXEleme
 
 Json focusEditable(const ElementActionContext& context, const platform::AXElement& element) {
   platform::Accessibility& ax = context.ax();
-  if (!isEditableRole(stringAttribute(ax, element, "AXRole")))
+  if (!isEditableRole(stringAttribute(ax, element, ax::kRoleAttribute)))
     throw HelperFailure("The indexed element is no longer editable");
-  if (ax.setAttributeValue(element, "AXFocused", platform::Value::boolean(true)) !=
+  if (ax.setAttributeValue(element, ax::kFocusedAttribute, platform::Value::boolean(true)) !=
       platform::AXError::success) {
     throw HelperFailure("The indexed editable element rejected background focus");
   }
@@ -76,10 +77,10 @@ Json performNamedAction(const ElementActionContext& context, const platform::AXE
 
 Json setValue(const ElementActionContext& context, const platform::AXElement& element) {
   platform::Accessibility& ax = context.ax();
-  if (!isSettable(ax, element, "AXValue"))
+  if (!isSettable(ax, element, ax::kValueAttribute))
     throw HelperFailure("The indexed element does not expose a settable value");
   const std::string value = optionalString(context.params, "value");
-  if (ax.setAttributeValue(element, "AXValue", platform::Value::string(value)) !=
+  if (ax.setAttributeValue(element, ax::kValueAttribute, platform::Value::string(value)) !=
       platform::AXError::success) {
     throw HelperFailure("The indexed element rejected its new value");
   }

@@ -11,14 +11,14 @@
 
 namespace cuh {
 
-// Sets "AXSelected" to true where it is settable (a tab), otherwise performs
-// "AXPress".
+// Sets AXSelected to true where it is settable (a tab), otherwise performs
+// AXPress.
 Json activateButton(const ElementActionContext& context, const platform::AXElement& element);
-// Sets "AXFocused" of an editable element to true.
+// Sets AXFocused of an editable element to true.
 Json focusEditable(const ElementActionContext& context, const platform::AXElement& element);
 // Performs the action named by "action", which the element must offer.
 Json performNamedAction(const ElementActionContext& context, const platform::AXElement& element);
-// Sets "AXValue" to "value" (the empty string when absent) and reads it
+// Sets AXValue to "value" (the empty string when absent) and reads it
 // back.
 Json setValue(const ElementActionContext& context, const platform::AXElement& element);
 // Performs the page-scroll action of "direction" "pages" times on the

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/ax_names.h"
 #include "windows/ax_readers.h"
 #include "windows/canonical_text.h"
 
@@ -10,8 +11,8 @@ namespace cuh {
 using platform::AXElement;
 
 bool isEditableRole(std::string_view role) {
-  return canonicallyEqual(role, "AXTextField") || canonicallyEqual(role, "AXTextArea") ||
-         canonicallyEqual(role, "AXComboBox");
+  return canonicallyEqual(role, ax::kTextFieldRole) || canonicallyEqual(role, ax::kTextAreaRole) ||
+         canonicallyEqual(role, ax::kComboBoxRole);
 }
 
 bool belongsToWindow(platform::Accessibility& ax,
@@ -23,7 +24,7 @@ bool belongsToWindow(platform::Accessibility& ax,
       return true;
     if (compared + 1 == kBelongsToWindowLimit)
       break;  // no further comparison would follow
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, ax::kParentAttribute);
     if (!parent)
       return false;
     current = std::move(*parent);
@@ -34,11 +35,11 @@ bool belongsToWindow(platform::Accessibility& ax,
 std::optional<AXElement> editableAncestor(platform::Accessibility& ax, const AXElement& element) {
   AXElement current = element;
   for (int examined = 0; examined < kEditableAncestorLimit; ++examined) {
-    if (isEditableRole(stringAttribute(ax, current, "AXRole")))
+    if (isEditableRole(stringAttribute(ax, current, ax::kRoleAttribute)))
       return current;
     if (examined + 1 == kEditableAncestorLimit)
       break;
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, ax::kParentAttribute);
     if (!parent)
       return std::nullopt;
     current = std::move(*parent);

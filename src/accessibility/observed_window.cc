@@ -1,11 +1,8 @@
 #include "accessibility/observed_window.h"
 
-#include <cmath>
-
-#include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
+#include "windows/listed_window.h"
 
 namespace cuh {
 
@@ -20,18 +17,10 @@ ObservedWindowParams readObservedWindowParams(const Json& params) {
 
 ObservedWindow findObservedWindow(platform::Platform& platform,
                                   const ObservedWindowParams& params) {
-  auto row = windowRow(platform, params.pid, params.windowID);
-  auto frame = row ? bounds(*row) : std::nullopt;
-  if (!frame) {
-    throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");
-  }
-  // Written so that a NaN difference (an unusable frame) fails too.
-  if (!(std::abs(frame->width() - params.width) <= kObservedSizeTolerance) ||
-      !(std::abs(frame->height() - params.height) <= kObservedSizeTolerance)) {
-    throw HelperFailure("The observed macOS window resized. Call get_app_state again");
-  }
-  platform::AXElement element = exactWindow(platform, params.pid, params.windowID, *row);
-  return ObservedWindow{std::move(*row), *frame, std::move(element)};
+  ListedWindow listed = checkObservedWindow(platform, params.pid, params.windowID, params.width,
+                                            params.height, kObservedWindowMessages);
+  platform::AXElement element = exactWindow(platform, params.pid, params.windowID, listed.row);
+  return ObservedWindow{std::move(listed.row), listed.frame, std::move(element)};
 }
 
 }  // namespace cuh

@@ -19,10 +19,6 @@ struct ObservedWindowParams {
   double height = 0;
 };
 
-// The observed width and height may differ from the listed ones by this
-// much (exactly 1.5 passes).
-inline constexpr double kObservedSizeTolerance = 1.5;
-
 struct ObservedWindow {
   platform::Value row;          // the window-server row
   platform::Rect frame;         // its frame (bounds of the row)
@@ -31,12 +27,8 @@ struct ObservedWindow {
 
 ObservedWindowParams readObservedWindowParams(const Json& params);
 
-// Finds the row as windowRow does, checks its size and resolves the exact
-// window. Raises HelperFailure:
-// - "The observed macOS window disappeared. Call get_app_state again" (no
-//   row, or a row without a frame);
-// - "The observed macOS window resized. Call get_app_state again";
-// - the failures of exactWindow, unchanged.
+// Checks the window as checkObservedWindow does, with the usual messages,
+// and resolves the exact window; the failures of exactWindow propagate.
 ObservedWindow findObservedWindow(platform::Platform& platform, const ObservedWindowParams& params);
 
 }  // namespace cuh

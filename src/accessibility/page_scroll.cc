@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
@@ -12,13 +13,13 @@ namespace cuh {
 
 std::optional<std::string_view> pageScrollAction(std::string_view direction) {
   if (direction == "up")
-    return "AXScrollUpByPage";
+    return ax::kScrollUpByPageAction;
   if (direction == "down")
-    return "AXScrollDownByPage";
+    return ax::kScrollDownByPageAction;
   if (direction == "left")
-    return "AXScrollLeftByPage";
+    return ax::kScrollLeftByPageAction;
   if (direction == "right")
-    return "AXScrollRightByPage";
+    return ax::kScrollRightByPageAction;
   return std::nullopt;
 }
 
@@ -33,7 +34,7 @@ std::optional<platform::AXElement> pageScrollTarget(platform::Accessibility& ax,
       return current;
     if (current.isEqual(window))
       return std::nullopt;
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, ax::kParentAttribute);
     if (!parent)
       return std::nullopt;
     current = std::move(*parent);

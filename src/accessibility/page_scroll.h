@@ -21,14 +21,14 @@ inline constexpr int kPageScrollChainLimit = 32;
 // beyond any real document view.
 inline constexpr int64_t kMaxPageScrollPages = 1000;
 
-// "AXScrollUpByPage", "AXScrollDownByPage", "AXScrollLeftByPage" or
-// "AXScrollRightByPage" for "up", "down", "left" or "right" (exactly, case
+// AXScrollUpByPage, AXScrollDownByPage, AXScrollLeftByPage or
+// AXScrollRightByPage for "up", "down", "left" or "right" (exactly, case
 // matters); none for anything else.
 std::optional<std::string_view> pageScrollAction(std::string_view direction);
 
-// The first element, starting with `element` and following "AXParent",
+// The first element, starting with `element` and following AXParent,
 // whose action names contain `action`. The walk ends after the window
-// element (whose actions are still examined), when "AXParent" cannot be
+// element (whose actions are still examined), when AXParent cannot be
 // read as an element, or after kPageScrollChainLimit elements. None when no
 // examined element offers the action.
 std::optional<platform::AXElement> pageScrollTarget(platform::Accessibility& ax,

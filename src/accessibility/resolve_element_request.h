@@ -7,7 +7,7 @@
 
 namespace cuh {
 
-// resolveElementRequest(params:): reads "pid", "windowId", "width",
+// "resolve_element": reads "pid", "windowId", "width",
 // "height" and the object "element", in this order; checks the observed
 // window (observed_window.h); resolves the element without requiring a
 // durable identity and without strict value comparison. Returns

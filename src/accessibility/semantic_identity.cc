@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/ax_names.h"
 #include "windows/ax_readers.h"
 #include "windows/canonical_text.h"
 
@@ -26,7 +27,7 @@ void pushFirstChildrenReversed(platform::Accessibility& ax,
 
 bool attributeEquals(platform::Accessibility& ax,
                      const AXElement& element,
-                     const char* attribute,
+                     std::string_view attribute,
                      const std::string& expected) {
   return canonicallyEqual(stringAttribute(ax, element, attribute), expected);
 }
@@ -41,7 +42,8 @@ std::string descendantLabel(platform::Accessibility& ax, const AXElement& elemen
     AXElement current = std::move(stack.back());
     stack.pop_back();
     ++examined;
-    for (const char* attribute : {"AXTitle", "AXDescription", "AXValue"}) {
+    for (std::string_view attribute :
+         {ax::kTitleAttribute, ax::kDescriptionAttribute, ax::kValueAttribute}) {
       std::string text = stringAttribute(ax, current, attribute);
       if (!text.empty())
         return text;
@@ -57,27 +59,28 @@ bool semanticIdentityMatches(platform::Accessibility& ax,
                              bool strictValue) {
   // Cheapest and most selective first: the role rejects almost every element
   // of a search with one read.
-  if (!attributeEquals(ax, element, "AXRole", expected.role))
+  if (!attributeEquals(ax, element, ax::kRoleAttribute, expected.role))
     return false;
   if (!expected.semanticLabel.empty() &&
       !canonicallyEqual(descendantLabel(ax, element), expected.semanticLabel)) {
     return false;
   }
-  if (!expected.title.empty() && !attributeEquals(ax, element, "AXTitle", expected.title)) {
+  if (!expected.title.empty() &&
+      !attributeEquals(ax, element, ax::kTitleAttribute, expected.title)) {
     return false;
   }
   if (!expected.description.empty() &&
-      !attributeEquals(ax, element, "AXDescription", expected.description)) {
+      !attributeEquals(ax, element, ax::kDescriptionAttribute, expected.description)) {
     return false;
   }
   if (!expected.identifier.empty() &&
-      !attributeEquals(ax, element, "AXIdentifier", expected.identifier)) {
+      !attributeEquals(ax, element, ax::kIdentifierAttribute, expected.identifier)) {
     return false;
   }
   bool compareValue = strictValue || (expected.title.empty() && expected.description.empty() &&
                                       expected.identifier.empty());
   if (compareValue && !expected.value.empty() &&
-      !attributeEquals(ax, element, "AXValue", expected.value)) {
+      !attributeEquals(ax, element, ax::kValueAttribute, expected.value)) {
     return false;
   }
   return true;

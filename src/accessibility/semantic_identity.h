@@ -10,14 +10,14 @@
 
 namespace cuh {
 
-// The descendant label of an element: the first non-empty "AXTitle",
-// "AXDescription" or "AXValue" (in that order, per element) met in a
+// The descendant label of an element: the first non-empty AXTitle,
+// AXDescription or AXValue (in that order, per element) met in a
 // pre-order walk of its descendants (the element itself excluded), reading
 // the first 100 children of each element and examining at most 300
 // descendants. "" when none is found.
 std::string descendantLabel(platform::Accessibility& ax, const platform::AXElement& element);
 
-// semanticIdentityMatches(_:expected:strictValue:): the role always; the
+// Whether an element has the expected identity: the role always; the
 // semantic label, title, description and identifier when given; the value
 // when given and either `strictValue` is true or none of title, description
 // and identifier is given. Never fails: unreadable attributes read as "".

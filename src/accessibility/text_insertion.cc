@@ -5,6 +5,7 @@
 
 #include "accessibility/element_relations.h"
 #include "accessibility/text_editing.h"
+#include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
@@ -30,7 +31,7 @@ std::optional<platform::AXElement> editableAtPoint(const ElementActionContext& c
 // The field's selection, when it reads as a range.
 std::optional<platform::Range> selectedRange(platform::Accessibility& ax,
                                              const platform::AXElement& field) {
-  auto selection = ax.copyAttributeValue(field, "AXSelectedTextRange");
+  auto selection = ax.copyAttributeValue(field, ax::kSelectedTextRangeAttribute);
   if (!selection.ok() || !selection.value)
     return std::nullopt;
   if (const auto* range = selection.value->as<platform::Range>())
@@ -50,8 +51,8 @@ std::optional<platform::AXElement> uniqueFocusedEditable(platform::Accessibility
     stack.pop_back();
     // editableAncestor(element) is the element itself exactly when its own
     // role is editable.
-    if (boolAttribute(ax, element, "AXFocused").value_or(false) &&
-        isEditableRole(stringAttribute(ax, element, "AXRole"))) {
+    if (platform::boolAttribute(ax, element, ax::kFocusedAttribute).value_or(false) &&
+        isEditableRole(stringAttribute(ax, element, ax::kRoleAttribute))) {
       if (found)
         return std::nullopt;
       found = element;
@@ -85,16 +86,16 @@ Json insertText(const ElementActionContext& context) {
         "window has no unique focused editable element");
   }
 
-  const std::string current = stringAttribute(ax, *field, "AXValue");
+  const std::string current = stringAttribute(ax, *field, ax::kValueAttribute);
   TextReplacement edit = replaceSelection(current, selectedRange(ax, *field), text);
 
-  if (ax.setAttributeValue(*field, "AXValue", platform::Value::string(edit.value)) !=
+  if (ax.setAttributeValue(*field, ax::kValueAttribute, platform::Value::string(edit.value)) !=
       platform::AXError::success) {
     throw HelperFailure("The target macOS field rejected background text insertion");
   }
   // The caret after the inserted text; a field that keeps its own caret is
   // still correct, so a refusal here is not an error.
-  (void)ax.setAttributeValue(*field, "AXSelectedTextRange", platform::Value(edit.caret));
+  (void)ax.setAttributeValue(*field, ax::kSelectedTextRangeAttribute, platform::Value(edit.caret));
 
   if (!readBackValue(context, *field, edit.value)) {
     throw HelperFailure(

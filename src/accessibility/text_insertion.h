@@ -12,11 +12,11 @@
 
 namespace cuh {
 
-// uniqueFocusedEditable(in:): limits of the walk.
+// The limits of the walk of uniqueFocusedEditable.
 inline constexpr int kFocusedEditableElements = 900;
 inline constexpr size_t kFocusedEditableChildren = 100;
 
-// The one element under `window` (the window included) whose "AXFocused"
+// The one element under `window` (the window included) whose AXFocused
 // reads true and whose own role is editable; none when there is none or
 // more than one among the first 900 elements of a depth-first walk that
 // reads the first 100 children of each.

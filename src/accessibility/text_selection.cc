@@ -5,6 +5,7 @@
 
 #include "accessibility/text_editing.h"
 #include "accessibility/text_search.h"
+#include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
@@ -13,7 +14,7 @@ namespace cuh {
 
 Json selectText(const ElementActionContext& context, const platform::AXElement& element) {
   platform::Accessibility& ax = context.ax();
-  const std::string current = stringAttribute(ax, element, "AXValue");
+  const std::string current = stringAttribute(ax, element, ax::kValueAttribute);
   const std::string text = requiredString(context.params, "text");
   const std::string prefix = optionalString(context.params, "prefix");
   const std::string suffix = optionalString(context.params, "suffix");
@@ -26,13 +27,13 @@ Json selectText(const ElementActionContext& context, const platform::AXElement& 
     throw HelperFailure("Text is ambiguous; provide prefix or suffix");
 
   const platform::Range selection = selectionForMode(occurrences.front(), mode);
-  if (ax.setAttributeValue(element, "AXSelectedTextRange", platform::Value(selection)) !=
+  if (ax.setAttributeValue(element, ax::kSelectedTextRangeAttribute, platform::Value(selection)) !=
       platform::AXError::success) {
     throw HelperFailure("The indexed element rejected text selection");
   }
 
   // Read back once, without waiting.
-  auto readback = ax.copyAttributeValue(element, "AXSelectedTextRange");
+  auto readback = ax.copyAttributeValue(element, ax::kSelectedTextRangeAttribute);
   const platform::Value* value = readback.ok() && readback.value ? &*readback.value : nullptr;
   // Accessibility values are the boxed geometry kinds; anything else (or
   // nothing) means the element offers no readback.

@@ -1,5 +1,5 @@
 // UTF-8 <-> UTF-16 conversion for the text operations. Accessibility text
-// ranges ("AXSelectedTextRange") count UTF-16 code units, while the helper
+// ranges (AXSelectedTextRange) count UTF-16 code units, while the helper
 // carries text as UTF-8; these functions translate between the two. Invalid
 // input never fails: an invalid UTF-8 sequence or an unpaired surrogate
 // becomes U+FFFD, so the result is always valid in the other encoding.

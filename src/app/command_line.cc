@@ -44,6 +44,15 @@ std::optional<std::string_view> valueOf(std::span<const char* const> arguments,
 
 CommandLine parseCommandLine(std::span<const char* const> arguments) {
   CommandLine result;
+  // Only as the first argument: anywhere else they stay ignored, so a
+  // parent's argument list that happens to contain them still serves.
+  if (arguments.size() >= 2 && arguments[1]) {
+    std::string_view first = arguments[1];
+    if (first == "--help")
+      result.action = CommandLineAction::printHelp;
+    else if (first == "--version")
+      result.action = CommandLineAction::printVersion;
+  }
   if (auto pid = valueOf(arguments, "--parent-pid"))
     result.parentPID = parseInt32(*pid).value_or(0);
   if (auto scene = valueOf(arguments, "--scene"))

@@ -1,5 +1,6 @@
 // The command line: "--parent-pid PID", and on the simulated desktop
-// "--scene FILE" and "--trace FILE". Other arguments are ignored.
+// "--scene FILE" and "--trace FILE". Other arguments are ignored, except
+// "--help" or "--version" as the first argument, which print and exit.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,15 @@
 
 namespace cuh {
 
+// What the process is asked to do.
+enum class CommandLineAction {
+  serve,
+  printHelp,     // "--help" as the first argument
+  printVersion,  // "--version" as the first argument
+};
+
 struct CommandLine {
+  CommandLineAction action = CommandLineAction::serve;
   // 0 when the option is absent, last, or its value does not parse.
   int32_t parentPID = 0;
   std::optional<std::string> scenePath;

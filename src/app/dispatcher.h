@@ -13,7 +13,8 @@
 #include "app/request_guard.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
-#include "protocol/request_completion.h"
+#include "protocol/params.h"
+#include "protocol/reply.h"
 
 namespace cuh {
 
@@ -26,13 +27,13 @@ struct MethodContext {
   RequestGuard& guard;
   std::optional<int64_t> id;
   const Json& params;
-  // For asynchronous operations: completes the request later, exactly once.
-  std::weak_ptr<RequestCompletion> completion;
+  // Asynchronous operations only: answers the request later, exactly once.
+  std::optional<Reply> reply;
 };
 
 enum class Completion {
   // The result (wrapped under `resultKey` when there is one) or the failure
-  // goes through finish(id:result:error:), restoring focus state.
+  // goes through finish, restoring focus state.
   finish,
   // Success and failure are answered directly, without the restore.
   direct,
@@ -54,6 +55,10 @@ struct MethodEntry {
   // The operation; null while its subsystem is not built in, so the method
   // answers as unsupported. Asynchronous operations return null JSON.
   Json (*run)(MethodContext& context);
+  // The parameters the operation reads before it asks the desktop anything,
+  // in the order it reads them (so the first one missing names the failure).
+  // Parameters read later, once the desktop has answered, are not listed.
+  std::span<const ParamSpec> parameters = {};
 };
 
 // The whole table, in dispatch order.

@@ -61,12 +61,16 @@ class HelperDelegate final : public RequestCompletion,
   // as a loop: completions called from inside it return to the loop rather
   // than nesting one call level per request.
   void runNextRequest();
-  // finish(id:result:error:): restores borrowed focus state, writes the
+  // Restores borrowed focus state, writes the
   // response, clears the in-flight flag and starts the next request.
   void finish(std::optional<int64_t> id,
               std::optional<Json> result,
               std::optional<std::string> error) override;
-  // writeResponse(id:result:error:).
+  // The helper is terminating: requests left unanswered stay so.
+  bool terminating() const override { return terminating_; }
+  // A request answered a second time: the answer was dropped.
+  void answerDropped() override { ++droppedAnswers_; }
+  // Writes one response line.
   void writeResponse(std::optional<int64_t> id,
                      const Json* result,
                      const std::optional<std::string>& error);
@@ -96,6 +100,9 @@ class HelperDelegate final : public RequestCompletion,
   double guardLeaseDuration() const { return guardLeaseDuration_; }
   bool requestInFlight() const { return requestInFlight_; }
   size_t queuedRequestCount() const { return queuedRequests_.size(); }
+  // How many second answers were dropped (none, unless an operation is
+  // wrong).
+  uint64_t droppedAnswers() const { return droppedAnswers_; }
 
  private:
   HelperDelegate(platform::Platform& platform, HelperOptions options);
@@ -127,6 +134,9 @@ class HelperDelegate final : public RequestCompletion,
   bool dispatching_ = false;
   // Set by endOfInput.
   bool inputEnded_ = false;
+  // Set when termination starts.
+  bool terminating_ = false;
+  uint64_t droppedAnswers_ = 0;
 };
 
 }  // namespace cuh

@@ -47,6 +47,7 @@ void HelperDelegate::startTimer() {
 }
 
 void HelperDelegate::applicationWillTerminate() {
+  terminating_ = true;
   releaseControllers();
   timer_.reset();
   stopReader();

@@ -12,9 +12,16 @@
 #include "app/command_line.h"
 #include "app/helper_delegate.h"
 #include "app/signals.h"
+#include "app/usage.h"
 #include "platform/platform.h"
 
 namespace {
+
+// Prints `text` to standard output; 0 when all of it was written.
+int printAndExit(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+}
 
 // The two process-wide references: the application object and its delegate
 // (the application holds its delegate only weakly).
@@ -29,6 +36,10 @@ int main(int argc, char** argv) {
 
   cuh::CommandLine commandLine =
       cuh::parseCommandLine(std::span<const char* const>(argv, static_cast<size_t>(argc)));
+  if (commandLine.action == cuh::CommandLineAction::printHelp)
+    return printAndExit(cuh::usageText());
+  if (commandLine.action == cuh::CommandLineAction::printVersion)
+    return printAndExit(cuh::versionText(CUH_VERSION));
 
   cuh::platform::PlatformOptions platformOptions;
   platformOptions.scenePath = commandLine.scenePath;

@@ -14,7 +14,7 @@ namespace cuh {
 class RequestGuard {
  public:
   virtual ~RequestGuard() = default;
-  // Steps 1 and 2 of finish(id:result:error:).
+  // The first part of finish: gives back what the request borrowed.
   virtual void restoreAfterRequest() = 0;
   // releaseControllers().
   virtual void releaseControllers() = 0;

@@ -2,26 +2,22 @@
 // clearing.
 #include "guard/guard_lease.h"
 
-#include <cmath>
-
 #include "guard/foreground_guard.h"
-#include "guard/request_state.h"
+#include "guard/protection_messages.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
+#include "windows/listed_window.h"
 
 namespace cuh {
 
 namespace {
 
-// Size comparisons against the caller's observation allow this much per
-// value (exactly this much passes).
-constexpr double kSizeTolerance = 1.5;
-
-bool withinTolerance(double a, double b) {
-  return std::fabs(a - b) <= kSizeTolerance;
-}
+const ObservedWindowMessages kGuardWindowMessages{
+    "The observed macOS guard window disappeared. Call get_app_state again",
+    "The observed macOS guard window resized. Call get_app_state again",
+};
 
 }  // namespace
 
@@ -34,27 +30,21 @@ Json ForegroundGuard::beginGuard(const Json& params) {
   double width = requiredDouble(params, "width");
   double height = requiredDouble(params, "height");
 
-  std::optional<platform::Value> row = windowRow(platform_, pid, windowId);
-  std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
-  if (!frame) {
-    throw HelperFailure("The observed macOS guard window disappeared. Call get_app_state again");
-  }
-  if (!withinTolerance(frame->width(), width) || !withinTolerance(frame->height(), height)) {
-    throw HelperFailure("The observed macOS guard window resized. Call get_app_state again");
-  }
+  ListedWindow listed =
+      checkObservedWindow(platform_, pid, windowId, width, height, kGuardWindowMessages);
   auto running = platform_.workspace().runningApplicationWithProcessIdentifier(pid);
   if (!running || running->isTerminated()) {
     throw HelperFailure("The guarded macOS app is no longer running");
   }
-  exactWindow(platform_, pid, windowId, *row);
+  exactWindow(platform_, pid, windowId, listed.row);
 
   auto frontmost = platform_.workspace().frontmostApplication();
   if (!frontmost) {
     throw HelperFailure(
         "Could not identify the foreground macOS app; no background input was sent");
   }
-  ForegroundSnapshot foreground{frontmost->processIdentifier(), 0};
-  foreground.windowID = frontmostWindowID(platform_, foreground.pid);
+  platform::ForegroundSnapshot foreground{frontmost->processIdentifier(), 0};
+  foreground.windowID = platform::frontmostWindowID(platform_, foreground.pid);
   if (foreground.windowID == 0) {
     throw HelperFailure(
         "Could not identify the exact foreground macOS window; no guard was started");
@@ -64,18 +54,14 @@ Json ForegroundGuard::beginGuard(const Json& params) {
         "The guarded macOS app is already foreground; no background guard was started");
   }
 
-  std::shared_ptr<FocusController> focus = controller(pid, foreground);
-  if (!focus)
+  platform::SemanticGuardArming arming = protection_.armSemanticGuard(pid, windowId, foreground);
+  throwUnlessDone(arming.outcome);
+  if (!arming.target)
     throw HelperFailure("Could not create the background macOS foreground guard");
-  FocusContext& context = focus->context();
-  context.expectedWindowID = windowId;
-  context.expectedStateMarker = 0;
-  context.sawSyntheticActivation = false;
-  context.semanticGuardActive = true;
 
   GuardLease lease;
   lease.token = platform_.process().uuidString();
-  lease.controller = focus;
+  lease.controller = std::move(arming.target);
   lease.targetPID = pid;
   lease.targetWindowID = windowId;
   lease.foreground = foreground;
@@ -101,21 +87,14 @@ Json ForegroundGuard::endGuard(const Json& params) {
   }
   const GuardLease& lease = *guardLease_;
 
-  std::optional<ForegroundSnapshot> current = currentForeground(platform_);
-  bool foregroundPreserved = current && *current == lease.foreground;
-  bool targetIsForeground = current && current->pid == lease.targetPID;
-
-  const FocusController& focus = *lease.controller;
-  const FocusContext& context = focus.context();
-  bool guardHealthy =
-      focus.canProtectCurrentProcess() && context.protecting && context.semanticGuardActive;
-  bool userIntervened = !foregroundPreserved || context.userIntervened;
+  std::optional<platform::ForegroundSnapshot> current = platform::currentForeground(platform_);
+  platform::ProtectionReport report = lease.controller->report(lease.foreground);
 
   Json result{
-      {"foregroundPreserved", foregroundPreserved},
-      {"userIntervened", userIntervened},
-      {"targetIsForeground", targetIsForeground},
-      {"guardHealthy", guardHealthy},
+      {"foregroundPreserved", report.foregroundPreserved},
+      {"userIntervened", !report.foregroundPreserved || report.userIntervened},
+      {"targetIsForeground", report.targetCameToFront},
+      {"guardHealthy", report.guardHealthy},
       {"foregroundPID", current ? current->pid : 0},
       {"foregroundWindowID", current ? current->windowID : 0U},
       {"targetPID", lease.targetPID},
@@ -137,7 +116,7 @@ void ForegroundGuard::expireLease() {
 void ForegroundGuard::clearGuardLease() {
   if (!guardLease_)
     return;
-  clearRequestState(*guardLease_->controller);
+  guardLease_->controller->clear();
   guardLease_.reset();
 }
 

@@ -3,22 +3,21 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "guard/focus_controller.h"
-#include "guard/foreground_snapshot.h"
+#include "platform/foreground.h"
+#include "platform/foreground_protection.h"
 
 namespace cuh {
 
 struct GuardLease {
   std::string token;  // a new random UUID, 36 characters
-  // The armed controller of the target; held in addition to the registry.
-  std::shared_ptr<FocusController> controller;
+  // The armed protection of the target; held for the length of the lease.
+  platform::GuardedTargetRef controller;
   int32_t targetPID = 0;
   uint32_t targetWindowID = 0;
-  ForegroundSnapshot foreground;  // the user's window when the lease began
-  double expiresAt = 0;           // date: seconds since 1970, creation + duration
+  platform::ForegroundSnapshot foreground;  // the user's window when the lease began
+  double expiresAt = 0;                     // date: seconds since 1970, creation + duration
 };
 
 }  // namespace cuh

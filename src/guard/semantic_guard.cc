@@ -1,54 +1,43 @@
 // The semantic guard: foreground protection around accessibility actions,
 // which change the target directly and post no event.
 #include "guard/foreground_guard.h"
+#include "guard/protection_messages.h"
 #include "protocol/helper_failure.h"
+#include "protocol/messages.h"
 
 namespace cuh {
 
-std::shared_ptr<FocusController> ForegroundGuard::armSemanticGuard(
+platform::GuardedTargetRef ForegroundGuard::armSemanticGuard(
     int32_t pid,
     uint32_t windowID,
-    const ForegroundSnapshot& foreground) {
+    const platform::ForegroundSnapshot& foreground) {
   if (pid == foreground.pid)
     return nullptr;
   if (foreground.windowID == 0) {
     throw HelperFailure(
         "Could not identify the exact foreground macOS window; no accessibility action was sent");
   }
-  std::shared_ptr<FocusController> focus = controller(pid, foreground);
-  if (!focus)
-    return nullptr;
-  FocusContext& context = focus->context();
-  context.expectedWindowID = windowID;
-  context.expectedStateMarker = 0;
-  context.sawSyntheticActivation = false;
-  context.semanticGuardActive = true;
-  return focus;
+  platform::SemanticGuardArming arming = protection_.armSemanticGuard(pid, windowID, foreground);
+  throwUnlessDone(arming.outcome);
+  return arming.target;
 }
 
-void ForegroundGuard::verifySemanticGuard(const std::shared_ptr<FocusController>& controller,
-                                          const ForegroundSnapshot& foreground,
+void ForegroundGuard::verifySemanticGuard(const platform::GuardedTargetRef& target,
+                                          const platform::ForegroundSnapshot& foreground,
                                           bool mutationMayHaveCompleted) {
-  if (!controller)
+  if (!target)
     return;
-  const FocusContext& context = controller->context();
-  bool holds = foregroundStillMatches(platform_, foreground) &&
-               controller->canProtectCurrentProcess() && context.protecting &&
-               context.semanticGuardActive && !context.userIntervened;
-  if (holds) {
-    auto frontmost = platform_.workspace().frontmostApplication();
-    holds = !frontmost || frontmost->processIdentifier() != context.controlledPID;
+  platform::ProtectionReport report = target->report(foreground);
+  if (report.foregroundPreserved && report.guardHealthy && !report.userIntervened &&
+      !report.targetCameToFront) {
+    return;
   }
-  if (holds)
-    return;
   if (mutationMayHaveCompleted) {
     throw HelperFailure(
         "The macOS accessibility action may have completed after foreground protection changed "
         "and cannot be safely retried");
   }
-  throw HelperFailure(
-      "Zuzozevu Viv stopped because the user changed the foreground window; no accessibility "
-      "action was sent");
+  throw HelperFailure(stoppedByForegroundChange("accessibility action"));
 }
 
 }  // namespace cuh

@@ -1,27 +1,18 @@
 #include "input/click.h"
 
-#include <cmath>
-
 #include "accessibility/element_expectation.h"
 #include "accessibility/element_relations.h"
 #include "accessibility/element_resolution.h"
-#include "input/input_events.h"
 #include "input/input_pipeline.h"
+#include "platform/attribute_reads.h"
+#include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
-#include "windows/exact_window.h"
 
 namespace cuh {
 
 namespace {
-
-const InputMessages kClickMessages{
-    "Zuzozevu Viv stopped because the user changed the foreground window; no click was sent",
-    "The target macOS window did not enter synthetic active/key state; no click was sent",
-    "The click may have completed after the user changed the foreground window and cannot be "
-    "safely retried",
-};
 
 const char kNoActionableBounds[] =
     "The indexed accessibility element no longer has actionable bounds. Call get_app_state again";
@@ -43,54 +34,11 @@ platform::Point resolvedCentre(platform::Accessibility& ax,
 // What the posting step needs from validation.
 struct ClickPlan {
   int32_t pid;
-  uint32_t windowID;
   platform::Point relativePoint;
   std::optional<ElementExpectation> expected;
-  ClickButton button;
+  platform::MouseButton button;
   int64_t clickCount;
 };
-
-// Posts the clicks and returns the wall-clock time after the last event.
-// Both halves of a click are built before its down is posted, so that a
-// failure never leaves the button held down in the target.
-int64_t postClicks(platform::Platform& platform,
-                   ForegroundGuard& guard,
-                   const ClickPlan& plan,
-                   platform::Point screen,
-                   platform::Point windowLocation) {
-  platform::Events& events = platform.events();
-  for (int64_t k = 1; k <= plan.clickCount; ++k) {
-    int64_t n = guard.reserveMouseEventNumbers();
-    double t = platform.process().systemUptime() + static_cast<double>(k - 1) * kClickTimestampStep;
-    ClickEventSpec spec;
-    spec.screen = screen;
-    spec.windowLocation = windowLocation;
-    spec.windowID = plan.windowID;
-    spec.clickState = k;
-    spec.buttonNumber = plan.button.buttonNumber;
-
-    spec.type = plan.button.downType;
-    spec.timestamp = t;
-    spec.eventNumber = n;
-    spec.pressure = 1.0F;
-    platform::Event down = buildClickEvent(events, spec);
-    spec.type = plan.button.upType;
-    spec.timestamp = t + kClickDownUpPause;
-    spec.eventNumber = n + 1;
-    spec.pressure = 0.0F;
-    platform::Event up = buildClickEvent(events, spec);
-    if (!down || !up)
-      throw HelperFailure("Could not create the targeted macOS mouse event");
-
-    events.postToPid(plan.pid, down);
-    platform.mainLoop().sleep(kClickDownUpPause);
-    events.postToPid(plan.pid, up);
-    if (k < plan.clickCount)
-      platform.mainLoop().sleep(kClickInterClickPause);
-  }
-  // Rounded half away from zero.
-  return std::llround(platform.process().currentDate() * 1000.0);
-}
 
 // The screen centre of the editable element holding keyboard focus in the
 // window, when there is one.
@@ -98,7 +46,8 @@ std::optional<platform::Point> focusedEditableCentre(platform::Platform& platfor
                                                      int32_t pid,
                                                      const platform::AXElement& window) {
   platform::Accessibility& ax = platform.accessibility();
-  auto focused = elementAttribute(ax, ax.createApplication(pid), "AXFocusedUIElement");
+  auto focused =
+      platform::elementAttribute(ax, ax.createApplication(pid), ax::kFocusedUIElementAttribute);
   if (!focused)
     return std::nullopt;
   auto editable = editableAncestor(ax, *focused);
@@ -114,9 +63,8 @@ std::optional<platform::Point> focusedEditableCentre(platform::Platform& platfor
 
 void startClick(platform::Platform& platform,
                 ForegroundGuard& guard,
-                std::optional<int64_t> id,
                 const Json& params,
-                std::weak_ptr<RequestCompletion> completion) {
+                Reply reply) {
   int32_t pid = requiredPid(params, "pid");
   uint32_t windowID = requiredWindowId(params, "windowId");
   double x = requiredDouble(params, "x");
@@ -129,32 +77,31 @@ void startClick(platform::Platform& platform,
   if ((button != "left" && button != "right") || clickCount < 1 || clickCount > 3)
     throw HelperFailure("Invalid macOS click request");
 
-  ListedWindow listed = findListedWindow(platform, pid, windowID);
-  requireObservedSize(listed.frame, width, height);
-  platform::RunningApplicationRef application = requireRunningApplication(
-      platform, pid, "The target macOS app is no longer running; no click was sent");
-  platform::AXElement window = exactWindow(platform, pid, windowID, listed.row);
+  InputMessages messages =
+      inputMessages("click", "Could not create the targeted macOS mouse event");
+  InputTarget target = validateInputTarget(platform, pid, windowID, platform::Size{width, height},
+                                           nullptr, messages);
+  const platform::Rect& frame = target.frame;
 
   std::optional<ElementExpectation> expected;
   platform::Point relative{x, y};
   if (auto element = params.find("element"); element != params.end() && element->is_object()) {
     expected.emplace(*element);
     platform::Point centre =
-        resolvedCentre(platform.accessibility(), window, listed.frame, *expected);
-    relative = {centre.x - listed.frame.minX(), centre.y - listed.frame.minY()};
+        resolvedCentre(platform.accessibility(), target.window, frame, *expected);
+    relative = {centre.x - frame.minX(), centre.y - frame.minY()};
   }
   // Written so that NaN fails.
-  if (!(relative.x >= 0 && relative.x < listed.frame.width() && relative.y >= 0 &&
-        relative.y < listed.frame.height())) {
+  if (!(relative.x >= 0 && relative.x < frame.width() && relative.y >= 0 &&
+        relative.y < frame.height())) {
     throw HelperFailure("The requested click point is outside the observed macOS window");
   }
-
-  InputTarget target{pid,          windowID, std::move(application),
-                     listed.frame, window,   requireForegroundSnapshot(platform)};
-  ClickPlan plan{pid,       windowID, relative, std::move(expected), clickButton(button == "right"),
+  target.foreground = requireForegroundSnapshot(platform);
+  ClickPlan plan{pid, relative, std::move(expected),
+                 button == "right" ? platform::MouseButton::right : platform::MouseButton::left,
                  clickCount};
 
-  SendStep send = [&platform, &guard, plan = std::move(plan)](const WindowNow& now) {
+  PlaceStep place = [&platform, plan = std::move(plan)](const WindowNow& now) {
     platform::Point screen =
         plan.expected
             ? resolvedCentre(platform.accessibility(), now.window, now.frame, *plan.expected)
@@ -165,11 +112,11 @@ void startClick(platform::Platform& platform,
           "The click target moved outside the observed macOS window. Call get_app_state again");
     }
     platform::Point windowLocation{screen.x - now.frame.minX(), screen.y - now.frame.minY()};
-    int64_t postedAtMs = postClicks(platform, guard, plan, screen, windowLocation);
 
-    SendOutcome outcome;
-    outcome.resultAfterVerification = [&platform, pid = plan.pid, clickCount = plan.clickCount,
-                                       postedAtMs, windowLocation, now]() {
+    SendPlan send;
+    send.gesture = platform::Click{plan.button, plan.clickCount, screen};
+    send.resultAfterVerification = [&platform, pid = plan.pid, clickCount = plan.clickCount,
+                                    windowLocation, now](int64_t postedAtMs) {
       Json result{
           {"sentClickCount", clickCount},       {"delivery", "deliveredUnverified"},
           {"eventPostedAtMs", postedAtMs},      {"targetX", windowLocation.x},
@@ -183,11 +130,11 @@ void startClick(platform::Platform& platform,
       }
       return result;
     };
-    return outcome;
+    return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), kClickMessages,
-                /*requireInternallyFocused=*/true, std::move(send));
+  postWhenReady(platform, guard, std::move(reply), std::move(target), std::move(messages),
+                /*requireInternallyFocused=*/true, std::move(place));
 }
 
 }  // namespace cuh

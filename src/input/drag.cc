@@ -2,24 +2,13 @@
 
 #include <vector>
 
-#include "input/input_events.h"
 #include "input/input_pipeline.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
-#include "windows/exact_window.h"
 
 namespace cuh {
 
 namespace {
-
-const InputMessages kDragMessages{
-    "Zuzozevu Viv stopped because the user changed the foreground window; no drag was sent",
-    "The target macOS window did not enter synthetic active/key state; no drag was sent",
-    "The drag may have completed after the user changed the foreground window and cannot be "
-    "safely retried",
-};
-
-const char kCannotCreateDrag[] = "Could not create targeted macOS drag events";
 
 platform::Point onScreen(platform::Point relative, const platform::Rect& frame) {
   return {relative.x + frame.minX(), relative.y + frame.minY()};
@@ -27,11 +16,24 @@ platform::Point onScreen(platform::Point relative, const platform::Rect& frame) 
 
 }  // namespace
 
+std::vector<platform::Point> dragPath(platform::Point start, platform::Point end) {
+  std::vector<platform::Point> path;
+  path.reserve(kDragSteps + 1);
+  path.push_back(start);
+  for (int k = 1; k <= kDragSteps; ++k) {
+    // The last step is E itself, not S + (E − S), which may differ from E in
+    // its last bit.
+    path.push_back(k == kDragSteps ? end
+                                   : platform::Point{start.x + (end.x - start.x) * k / kDragSteps,
+                                                     start.y + (end.y - start.y) * k / kDragSteps});
+  }
+  return path;
+}
+
 void startDrag(platform::Platform& platform,
                ForegroundGuard& guard,
-               std::optional<int64_t> id,
                const Json& params,
-               std::weak_ptr<RequestCompletion> completion) {
+               Reply reply) {
   int32_t pid = requiredPid(params, "pid");
   uint32_t windowID = requiredWindowId(params, "windowId");
   platform::Point from{requiredDouble(params, "fromX"), requiredDouble(params, "fromY")};
@@ -39,22 +41,20 @@ void startDrag(platform::Platform& platform,
   double width = requiredDouble(params, "width");
   double height = requiredDouble(params, "height");
 
-  ListedWindow listed = findListedWindow(platform, pid, windowID);
-  requireObservedSize(listed.frame, width, height);
-  platform::Point start = onScreen(from, listed.frame);
-  platform::Point end = onScreen(to, listed.frame);
-  if (!listed.frame.contains(start) || !listed.frame.contains(end))
-    throw HelperFailure("The requested drag no longer fits inside the observed macOS window");
-  platform::RunningApplicationRef application = requireRunningApplication(
-      platform, pid, "The target macOS app is no longer running; no drag was sent");
-  platform::AXElement window = exactWindow(platform, pid, windowID, listed.row);
-  if (!hitElementInWindow(platform, pid, start, window))
+  InputMessages messages = inputMessages("drag", "Could not create targeted macOS drag events");
+  InputTarget target = validateInputTarget(
+      platform, pid, windowID, platform::Size{width, height},
+      [from, to](const platform::Rect& frame) {
+        if (!frame.contains(onScreen(from, frame)) || !frame.contains(onScreen(to, frame))) {
+          throw HelperFailure("The requested drag no longer fits inside the observed macOS window");
+        }
+      },
+      messages);
+  if (!hitElementInWindow(platform, pid, onScreen(from, target.frame), target.window))
     throw HelperFailure("The drag start no longer belongs to the observed macOS window");
+  target.foreground = requireForegroundSnapshot(platform);
 
-  InputTarget target{pid,          windowID, std::move(application),
-                     listed.frame, window,   requireForegroundSnapshot(platform)};
-
-  SendStep send = [&platform, pid, windowID, from, to](const WindowNow& now) {
+  PlaceStep place = [&platform, pid, from, to](const WindowNow& now) {
     // The end is not tested against the frame again; only the start is hit
     // tested anew.
     platform::Point startNow = onScreen(from, now.frame);
@@ -62,38 +62,16 @@ void startDrag(platform::Platform& platform,
     if (!hitElementInWindow(platform, pid, startNow, now.window)) {
       throw HelperFailure("The drag start changed before input was sent. Call get_app_state again");
     }
-    platform::Events& events = platform.events();
-    platform::EventSource source = events.createEventSource(platform::kCGEventSourceStatePrivate);
-    if (!source)
-      throw HelperFailure(kCannotCreateDrag);
-
-    // Every event is built before the first is posted: a failure part-way
-    // would otherwise leave the button held down in the target.
-    std::vector<platform::Event> built;
-    for (const DragStep& step : dragPlan(startNow, endNow)) {
-      platform::Event event =
-          events.createMouseEvent(source, step.type, step.screen, platform::kCGMouseButtonLeft);
-      if (!event)
-        throw HelperFailure(kCannotCreateDrag);
-      event->setLocation(step.screen);
-      event->setIntegerValueField(platform::kCGMouseEventSubtype, 0);
-      event->setIntegerValueField(platform::kCGMouseEventWindowUnderMousePointer, windowID);
-      event->setIntegerValueField(
-          platform::kCGMouseEventWindowUnderMousePointerThatCanHandleThisEvent, windowID);
-      event->setWindowLocation(
-          {step.screen.x - now.frame.minX(), step.screen.y - now.frame.minY()});
-      built.push_back(std::move(event));
-    }
-    for (const platform::Event& event : built)
-      events.postToPid(pid, event);
-
-    SendOutcome outcome;
-    outcome.resultAfterVerification = [] { return Json{{"delivery", "deliveredUnverified"}}; };
-    return outcome;
+    SendPlan send;
+    send.gesture = platform::Drag{dragPath(startNow, endNow)};
+    send.resultAfterVerification = [](int64_t) {
+      return Json{{"delivery", "deliveredUnverified"}};
+    };
+    return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), kDragMessages,
-                /*requireInternallyFocused=*/true, std::move(send));
+  postWhenReady(platform, guard, std::move(reply), std::move(target), std::move(messages),
+                /*requireInternallyFocused=*/true, std::move(place));
 }
 
 }  // namespace cuh

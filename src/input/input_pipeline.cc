@@ -5,44 +5,56 @@
 #include <utility>
 
 #include "accessibility/element_relations.h"
-#include "guard/focus_controller.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
+#include "protocol/messages.h"
 #include "protocol/params.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 
-bool withinFrameTolerance(double a, double b) {
-  // Written so that a NaN difference fails.
-  return std::fabs(a - b) <= kInputFrameTolerance;
+InputMessages inputMessages(std::string_view noun,
+                            std::string eventNotCreated,
+                            std::string modifierEventNotCreated) {
+  std::string what(noun);
+  InputMessages messages;
+  messages.notRunning = "The target macOS app is no longer running; no " + what + " was sent";
+  messages.foregroundChanged = stoppedByForegroundChange(what);
+  messages.stateNotEntered =
+      "The target macOS window did not enter synthetic active/key state; no " + what + " was sent";
+  messages.mayHaveCompleted = "The " + what +
+                              " may have completed after the user changed the foreground window "
+                              "and cannot be safely retried";
+  messages.eventNotCreated = std::move(eventNotCreated);
+  messages.modifierEventNotCreated = std::move(modifierEventNotCreated);
+  return messages;
 }
 
-ListedWindow findListedWindow(platform::Platform& platform, int32_t pid, uint32_t windowID) {
-  std::optional<platform::Value> row = windowRow(platform, pid, windowID);
-  std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
-  if (!frame)
-    throw HelperFailure("The observed macOS window disappeared. Call get_app_state again");
-  return ListedWindow{std::move(*row), *frame};
+InputTarget validateInputTarget(platform::Platform& platform,
+                                int32_t pid,
+                                uint32_t windowID,
+                                std::optional<platform::Size> observedSize,
+                                const std::function<void(const platform::Rect& frame)>& checkFrame,
+                                const InputMessages& messages) {
+  ListedWindow listed =
+      observedSize ? checkObservedWindow(platform, pid, windowID, observedSize->width,
+                                         observedSize->height, kObservedWindowMessages)
+                   : findListedWindow(platform, pid, windowID, kObservedWindowMessages.disappeared);
+  if (checkFrame)
+    checkFrame(listed.frame);
+  InputTarget target;
+  target.pid = pid;
+  target.windowID = windowID;
+  target.application = platform.workspace().runningApplicationWithProcessIdentifier(pid);
+  if (!target.application || target.application->isTerminated())
+    throw HelperFailure(messages.notRunning);
+  target.frame = listed.frame;
+  target.window = exactWindow(platform, pid, windowID, listed.row);
+  return target;
 }
 
-void requireObservedSize(const platform::Rect& frame, double width, double height) {
-  if (!withinFrameTolerance(frame.width(), width) || !withinFrameTolerance(frame.height(), height))
-    throw HelperFailure("The observed macOS window resized. Call get_app_state again");
-}
-
-platform::RunningApplicationRef requireRunningApplication(platform::Platform& platform,
-                                                          int32_t pid,
-                                                          const char* notRunningMessage) {
-  platform::RunningApplicationRef app =
-      platform.workspace().runningApplicationWithProcessIdentifier(pid);
-  if (!app || app->isTerminated())
-    throw HelperFailure(notRunningMessage);
-  return app;
-}
-
-ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform) {
-  std::optional<ForegroundSnapshot> snapshot = currentForeground(platform);
+platform::ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform) {
+  std::optional<platform::ForegroundSnapshot> snapshot = platform::currentForeground(platform);
   if (!snapshot) {
     throw HelperFailure(
         "Could not identify the foreground macOS app; no background input was sent");
@@ -62,25 +74,17 @@ std::optional<platform::AXElement> hitElementInWindow(platform::Platform& platfo
   return *hit.value;
 }
 
-void finishRequest(const std::weak_ptr<RequestCompletion>& completion,
-                   std::optional<int64_t> id,
-                   std::optional<Json> result,
-                   std::optional<std::string> error) {
-  if (std::shared_ptr<RequestCompletion> owner = completion.lock())
-    owner->finish(id, std::move(result), std::move(error));
-}
-
 WindowNow revalidateBeforeSending(platform::Platform& platform,
                                   ForegroundGuard& guard,
                                   const InputTarget& target,
                                   const InputMessages& messages) {
-  // 1. The user's window is still the one in front.
-  if (!foregroundStillMatches(platform, target.foreground))
+  // The user's window is still the one in front.
+  if (!platform::foregroundStillMatches(platform, target.foreground))
     throw HelperFailure(messages.foregroundChanged);
-  // 2. The tap confirmed the synthetic state and nothing undid it.
+  // The synthetic state was confirmed and nothing undid it.
   if (!guard.syntheticStateReady(target.pid, target.windowID, target.foreground))
     throw HelperFailure(messages.stateNotEntered);
-  // 3. The same launch of the target still runs under its pid.
+  // The same launch of the target still runs under its pid.
   platform::RunningApplicationRef current =
       platform.workspace().runningApplicationWithProcessIdentifier(target.pid);
   if (target.application->isTerminated() || !current || current->isTerminated() ||
@@ -88,31 +92,28 @@ WindowNow revalidateBeforeSending(platform::Platform& platform,
     throw HelperFailure(
         "The target macOS app changed before input was sent. Call get_app_state again");
   }
-  // 4. The window is still listed, with a frame.
-  std::optional<platform::Value> row = windowRow(platform, target.pid, target.windowID);
-  std::optional<platform::Rect> frame = row ? bounds(*row) : std::nullopt;
-  if (!frame) {
-    throw HelperFailure(
-        "The exact target macOS window disappeared before input was sent. Call get_app_state "
-        "again");
-  }
-  // 5. It has not moved or resized beyond the tolerance.
-  if (!withinFrameTolerance(frame->minX(), target.frame.minX()) ||
-      !withinFrameTolerance(frame->minY(), target.frame.minY()) ||
-      !withinFrameTolerance(frame->width(), target.frame.width()) ||
-      !withinFrameTolerance(frame->height(), target.frame.height())) {
+  // The window is still listed, with a frame.
+  ListedWindow listed = findListedWindow(
+      platform, target.pid, target.windowID,
+      "The exact target macOS window disappeared before input was sent. Call get_app_state again");
+  const platform::Rect& frame = listed.frame;
+  // It has not moved or resized beyond the tolerance.
+  if (!withinFrameTolerance(frame.minX(), target.frame.minX()) ||
+      !withinFrameTolerance(frame.minY(), target.frame.minY()) ||
+      !withinFrameTolerance(frame.width(), target.frame.width()) ||
+      !withinFrameTolerance(frame.height(), target.frame.height())) {
     throw HelperFailure(
         "The target macOS window moved or resized before input was sent. Call get_app_state "
         "again");
   }
-  // 6. It is still the same accessibility window.
-  platform::AXElement window = exactWindow(platform, target.pid, target.windowID, *row);
+  // It is still the same accessibility window.
+  platform::AXElement window = exactWindow(platform, target.pid, target.windowID, listed.row);
   if (!window.isEqual(target.window)) {
     throw HelperFailure(
         "The target macOS window identity changed before input was sent. Call get_app_state "
         "again");
   }
-  return WindowNow{std::move(*row), *frame, std::move(window)};
+  return WindowNow{std::move(listed.row), frame, std::move(window)};
 }
 
 namespace {
@@ -132,56 +133,88 @@ std::string failureText(const std::exception_ptr& failure) {
 
 // 0.12 s after the last event: the user's window must still be in front.
 void scheduleVerification(platform::Platform& platform,
-                          std::optional<int64_t> id,
-                          std::shared_ptr<RequestCompletion> owner,
-                          ForegroundSnapshot foreground,
-                          const char* mayHaveCompleted,
-                          std::function<Json()> buildResult) {
-  platform.mainLoop().postDelayed(kInputVerificationDelay,
-                                  [&platform, id, owner = std::move(owner), foreground,
-                                   mayHaveCompleted, buildResult = std::move(buildResult)]() {
-                                    std::optional<Json> result;
-                                    std::optional<std::string> error;
-                                    if (!foregroundStillMatches(platform, foreground)) {
-                                      error = mayHaveCompleted;
-                                    } else {
-                                      try {
-                                        result = buildResult ? buildResult() : Json::object();
-                                      } catch (...) {
-                                        error = failureText(std::current_exception());
-                                      }
-                                    }
-                                    owner->finish(id, std::move(result), std::move(error));
-                                  });
+                          Reply reply,
+                          platform::ForegroundSnapshot foreground,
+                          std::string mayHaveCompleted,
+                          int64_t eventPostedAtMs,
+                          std::function<Json(int64_t)> buildResult) {
+  // `owner` keeps the request's completion alive until the answer.
+  platform.mainLoop().postDelayed(
+      kInputVerificationDelay,
+      [&platform, owner = reply.completion(), reply, foreground, mayHaveCompleted, eventPostedAtMs,
+       buildResult = std::move(buildResult)]() mutable {
+        std::optional<Json> result;
+        std::optional<std::string> error;
+        if (!platform::foregroundStillMatches(platform, foreground)) {
+          error = mayHaveCompleted;
+        } else {
+          try {
+            result = buildResult ? buildResult(eventPostedAtMs) : Json::object();
+          } catch (...) {
+            error = failureText(std::current_exception());
+          }
+        }
+        reply.answer(std::move(result), std::move(error));
+      });
+}
+
+// The message of a gesture the platform could not send.
+const std::string& sendFailure(platform::InputOutcome outcome, const InputMessages& messages) {
+  if (outcome == platform::InputOutcome::modifierEventNotCreated &&
+      !messages.modifierEventNotCreated.empty()) {
+    return messages.modifierEventNotCreated;
+  }
+  return messages.eventNotCreated;
 }
 
 void runPostingStep(platform::Platform& platform,
                     ForegroundGuard& guard,
-                    std::optional<int64_t> id,
-                    const std::weak_ptr<RequestCompletion>& completion,
+                    Reply& reply,
                     const InputTarget& target,
                     const InputMessages& messages,
-                    const SendStep& send) {
-  std::shared_ptr<RequestCompletion> owner = completion.lock();
-  if (!owner)
+                    const PlaceStep& place) {
+  if (!reply.completion())
     return;
-  SendOutcome outcome;
+  SendPlan plan;
+  std::exception_ptr refusal;
+  // The re-validation runs inside the platform's send, before anything of
+  // the gesture is built; its failure is carried out of it, not thrown
+  // through it.
+  auto placeGesture = [&]() -> std::optional<platform::PlacedGesture> {
+    try {
+      WindowNow now = revalidateBeforeSending(platform, guard, target, messages);
+      plan = place(now);
+      if (!plan.gesture)
+        return std::nullopt;
+      return platform::PlacedGesture{now.frame, *plan.gesture};
+    } catch (...) {
+      refusal = std::current_exception();
+      return std::nullopt;
+    }
+  };
   std::optional<std::string> error;
+  platform::InputOutcome sent = platform::InputOutcome::notPlaced;
   try {
-    WindowNow now = revalidateBeforeSending(platform, guard, target, messages);
-    outcome = send(now);
+    sent = platform.backgroundInput().send(target.pid, target.windowID, placeGesture);
   } catch (...) {
     error = failureText(std::current_exception());
   }
-  // finish runs outside the try: it may start the next request, whose
+  if (refusal)
+    error = failureText(refusal);
+  else if (!error && !plan.completed && sent != platform::InputOutcome::sent)
+    error = sendFailure(sent, messages);
+
+  // The answer goes out of any try: it may start the next request, whose
   // failures are not this request's.
   if (error) {
-    owner->finish(id, std::nullopt, std::move(error));
-  } else if (outcome.completed) {
-    owner->finish(id, std::move(outcome.completed), std::nullopt);
+    reply.fail(std::move(*error));
+  } else if (plan.completed) {
+    reply.succeed(std::move(*plan.completed));
   } else {
-    scheduleVerification(platform, id, std::move(owner), target.foreground,
-                         messages.mayHaveCompleted, std::move(outcome.resultAfterVerification));
+    // Rounded half away from zero.
+    int64_t eventPostedAtMs = std::llround(platform.process().currentDate() * 1000.0);
+    scheduleVerification(platform, reply, target.foreground, messages.mayHaveCompleted,
+                         eventPostedAtMs, std::move(plan.resultAfterVerification));
   }
 }
 
@@ -189,27 +222,26 @@ void runPostingStep(platform::Platform& platform,
 
 void postWhenReady(platform::Platform& platform,
                    ForegroundGuard& guard,
-                   std::optional<int64_t> id,
-                   std::weak_ptr<RequestCompletion> completion,
+                   Reply reply,
                    InputTarget target,
                    InputMessages messages,
                    bool requireInternallyFocused,
-                   SendStep send) {
+                   PlaceStep place) {
   if (requireInternallyFocused)
     guard.requireInternallyFocusedWindow(target.pid, target.window, target.foreground);
   guard.establishSyntheticState(target.pid, target.windowID, target.window, target.frame,
                                 target.foreground);
   int32_t pid = target.pid;
   uint32_t windowID = target.windowID;
-  ForegroundSnapshot foreground = target.foreground;
+  platform::ForegroundSnapshot foreground = target.foreground;
   // The guard runs this on the main thread once waiting ends, and never when
   // it is gone.
-  guard.afterSyntheticStateReady(pid, windowID, foreground, 0,
-                                 [&platform, &guard, id, completion = std::move(completion),
-                                  target = std::move(target), messages, send = std::move(send)]() {
-                                   runPostingStep(platform, guard, id, completion, target, messages,
-                                                  send);
-                                 });
+  guard.afterSyntheticStateReady(
+      pid, windowID, foreground, 0,
+      [&platform, &guard, reply = std::move(reply), target = std::move(target), messages,
+       place = std::move(place)]() mutable {
+        runPostingStep(platform, guard, reply, target, messages, place);
+      });
 }
 
 }  // namespace cuh

@@ -3,14 +3,15 @@
 // snapshot, synthetic active/key state, waiting for readiness, the posting
 // step with its ordered re-validation, and the verification 0.12 s after the
 // last event. A method supplies only what differs: its parameters and own
-// checks, its messages, and the step that builds and posts its events.
+// checks, its messages, and the gesture the platform's background input
+// carries out.
 //
 // Completion contract: a start function throws HelperFailure for every
 // failure found before anything is scheduled. Once it returns normally, the
-// request is finished exactly once through RequestCompletion::finish, either
-// already (the posting step ran inside the call) or from a later main-loop
-// step. The posting step holds the completion weakly and does nothing when
-// it is gone; the verification step holds it strongly.
+// request is answered exactly once through its Reply, either already (the
+// posting step ran inside the call) or from a later main-loop step. The
+// posting step does nothing when the request's completion is gone; the
+// verification step keeps the completion alive until it has answered.
 #pragma once
 
 #include <cstdint>
@@ -18,48 +19,26 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "guard/foreground_guard.h"
-#include "guard/foreground_snapshot.h"
+#include "platform/background_input.h"
+#include "platform/foreground.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
-#include "protocol/request_completion.h"
+#include "protocol/reply.h"
+#include "windows/listed_window.h"
 
 namespace cuh {
 
-// Frames may differ from the caller's observation, or from the validation's
-// reading, by this much per value (exactly 1.5 passes).
-inline constexpr double kInputFrameTolerance = 1.5;
 // The settle time between the last posted event and the verification.
 inline constexpr double kInputVerificationDelay = 0.12;
 
-// |a − b| ≤ 1.5; false when either is not a number.
-bool withinFrameTolerance(double a, double b);
-
 // ---- Shared validation steps (synchronous; each throws HelperFailure) ----
-
-// The window-server row of (pid, windowID) and its frame, found as
-// windowRow(pid:windowID:) does. "The observed macOS window disappeared. Call
-// get_app_state again" when there is no row or it has no frame.
-struct ListedWindow {
-  platform::Value row;
-  platform::Rect frame;
-};
-ListedWindow findListedWindow(platform::Platform& platform, int32_t pid, uint32_t windowID);
-
-// The caller's observed size against the listed frame. "The observed macOS
-// window resized. Call get_app_state again".
-void requireObservedSize(const platform::Rect& frame, double width, double height);
-
-// The running application of `pid`; `notRunningMessage` when there is none
-// or it has quit.
-platform::RunningApplicationRef requireRunningApplication(platform::Platform& platform,
-                                                          int32_t pid,
-                                                          const char* notRunningMessage);
 
 // The user's foreground window now. "Could not identify the foreground macOS
 // app; no background input was sent" when no application is frontmost.
-ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform);
+platform::ForegroundSnapshot requireForegroundSnapshot(platform::Platform& platform);
 
 // The element of the target application under a screen point (the hit test
 // takes 32-bit float coordinates), when it lies in `window`.
@@ -77,65 +56,93 @@ struct InputTarget {
   platform::RunningApplicationRef application;  // as found at validation
   platform::Rect frame;                         // as listed at validation
   platform::AXElement window;                   // exactWindow at validation
-  ForegroundSnapshot foreground;
+  platform::ForegroundSnapshot foreground;      // taken last
 };
 
-// Each method's own wording for the shared checks.
+// Each method's wording for the shared checks.
 struct InputMessages {
-  // Order 1 of the re-validation: the foreground changed while waiting.
-  const char* foregroundChanged;
-  // Order 2: the synthetic state was not confirmed.
-  const char* stateNotEntered;
+  // The target application is gone at validation.
+  std::string notRunning;
+  // Re-validation: the foreground changed while waiting.
+  std::string foregroundChanged;
+  // Re-validation: the synthetic state was not confirmed.
+  std::string stateNotEntered;
   // Verification: the foreground changed after the events were posted.
-  const char* mayHaveCompleted;
+  std::string mayHaveCompleted;
+  // An event of the gesture could not be built.
+  std::string eventNotCreated;
+  // The event of a modifier key could not be built (keystrokes only).
+  std::string modifierEventNotCreated;
 };
 
-// The window as the posting step found it again (orders 4 to 6).
+// The messages of the method whose input is named `noun` ("click", "drag",
+// "scroll", "key"), with its own words for events it could not build.
+InputMessages inputMessages(std::string_view noun,
+                            std::string eventNotCreated,
+                            std::string modifierEventNotCreated = {});
+
+// The validation every input method starts with, in this order: the window
+// is still listed with a frame; when `observedSize` is given, the frame has
+// that size (the usual "resized" answer); the method's own checks of the
+// listed frame (`checkFrame`, may be empty); the target application runs;
+// its exact accessibility window. The foreground is the method's to take,
+// after its own further checks.
+InputTarget validateInputTarget(platform::Platform& platform,
+                                int32_t pid,
+                                uint32_t windowID,
+                                std::optional<platform::Size> observedSize,
+                                const std::function<void(const platform::Rect& frame)>& checkFrame,
+                                const InputMessages& messages);
+
+// The window as the posting step found it again: its row, frame and
+// accessibility element.
 struct WindowNow {
   platform::Value row;
   platform::Rect frame;
   platform::AXElement window;
 };
 
-// What a method's send step did.
-struct SendOutcome {
-  // The request is complete without any event (select-all): its result.
-  // No verification follows.
+// What a method sends once the shared re-validation passed.
+struct SendPlan {
+  // The gesture, placed on the window as found again.
+  std::optional<platform::Gesture> gesture;
+  // Instead of a gesture: the request is complete without any event
+  // (select-all), with this result. No verification follows.
   std::optional<Json> completed;
-  // Events were posted: builds the result once the foreground proved
+  // The gesture was sent: builds the result, given the wall-clock time
+  // after the last event in milliseconds, once the foreground proved
   // unchanged 0.12 s later.
-  std::function<Json()> resultAfterVerification;
+  std::function<Json(int64_t eventPostedAtMs)> resultAfterVerification;
 };
 
-// A method's own checks after order 6, then its events. Throws HelperFailure
-// (the request then finishes with that message and nothing is verified).
-using SendStep = std::function<SendOutcome(const WindowNow& now)>;
+// A method's own checks after the shared re-validation, and what it sends. Throws
+// HelperFailure (the request then finishes with that message and nothing is
+// sent).
+using PlaceStep = std::function<SendPlan(const WindowNow& now)>;
 
-// Stages 3 to 6: requireInternallyFocusedWindow (unless
+// Everything after validation: requireInternallyFocusedWindow (unless
 // `requireInternallyFocused` is false), establishSyntheticState and
-// afterSyntheticStateReady with the posting step as its completion. Throws
-// the failures of the first two; from the wait on, every outcome finishes
-// the request exactly once.
+// afterSyntheticStateReady with the posting step as its completion. The
+// posting step hands the platform's background input the re-validation and
+// `place` as the one check before its first event. Throws the failures of
+// the first two; from the wait on, every outcome finishes the request
+// exactly once.
 void postWhenReady(platform::Platform& platform,
                    ForegroundGuard& guard,
-                   std::optional<int64_t> id,
-                   std::weak_ptr<RequestCompletion> completion,
+                   Reply reply,
                    InputTarget target,
                    InputMessages messages,
                    bool requireInternallyFocused,
-                   SendStep send);
+                   PlaceStep place);
 
-// The posting step's shared re-validation, orders 1 to 6. Throws the first
+// The posting step's shared re-validation, in this order: the user's window
+// is still in front; the synthetic state is confirmed; the same launch of
+// the target runs; the window is still listed, not moved or resized beyond
+// 1.5 points, and the same accessibility window. Throws the first
 // failing order's message (or exactWindow's own failure).
 WindowNow revalidateBeforeSending(platform::Platform& platform,
                                   ForegroundGuard& guard,
                                   const InputTarget& target,
                                   const InputMessages& messages);
-
-// Calls finish, dropping the call when the completion is gone.
-void finishRequest(const std::weak_ptr<RequestCompletion>& completion,
-                   std::optional<int64_t> id,
-                   std::optional<Json> result,
-                   std::optional<std::string> error);
 
 }  // namespace cuh

@@ -3,65 +3,27 @@
 #include <string>
 #include <vector>
 
-#include "input/input_events.h"
 #include "input/input_pipeline.h"
 #include "input/key_focus.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
-#include "windows/exact_window.h"
 
 namespace cuh {
 
 namespace {
 
-const InputMessages kKeyMessages{
-    "Zuzozevu Viv stopped because the user changed the foreground window; no key was sent",
-    "The target macOS window did not enter synthetic active/key state; no key was sent",
-    "The key may have completed after the user changed the foreground window and cannot be "
-    "safely retried",
-};
-
 // Command-A is a select-all through accessibility: the key named "a" with
 // exactly the Command bit (the key code plays no part).
 bool isSelectAllRequest(const std::string& keyName, uint64_t flags) {
-  return keyName == "a" && flags == platform::kCGEventFlagMaskCommand;
-}
-
-// Every event of the keystroke in posting order, all built before any is
-// posted, so that a creation failure posts nothing.
-std::vector<platform::Event> buildKeystroke(platform::Events& events,
-                                            uint16_t keyCode,
-                                            uint64_t flags) {
-  platform::EventSource source = events.createEventSource(platform::kCGEventSourceStatePrivate);
-  platform::Event keyDown = source ? events.createKeyboardEvent(source, keyCode, true) : nullptr;
-  platform::Event keyUp = source ? events.createKeyboardEvent(source, keyCode, false) : nullptr;
-  if (!keyDown || !keyUp)
-    throw HelperFailure("Could not create the targeted macOS key event");
-  keyDown->setFlags(flags);
-  keyUp->setFlags(flags);
-
-  std::vector<platform::Event> built;
-  for (const KeyStroke& stroke : keyPlan(keyCode, flags)) {
-    if (stroke.mainKey) {
-      built.push_back(stroke.keyDown ? keyDown : keyUp);
-      continue;
-    }
-    platform::Event modifier = events.createKeyboardEvent(source, stroke.keyCode, stroke.keyDown);
-    if (!modifier)
-      throw HelperFailure("Could not create the targeted macOS modifier event");
-    modifier->setFlags(stroke.flags);
-    built.push_back(std::move(modifier));
-  }
-  return built;
+  return keyName == "a" && flags == platform::kKeyFlagCommand;
 }
 
 }  // namespace
 
 void startKey(platform::Platform& platform,
               ForegroundGuard& guard,
-              std::optional<int64_t> id,
               const Json& params,
-              std::weak_ptr<RequestCompletion> completion) {
+              Reply reply) {
   int32_t pid = requiredPid(params, "pid");
   uint32_t windowID = requiredWindowId(params, "windowId");
   platform::Point relative{requiredDouble(params, "x"), requiredDouble(params, "y")};
@@ -77,25 +39,24 @@ void startKey(platform::Platform& platform,
     throwParameterOutOfRange("flags");
   auto flags = static_cast<uint64_t>(flagsValue);
 
-  ListedWindow listed = findListedWindow(platform, pid, windowID);
-  const platform::Rect& frame = listed.frame;
+  InputMessages messages = inputMessages("key", "Could not create the targeted macOS key event",
+                                         "Could not create the targeted macOS modifier event");
   // One combined test, so a resized window and a point outside it read the
   // same; written so that NaN fails.
-  if (!(withinFrameTolerance(frame.width(), width) &&
-        withinFrameTolerance(frame.height(), height) && relative.x >= 0 && relative.y >= 0 &&
-        relative.x < frame.width() && relative.y < frame.height())) {
-    throw HelperFailure("The observed macOS key target changed. Call get_app_state again");
-  }
-  platform::RunningApplicationRef application = requireRunningApplication(
-      platform, pid, "The target macOS app is no longer running; no key was sent");
-  platform::AXElement window = exactWindow(platform, pid, windowID, listed.row);
-
-  InputTarget target{pid,   windowID, std::move(application),
-                     frame, window,   requireForegroundSnapshot(platform)};
+  auto sameTarget = [width, height, relative](const platform::Rect& frame) {
+    if (!(withinFrameTolerance(frame.width(), width) &&
+          withinFrameTolerance(frame.height(), height) && relative.x >= 0 && relative.y >= 0 &&
+          relative.x < frame.width() && relative.y < frame.height())) {
+      throw HelperFailure("The observed macOS key target changed. Call get_app_state again");
+    }
+  };
+  InputTarget target =
+      validateInputTarget(platform, pid, windowID, std::nullopt, sameTarget, messages);
+  target.foreground = requireForegroundSnapshot(platform);
   bool selectAllRequest = isSelectAllRequest(keyName, flags);
 
-  SendStep send = [&platform, pid, relative, keyCode, flags,
-                   selectAllRequest](const WindowNow& now) {
+  PlaceStep place = [&platform, pid, relative, keyCode, flags,
+                     selectAllRequest](const WindowNow& now) {
     platform::Accessibility& ax = platform.accessibility();
     // The point is not tested against the frame again.
     platform::Point point{relative.x + now.frame.minX(), relative.y + now.frame.minY()};
@@ -103,21 +64,21 @@ void startKey(platform::Platform& platform,
         focusedCandidate(ax, ax.createApplication(pid), now.window, point);
     focusElement(ax, candidate);
 
-    SendOutcome outcome;
+    SendPlan send;
     if (selectAllRequest) {
       selectAll(ax, candidate);
-      outcome.completed = Json{{"delivery", "verified"}, {"selectedAll", true}};
-      return outcome;
+      send.completed = Json{{"delivery", "verified"}, {"selectedAll", true}};
+      return send;
     }
-    std::vector<platform::Event> keystroke = buildKeystroke(platform.events(), keyCode, flags);
-    for (const platform::Event& event : keystroke)
-      platform.events().postToPid(pid, event);
-    outcome.resultAfterVerification = [] { return Json{{"delivery", "deliveredUnverified"}}; };
-    return outcome;
+    send.gesture = platform::Keystroke{keyCode, flags};
+    send.resultAfterVerification = [](int64_t) {
+      return Json{{"delivery", "deliveredUnverified"}};
+    };
+    return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), kKeyMessages,
-                /*requireInternallyFocused=*/!selectAllRequest, std::move(send));
+  postWhenReady(platform, guard, std::move(reply), std::move(target), std::move(messages),
+                /*requireInternallyFocused=*/!selectAllRequest, std::move(place));
 }
 
 }  // namespace cuh

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "accessibility/element_relations.h"
+#include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "windows/ax_readers.h"
 
@@ -11,7 +12,7 @@ namespace cuh {
 
 namespace {
 
-// Elements examined by focus(_:) and selectAll(_:): the element and up to 7
+// Elements examined by focusElement and selectAll: the element and up to 7
 // ancestors.
 constexpr int kFocusChainLimit = 8;
 
@@ -37,7 +38,7 @@ platform::AXElement focusedCandidate(platform::Accessibility& ax,
                                       static_cast<float>(screenPoint.y));
   if (hit.ok() && hit.value && *hit.value && belongsToWindow(ax, *hit.value, window))
     return *hit.value;
-  auto focused = elementAttribute(ax, application, "AXFocusedUIElement");
+  auto focused = platform::elementAttribute(ax, application, ax::kFocusedUIElementAttribute);
   if (focused && belongsToWindow(ax, *focused, window))
     return *focused;
   return window;
@@ -46,11 +47,11 @@ platform::AXElement focusedCandidate(platform::Accessibility& ax,
 void focusElement(platform::Accessibility& ax, const platform::AXElement& element) {
   platform::AXElement current = element;
   for (int examined = 0; examined < kFocusChainLimit; ++examined) {
-    if (ax.setAttributeValue(current, "AXFocused", platform::Value::boolean(true)) ==
+    if (ax.setAttributeValue(current, ax::kFocusedAttribute, platform::Value::boolean(true)) ==
         platform::AXError::success) {
       return;
     }
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, ax::kParentAttribute);
     if (!parent)
       return;
     current = std::move(*parent);
@@ -61,20 +62,21 @@ void selectAll(platform::Accessibility& ax, const platform::AXElement& element) 
   std::optional<platform::AXElement> field;
   platform::AXElement current = element;
   for (int examined = 0; examined < kFocusChainLimit; ++examined) {
-    if (isEditableRole(stringAttribute(ax, current, "AXRole"))) {
+    if (isEditableRole(stringAttribute(ax, current, ax::kRoleAttribute))) {
       field = current;
       break;
     }
-    auto parent = elementAttribute(ax, current, "AXParent");
+    auto parent = platform::elementAttribute(ax, current, ax::kParentAttribute);
     if (!parent)
       break;
     current = std::move(*parent);
   }
   if (!field)
     throw HelperFailure("No editable macOS element is selected for background select-all");
-  int64_t length = utf16UnitCount(stringAttribute(ax, *field, "AXValue"));
+  int64_t length = utf16UnitCount(stringAttribute(ax, *field, ax::kValueAttribute));
   platform::Value range(platform::Value::Storage(platform::Range{0, length}));
-  if (ax.setAttributeValue(*field, "AXSelectedTextRange", range) != platform::AXError::success)
+  if (ax.setAttributeValue(*field, ax::kSelectedTextRangeAttribute, range) !=
+      platform::AXError::success)
     throw HelperFailure("The target macOS field rejected background select-all");
 }
 

@@ -7,7 +7,7 @@
 
 namespace cuh {
 
-// focusedCandidate(app:window:point:): the element under the screen point
+// The element that receives focus: the element under the screen point
 // when it lies in the window; else the application's focused element when
 // it lies in the window; else the window itself. Never fails.
 platform::AXElement focusedCandidate(platform::Accessibility& ax,
@@ -15,11 +15,11 @@ platform::AXElement focusedCandidate(platform::Accessibility& ax,
                                      const platform::AXElement& window,
                                      platform::Point screenPoint);
 
-// focus(_:): sets "AXFocused" true on the element or, when refused, on its
+// Sets AXFocused true on the element or, when refused, on its
 // nearest ancestor (within 8 elements) that accepts it. Best effort, silent.
 void focusElement(platform::Accessibility& ax, const platform::AXElement& element);
 
-// selectAll(_:): selects the whole text (0 to its UTF-16 length) of the
+// Selects the whole text (0 to its UTF-16 length) of the
 // element or its nearest editable ancestor within 8 elements. Raises
 // HelperFailure "No editable macOS element is selected for background
 // select-all" or "The target macOS field rejected background select-all".

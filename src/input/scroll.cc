@@ -4,22 +4,14 @@
 #include <string>
 
 #include "accessibility/page_scroll.h"
-#include "input/input_events.h"
 #include "input/input_pipeline.h"
+#include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
-#include "windows/exact_window.h"
 
 namespace cuh {
 
 namespace {
-
-const InputMessages kScrollMessages{
-    "Zuzozevu Viv stopped because the user changed the foreground window; no scroll was sent",
-    "The target macOS window did not enter synthetic active/key state; no scroll was sent",
-    "The scroll may have completed after the user changed the foreground window and cannot be "
-    "safely retried",
-};
 
 // A wheel amount: a signed 32-bit integer whose negation (the wheel's sign
 // convention) still fits, so INT32_MIN is refused too.
@@ -42,10 +34,10 @@ std::string_view chosenPageAction(const Json& params, int32_t dx, int32_t dy) {
   if (auto action = pageScrollAction(optionalString(params, "direction")))
     return *action;
   if (dy > 0)
-    return "AXScrollDownByPage";
+    return ax::kScrollDownByPageAction;
   if (dy < 0)
-    return "AXScrollUpByPage";
-  return dx > 0 ? "AXScrollRightByPage" : "AXScrollLeftByPage";
+    return ax::kScrollUpByPageAction;
+  return dx > 0 ? ax::kScrollRightByPageAction : ax::kScrollLeftByPageAction;
 }
 
 // The accessibility page scroll under the semantic guard. False when no
@@ -65,7 +57,7 @@ bool tryPageScroll(platform::Platform& platform,
   if (!scrollTarget)
     return false;
 
-  std::shared_ptr<FocusController> controller =
+  platform::GuardedTargetRef controller =
       guard.armSemanticGuard(target.pid, target.windowID, target.foreground);
   guard.verifySemanticGuard(controller, target.foreground, /*mutationMayHaveCompleted=*/false);
   int64_t pages = pageScrollCount(params);
@@ -90,9 +82,8 @@ bool tryPageScroll(platform::Platform& platform,
 
 void startScroll(platform::Platform& platform,
                  ForegroundGuard& guard,
-                 std::optional<int64_t> id,
                  const Json& params,
-                 std::weak_ptr<RequestCompletion> completion) {
+                 Reply reply) {
   int32_t pid = requiredPid(params, "pid");
   uint32_t windowID = requiredWindowId(params, "windowId");
   platform::Point relative{requiredDouble(params, "x"), requiredDouble(params, "y")};
@@ -101,51 +92,43 @@ void startScroll(platform::Platform& platform,
   double width = requiredDouble(params, "width");
   double height = requiredDouble(params, "height");
 
-  ListedWindow listed = findListedWindow(platform, pid, windowID);
-  requireObservedSize(listed.frame, width, height);
-  platform::Point point{relative.x + listed.frame.minX(), relative.y + listed.frame.minY()};
-  if (!listed.frame.contains(point))
-    throw HelperFailure("The requested scroll point is outside the observed macOS window");
-  platform::RunningApplicationRef application = requireRunningApplication(
-      platform, pid, "The target macOS app is no longer running; no scroll was sent");
-  platform::AXElement window = exactWindow(platform, pid, windowID, listed.row);
-  std::optional<platform::AXElement> hit = hitElementInWindow(platform, pid, point, window);
+  InputMessages messages =
+      inputMessages("scroll", "Could not create the targeted macOS scroll event");
+  InputTarget target = validateInputTarget(
+      platform, pid, windowID, platform::Size{width, height},
+      [relative](const platform::Rect& frame) {
+        if (!frame.contains({relative.x + frame.minX(), relative.y + frame.minY()}))
+          throw HelperFailure("The requested scroll point is outside the observed macOS window");
+      },
+      messages);
+  platform::Point point{relative.x + target.frame.minX(), relative.y + target.frame.minY()};
+  std::optional<platform::AXElement> hit = hitElementInWindow(platform, pid, point, target.window);
   if (!hit)
     throw HelperFailure("The scroll point no longer belongs to the observed macOS window");
-
-  InputTarget target{pid,          windowID, std::move(application),
-                     listed.frame, window,   requireForegroundSnapshot(platform)};
+  target.foreground = requireForegroundSnapshot(platform);
 
   if (semanticFirstRequested(params) &&
       tryPageScroll(platform, guard, params, target, *hit, dx, dy)) {
-    finishRequest(completion, id, Json{{"delivery", "verified"}, {"semantic", true}}, std::nullopt);
+    reply.succeed(Json{{"delivery", "verified"}, {"semantic", true}});
     return;
   }
 
-  SendStep send = [&platform, pid, windowID, relative, dx, dy](const WindowNow& now) {
+  PlaceStep place = [&platform, pid, relative, dx, dy](const WindowNow& now) {
     platform::Point pointNow{relative.x + now.frame.minX(), relative.y + now.frame.minY()};
     if (!hitElementInWindow(platform, pid, pointNow, now.window)) {
       throw HelperFailure(
           "The scroll point changed before input was sent. Call get_app_state again");
     }
-    platform::Events& events = platform.events();
-    platform::EventSource source = events.createEventSource(platform::kCGEventSourceStatePrivate);
-    platform::Event wheel =
-        source ? buildWheelEvent(events, source, dx, dy, pointNow,
-                                 {pointNow.x - now.frame.minX(), pointNow.y - now.frame.minY()},
-                                 windowID)
-               : nullptr;
-    if (!wheel)
-      throw HelperFailure("Could not create the targeted macOS scroll event");
-    events.postToPid(pid, wheel);
-
-    SendOutcome outcome;
-    outcome.resultAfterVerification = [] { return Json{{"delivery", "deliveredUnverified"}}; };
-    return outcome;
+    SendPlan send;
+    send.gesture = platform::Scroll{platform::ScrollUnit::pixel, dx, dy, pointNow};
+    send.resultAfterVerification = [](int64_t) {
+      return Json{{"delivery", "deliveredUnverified"}};
+    };
+    return send;
   };
 
-  postWhenReady(platform, guard, id, std::move(completion), std::move(target), kScrollMessages,
-                /*requireInternallyFocused=*/true, std::move(send));
+  postWhenReady(platform, guard, std::move(reply), std::move(target), std::move(messages),
+                /*requireInternallyFocused=*/true, std::move(place));
 }
 
 }  // namespace cuh

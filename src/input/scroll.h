@@ -9,17 +9,16 @@
 #include "guard/foreground_guard.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
-#include "protocol/request_completion.h"
+#include "protocol/reply.h"
 
 namespace cuh {
 
 // Throws HelperFailure for every failure before anything is scheduled;
-// once it returns, the request is finished exactly once through
-// `completion` (see input/input_pipeline.h).
+// once it returns, the request is answered exactly once through `reply`
+// (see input/input_pipeline.h).
 void startScroll(platform::Platform& platform,
                  ForegroundGuard& guard,
-                 std::optional<int64_t> id,
                  const Json& params,
-                 std::weak_ptr<RequestCompletion> completion);
+                 Reply reply);
 
 }  // namespace cuh

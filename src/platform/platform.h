@@ -10,7 +10,8 @@
 
 #include "platform/accessibility.h"
 #include "platform/application.h"
-#include "platform/events.h"
+#include "platform/background_input.h"
+#include "platform/foreground_protection.h"
 #include "platform/main_loop.h"
 #include "platform/process.h"
 #include "platform/window_server.h"
@@ -25,16 +26,20 @@ class Platform {
   virtual Accessibility& accessibility() = 0;
   virtual WindowServer& windowServer() = 0;
   virtual Workspace& workspace() = 0;
-  virtual Events& events() = 0;
+  virtual ForegroundProtection& foregroundProtection() = 0;
+  virtual BackgroundInput& backgroundInput() = 0;
   virtual ProcessServices& process() = 0;
   virtual MainLoop& mainLoop() = 0;
   virtual Application& application() = 0;
 
-  // Told by the response writer right after it wrote a response line, with
-  // the number of lines written so far (1 for the first). Called on whichever
-  // thread wrote the line. The simulated desktop fires its script rules from
-  // it; the real platform ignores it.
-  virtual void responseWritten(uint64_t count) { (void)count; }
+  // Told by the response writer as it writes a response line, just before
+  // the line's bytes go out, with the line's number (1 for the first); on
+  // whichever thread writes it, under the writer's lock, so in line order.
+  // What the platform starts here is ordered before anything a client sends
+  // after reading the line. Must not throw and must not write a response.
+  // The simulated desktop fires its script rules from it; the real platform
+  // ignores it.
+  virtual void willWriteResponse(uint64_t number) { (void)number; }
 };
 
 struct PlatformOptions {

@@ -18,17 +18,19 @@ enum WindowListOption : uint32_t {
   kCGWindowListExcludeDesktopElements = 16,
 };
 
-inline constexpr uint32_t kCGNullWindowID = 0;
+// No window: the relative window of a query about all windows.
+inline constexpr uint32_t kNullWindowID = 0;
 
-// Row keys, spelled as the platform's CFString constants are.
-inline constexpr const char* kCGWindowNumber = "kCGWindowNumber";
-inline constexpr const char* kCGWindowOwnerPID = "kCGWindowOwnerPID";
-inline constexpr const char* kCGWindowOwnerName = "kCGWindowOwnerName";
-inline constexpr const char* kCGWindowName = "kCGWindowName";
-inline constexpr const char* kCGWindowLayer = "kCGWindowLayer";
-inline constexpr const char* kCGWindowAlpha = "kCGWindowAlpha";
-inline constexpr const char* kCGWindowIsOnscreen = "kCGWindowIsOnscreen";
-inline constexpr const char* kCGWindowBounds = "kCGWindowBounds";
+// Row keys, spelled as the platform's CFString constants are (the macOS
+// window list's own key names).
+inline constexpr const char* kRowWindowNumber = "kCGWindowNumber";
+inline constexpr const char* kRowOwnerPID = "kCGWindowOwnerPID";
+inline constexpr const char* kRowOwnerName = "kCGWindowOwnerName";
+inline constexpr const char* kRowWindowName = "kCGWindowName";
+inline constexpr const char* kRowLayer = "kCGWindowLayer";
+inline constexpr const char* kRowAlpha = "kCGWindowAlpha";
+inline constexpr const char* kRowIsOnscreen = "kCGWindowIsOnscreen";
+inline constexpr const char* kRowBounds = "kCGWindowBounds";
 
 class WindowServer {
  public:

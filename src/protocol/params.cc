@@ -11,7 +11,8 @@ namespace cuh {
 namespace {
 
 const Json* find(const Json& params, std::string_view key) {
-  if (!params.is_object()) return nullptr;
+  if (!params.is_object())
+    return nullptr;
   auto it = params.find(key);
   return it == params.end() ? nullptr : &*it;
 }
@@ -19,20 +20,25 @@ const Json* find(const Json& params, std::string_view key) {
 // The integer value of a number, truncated toward zero; none when it does
 // not fit in 64 bits.
 std::optional<int64_t> integerValue(const Json& value) {
-  if (value.is_boolean()) return value.get<bool>() ? 1 : 0;
+  if (value.is_boolean())
+    return value.get<bool>() ? 1 : 0;
   if (value.is_number_unsigned()) {
     auto u = value.get<uint64_t>();
-    if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return std::nullopt;
+    if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()))
+      return std::nullopt;
     return static_cast<int64_t>(u);
   }
-  if (value.is_number_integer()) return value.get<int64_t>();
+  if (value.is_number_integer())
+    return value.get<int64_t>();
   double d = std::trunc(value.get<double>());
-  if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0)) return std::nullopt;
+  if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0))
+    return std::nullopt;
   return static_cast<int64_t>(d);
 }
 
 double doubleValue(const Json& value) {
-  if (value.is_boolean()) return value.get<bool>() ? 1.0 : 0.0;
+  if (value.is_boolean())
+    return value.get<bool>() ? 1.0 : 0.0;
   return value.get<double>();
 }
 
@@ -52,15 +58,18 @@ bool isNumber(const Json& value) {
 
 int64_t requiredInt(const Json& params, std::string_view key) {
   const Json* value = find(params, key);
-  if (!value || !isNumber(*value)) throwMissingParameter(key);
+  if (!value || !isNumber(*value))
+    throwMissingParameter(key);
   auto result = integerValue(*value);
-  if (!result) throwParameterOutOfRange(key);
+  if (!result)
+    throwParameterOutOfRange(key);
   return *result;
 }
 
 double requiredDouble(const Json& params, std::string_view key) {
   const Json* value = find(params, key);
-  if (!value || !isNumber(*value)) throwMissingParameter(key);
+  if (!value || !isNumber(*value))
+    throwMissingParameter(key);
   return doubleValue(*value);
 }
 
@@ -74,13 +83,15 @@ std::string requiredString(const Json& params, std::string_view key) {
 
 const Json& requiredDictionary(const Json& params, std::string_view key) {
   const Json* value = find(params, key);
-  if (!value || !value->is_object()) throwMissingParameter(key);
+  if (!value || !value->is_object())
+    throwMissingParameter(key);
   return *value;
 }
 
 std::string optionalString(const Json& params, std::string_view key) {
   const Json* value = find(params, key);
-  if (!value || !value->is_string()) return {};
+  if (!value || !value->is_string())
+    return {};
   return value->get<std::string>();
 }
 
@@ -94,36 +105,55 @@ int32_t requiredPid(const Json& params, std::string_view key) {
 
 uint32_t requiredWindowId(const Json& params, std::string_view key) {
   int64_t value = requiredInt(params, key);
-  if (value < 0 || value > std::numeric_limits<uint32_t>::max()) throwParameterOutOfRange(key);
+  if (value < 0 || value > std::numeric_limits<uint32_t>::max())
+    throwParameterOutOfRange(key);
   return static_cast<uint32_t>(value);
 }
 
 std::optional<double> optionalNumber(const Json& params, std::string_view key) {
   const Json* value = find(params, key);
-  if (!value || !isNumber(*value)) return std::nullopt;
+  if (!value || !isNumber(*value))
+    return std::nullopt;
   return doubleValue(*value);
 }
 
 std::optional<int64_t> optionalInt(const Json& params, std::string_view key) {
   const Json* value = find(params, key);
-  if (!value || !isNumber(*value)) return std::nullopt;
+  if (!value || !isNumber(*value))
+    return std::nullopt;
   auto result = integerValue(*value);
-  if (!result) throwParameterOutOfRange(key);
+  if (!result)
+    throwParameterOutOfRange(key);
   return result;
 }
 
-std::optional<platform::Rect> bounds(const platform::Value& row) {
-  const platform::Value* entry = row.find(platform::kCGWindowBounds);
-  if (!entry || !entry->is<platform::Dictionary>()) return std::nullopt;
-  double values[4];
-  const char* keys[4] = {"X", "Y", "Width", "Height"};
-  for (int i = 0; i < 4; ++i) {
-    const platform::Value* v = entry->find(keys[i]);
-    const auto* number = v ? v->as<platform::Number>() : nullptr;
-    if (!number) return std::nullopt;
-    values[i] = number->doubleValue();
+void readParameter(const Json& params, const ParamSpec& spec) {
+  switch (spec.kind) {
+    case ParamKind::pid:
+      requiredPid(params, spec.key);
+      return;
+    case ParamKind::windowId:
+      requiredWindowId(params, spec.key);
+      return;
+    case ParamKind::integer:
+      requiredInt(params, spec.key);
+      return;
+    case ParamKind::number:
+      requiredDouble(params, spec.key);
+      return;
+    case ParamKind::string:
+      requiredString(params, spec.key);
+      return;
+    case ParamKind::dictionary:
+      requiredDictionary(params, spec.key);
+      return;
+    case ParamKind::optionalNumber:
+      optionalNumber(params, spec.key);
+      return;
+    case ParamKind::optionalInt:
+      optionalInt(params, spec.key);
+      return;
   }
-  return platform::Rect{{values[0], values[1]}, {values[2], values[3]}};
 }
 
 }  // namespace cuh

@@ -62,11 +62,13 @@ void ResponseWriter::writeInvalidJson() {
 
 void ResponseWriter::writeLine(const std::string& line) {
   std::lock_guard lock(mutex_);
-  sink_(line);
   ++count_;
-  // Under the lock, so the platform sees the counts in order.
+  // Before the bytes: a client that reads the line and answers at once must
+  // find whatever the platform does for it already under way. Under the
+  // lock, so the platform sees the numbers in order.
   if (platform_)
-    platform_->responseWritten(count_);
+    platform_->willWriteResponse(count_);
+  sink_(line);
 }
 
 uint64_t ResponseWriter::count() const {

@@ -1,4 +1,4 @@
-// writeResponse(id:result:error:): the one writer of response lines. The
+// The one writer of response lines. The
 // reader thread (invalid lines) and the main thread (everything else) share
 // it; each response goes out as one unit (object and line feed in one write
 // loop under a mutex), so responses never interleave. Nothing is buffered.
@@ -40,7 +40,8 @@ std::string responseLine(std::optional<int64_t> id,
 
 class ResponseWriter {
  public:
-  // `platform`, when given, is told after every line (responseWritten).
+  // `platform`, when given, is told of every line just before its bytes go
+  // out (willWriteResponse).
   ResponseWriter(LineSink sink, platform::Platform* platform);
 
   // Writes one response: {"id":..,"ok":..,"result":..} or {..,"error":..}.

@@ -12,7 +12,7 @@ namespace cuh {
 // 16 ... 256.
 int iconEdgeLength(const Json& params);
 
-// appIcon(params:): {"base64": PNG bytes} of the icon of "path" (required)
+// "app_icon": {"base64": PNG bytes} of the icon of "path" (required)
 // drawn into an n x n RGBA bitmap, n = iconEdgeLength. Raises HelperFailure
 // for a missing "path" or a failed rendering.
 Json appIcon(platform::Platform& platform, const Json& params);

@@ -70,10 +70,7 @@ Json listApplications(platform::Platform& platform) {
   return apps;
 }
 
-void startLaunchApplication(platform::Platform& platform,
-                            std::optional<int64_t> id,
-                            const Json& params,
-                            std::weak_ptr<RequestCompletion> completion) {
+void startLaunchApplication(platform::Platform& platform, const Json& params, Reply reply) {
   std::string app = requiredString(params, "app");
   auto location = applicationLocation(platform, app);
   if (!location)
@@ -87,20 +84,16 @@ void startLaunchApplication(platform::Platform& platform,
   // only hand the outcome to the main loop.
   platform.workspace().openApplicationAtURL(
       *location, configuration,
-      [&mainLoop, id, completion = std::move(completion)](
-          platform::RunningApplicationRef application,
-          std::optional<std::string> errorDescription) {
-        mainLoop.post([id, completion, application = std::move(application),
-                       errorDescription = std::move(errorDescription)] {
-          auto owner = completion.lock();
-          if (!owner)
-            return;
+      [&mainLoop, reply = std::move(reply)](platform::RunningApplicationRef application,
+                                            std::optional<std::string> errorDescription) {
+        mainLoop.post([reply, application = std::move(application),
+                       errorDescription = std::move(errorDescription)]() mutable {
           if (errorDescription) {
-            owner->finish(id, std::nullopt, *errorDescription);
+            reply.fail(*errorDescription);
             return;
           }
           int32_t pid = application ? application->processIdentifier() : 0;
-          owner->finish(id, Json{{"launched", true}, {"pid", pid}}, std::nullopt);
+          reply.succeed(Json{{"launched", true}, {"pid", pid}});
         });
       });
 }

@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 #include "protocol/json.h"
-#include "protocol/request_completion.h"
+#include "protocol/reply.h"
 
 namespace cuh {
 
@@ -17,18 +17,14 @@ namespace cuh {
 // Never fails.
 Json listApplications(platform::Platform& platform);
 
-// startLaunchApplication(id:params:): resolves "app" (a path when it contains
+// "launch_app": resolves "app" (a path when it contains
 // "/", else a bundle identifier when it contains ".", falling back to an
 // application name) and asks the workspace to open it without activating it
 // and without adding it to the recent items. Raises HelperFailure, before
 // anything is scheduled, when "app" is missing or names no application.
-// Otherwise returns at once; the request completes later on the main loop,
-// exactly once, through completion->finish with {"launched": true, "pid": n}
-// or the platform's error description. Nothing happens when the completion
-// is gone by then.
-void startLaunchApplication(platform::Platform& platform,
-                            std::optional<int64_t> id,
-                            const Json& params,
-                            std::weak_ptr<RequestCompletion> completion);
+// Otherwise returns at once; the request is answered later on the main
+// loop, exactly once, through `reply` with {"launched": true, "pid": n} or
+// the platform's error description.
+void startLaunchApplication(platform::Platform& platform, const Json& params, Reply reply);
 
 }  // namespace cuh

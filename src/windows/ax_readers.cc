@@ -1,15 +1,17 @@
 #include "windows/ax_readers.h"
 
+#include "platform/ax_names.h"
+
 namespace cuh {
 
 using platform::AXElement;
 using platform::Value;
 
 std::optional<platform::Rect> rect(platform::Accessibility& ax, const AXElement& element) {
-  auto position = ax.copyAttributeValue(element, "AXPosition");
+  auto position = ax.copyAttributeValue(element, ax::kPositionAttribute);
   if (!position.ok() || !position.value)
     return std::nullopt;
-  auto size = ax.copyAttributeValue(element, "AXSize");
+  auto size = ax.copyAttributeValue(element, ax::kSizeAttribute);
   if (!size.ok() || !size.value)
     return std::nullopt;
   const auto* point = position.value->as<platform::Point>();
@@ -17,19 +19,6 @@ std::optional<platform::Rect> rect(platform::Accessibility& ax, const AXElement&
   if (!point || !extent)
     return std::nullopt;
   return platform::Rect{*point, *extent};
-}
-
-std::optional<bool> boolAttribute(platform::Accessibility& ax,
-                                  const AXElement& element,
-                                  std::string_view attribute) {
-  auto result = ax.copyAttributeValue(element, attribute);
-  if (!result.ok() || !result.value)
-    return std::nullopt;
-  if (const auto* b = result.value->as<platform::Boolean>())
-    return b->value;
-  if (const auto* n = result.value->as<platform::Number>())
-    return n->boolValue();
-  return std::nullopt;
 }
 
 std::string textOf(const Value& value) {
@@ -94,19 +83,7 @@ std::vector<AXElement> elementList(platform::Accessibility& ax,
 }
 
 std::vector<AXElement> children(platform::Accessibility& ax, const AXElement& element) {
-  return elementList(ax, element, "AXChildren");
-}
-
-std::optional<AXElement> elementAttribute(platform::Accessibility& ax,
-                                          const AXElement& element,
-                                          std::string_view attribute) {
-  auto result = ax.copyAttributeValue(element, attribute);
-  if (!result.ok() || !result.value)
-    return std::nullopt;
-  const auto* found = result.value->as<AXElement>();
-  if (!found || !*found)
-    return std::nullopt;
-  return *found;
+  return elementList(ax, element, ax::kChildrenAttribute);
 }
 
 }  // namespace cuh

@@ -5,11 +5,13 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ax_names.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
 #include "windows/canonical_text.h"
-#include "windows/window_rows.h"
+#include "windows/listed_window.h"
 
 namespace cuh {
 
@@ -18,7 +20,6 @@ using platform::Value;
 
 namespace {
 
-constexpr double kRecheckTolerance = 1.5;
 constexpr double kRetryDelaySeconds = 0.1;
 constexpr int kRetries = 2;
 
@@ -29,11 +30,11 @@ bool within(const platform::Rect& a, const platform::Rect& b, double tolerance) 
          std::abs(a.height() - b.height()) <= tolerance;
 }
 
-// resolve: the one element of the application's "AXWindows" that matches the
+// resolve: the one element of the application's AXWindows that matches the
 // row; none when no element or several match.
 std::optional<AXElement> resolve(platform::Platform& platform, int32_t pid, const Value& row) {
   auto& ax = platform.accessibility();
-  auto windows = elementList(ax, ax.createApplication(pid), "AXWindows");
+  auto windows = elementList(ax, ax.createApplication(pid), ax::kWindowsAttribute);
   std::optional<AXElement> found;
   for (const AXElement& window : windows) {
     if (!windowMatches(ax, window, row))
@@ -55,15 +56,16 @@ const std::optional<platform::Rect>& WindowElementFacts::frame() {
 
 bool WindowElementFacts::hiddenOrMinimized() {
   if (!hiddenOrMinimized_) {
-    hiddenOrMinimized_ = boolAttribute(*ax_, element_, "AXHidden").value_or(false) ||
-                         boolAttribute(*ax_, element_, "AXMinimized").value_or(false);
+    hiddenOrMinimized_ =
+        platform::boolAttribute(*ax_, element_, ax::kHiddenAttribute).value_or(false) ||
+        platform::boolAttribute(*ax_, element_, ax::kMinimizedAttribute).value_or(false);
   }
   return *hiddenOrMinimized_;
 }
 
 const std::string& WindowElementFacts::title() {
   if (!title_)
-    title_ = stringAttribute(*ax_, element_, "AXTitle");
+    title_ = stringAttribute(*ax_, element_, ax::kTitleAttribute);
   return *title_;
 }
 
@@ -94,7 +96,7 @@ bool titlesAgree(const std::string& elementTitle,
 }
 
 bool windowMatches(WindowElementFacts& window, const Value& row) {
-  auto rowFrame = bounds(row);
+  auto rowFrame = platform::rowBounds(row);
   if (!rowFrame)
     return false;
   const auto& elementFrame = window.frame();
@@ -105,8 +107,8 @@ bool windowMatches(WindowElementFacts& window, const Value& row) {
     return false;
   if (window.hiddenOrMinimized())
     return false;
-  return titlesAgree(window.title(), rowString(row, platform::kCGWindowName),
-                     rowString(row, platform::kCGWindowOwnerName));
+  return titlesAgree(window.title(), platform::rowString(row, platform::kRowWindowName),
+                     platform::rowString(row, platform::kRowOwnerName));
 }
 
 bool windowMatches(platform::Accessibility& ax, const AXElement& window, const Value& row) {
@@ -120,20 +122,20 @@ AXElement exactWindow(platform::Platform& platform,
                       const Value& row) {
   if (auto element = resolve(platform, pid, row))
     return *element;
-  auto observed = bounds(row);
+  auto observed = platform::rowBounds(row);
   if (!observed) {
     throw HelperFailure(
         "The observed macOS window no longer has valid bounds. Call get_app_state again");
   }
   for (int attempt = 0; attempt < kRetries; ++attempt) {
     platform.mainLoop().sleep(kRetryDelaySeconds);
-    auto fresh = windowRow(platform, pid, windowID);
+    auto fresh = platform::windowRow(platform, pid, windowID);
     if (!fresh)
       continue;
-    auto freshFrame = bounds(*fresh);
+    auto freshFrame = platform::rowBounds(*fresh);
     if (!freshFrame)
       continue;
-    if (!within(*freshFrame, *observed, kRecheckTolerance)) {
+    if (!within(*freshFrame, *observed, kFrameTolerance)) {
       throw HelperFailure("The observed macOS window moved or resized. Call get_app_state again");
     }
     if (auto element = resolve(platform, pid, *fresh))

@@ -21,11 +21,11 @@ class WindowElementFacts {
       : ax_(&ax), element_(std::move(element)) {}
 
   const platform::AXElement& element() const { return element_; }
-  // rect(_:) of the element.
+  // The element's frame (rect).
   const std::optional<platform::Rect>& frame();
-  // "AXHidden" or "AXMinimized" is true (an unreadable attribute is not).
+  // AXHidden or AXMinimized is true (an unreadable attribute is not).
   bool hiddenOrMinimized();
-  // stringAttribute(_:_:) of "AXTitle".
+  // Its AXTitle as text.
   const std::string& title();
 
  private:
@@ -36,7 +36,7 @@ class WindowElementFacts {
   std::optional<std::string> title_;
 };
 
-// windowMatches(_:row:): the row and the element both have a frame, the
+// The row and the element both have a frame, the
 // frames agree within windowFrameTolerance, the element is neither hidden
 // nor minimised, and the titles agree.
 bool windowMatches(WindowElementFacts& window, const platform::Value& row);
@@ -55,7 +55,7 @@ bool titlesAgree(const std::string& elementTitle,
                  const std::string& rowTitle,
                  const std::string& ownerName);
 
-// exactWindow(pid:windowID:row:): the window's accessibility element. When
+// The window's accessibility element. When
 // the first resolution is not unique, retries twice, 0.1 s apart (blocking
 // the main thread), with a fresh row of the window; raises HelperFailure
 // when the match stays not unique or the window moved or resized.

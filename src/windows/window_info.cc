@@ -2,8 +2,8 @@
 
 #include <limits>
 
+#include "platform/window_rows.h"
 #include "protocol/params.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 
@@ -26,7 +26,7 @@ int32_t expectedOwner(const Json& params) {
 }
 
 bool positiveAlpha(const Value& row) {
-  const Value* alpha = row.find(platform::kCGWindowAlpha);
+  const Value* alpha = row.find(platform::kRowAlpha);
   const auto* number = alpha ? alpha->as<platform::Number>() : nullptr;
   return number && number->doubleValue() > 0;
 }
@@ -38,9 +38,9 @@ Json windowInfo(platform::Platform& platform, const Json& params) {
   int32_t expected = expectedOwner(params);
 
   const Value* row = nullptr;
-  auto rows = windowListRows(platform.windowServer(), kListOneWindow, windowId);
+  auto rows = platform::windowListRows(platform.windowServer(), platform::kListOneWindow, windowId);
   for (const Value& candidate : rows) {
-    if (rowWindowNumber(candidate) == windowId) {
+    if (platform::rowWindowNumber(candidate) == windowId) {
       row = &candidate;
       break;
     }
@@ -48,7 +48,7 @@ Json windowInfo(platform::Platform& platform, const Json& params) {
   if (!row)
     return Json{{"visible", false}};
 
-  auto owner = rowOwnerPID(*row);
+  auto owner = platform::rowOwnerPID(*row);
   if (!owner || *owner <= 0)
     return Json{{"visible", false}};
   if (expected > 0 && *owner != expected) {
@@ -56,11 +56,11 @@ Json windowInfo(platform::Platform& platform, const Json& params) {
     // knew is gone for good.
     return Json{{"visible", false}, {"terminal", true}, {"ownerPid", *owner}};
   }
-  auto frame = bounds(*row);
+  auto frame = platform::rowBounds(*row);
   if (!frame)
     return Json{{"visible", false}, {"ownerPid", *owner}};
 
-  bool visible = positiveAlpha(*row) && rowFlag(*row, platform::kCGWindowIsOnscreen) &&
+  bool visible = positiveAlpha(*row) && platform::rowFlag(*row, platform::kRowIsOnscreen) &&
                  frame->width() > kMinimumVisibleEdge && frame->height() > kMinimumVisibleEdge;
   return Json{{"visible", visible},
               {"ownerPid", *owner},

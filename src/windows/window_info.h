@@ -8,7 +8,7 @@
 
 namespace cuh {
 
-// windowInfo(params:): the result object for "windowId" (required, an
+// "window_info": the result object for "windowId" (required, an
 // unsigned 32-bit window id) and "ownerPid" (optional, a 32-bit process id;
 // 0 or negative means no expectation). Raises HelperFailure only for a
 // missing "windowId" or an id out of range.

@@ -5,10 +5,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/ax_names.h"
+#include "platform/window_rows.h"
 #include "protocol/params.h"
 #include "windows/ax_readers.h"
 #include "windows/exact_window.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 
@@ -31,7 +32,8 @@ ListedApplication examine(platform::Platform& platform, int32_t pid) {
     application.bundleId = running->bundleIdentifier().value_or("");
   }
   auto& ax = platform.accessibility();
-  if (auto focused = elementAttribute(ax, ax.createApplication(pid), "AXFocusedWindow")) {
+  if (auto focused =
+          platform::elementAttribute(ax, ax.createApplication(pid), ax::kFocusedWindowAttribute)) {
     application.focusedWindow.emplace(ax, *focused);
   }
   return application;
@@ -42,17 +44,18 @@ ListedApplication examine(platform::Platform& platform, int32_t pid) {
 Json listWindows(platform::Platform& platform) {
   std::unordered_map<int32_t, ListedApplication> applications;
   Json windows = Json::array();
-  for (const Value& row : windowListRows(platform.windowServer(), kListAllWindows)) {
-    if (!rowQualifies(row))
+  for (const Value& row :
+       platform::windowListRows(platform.windowServer(), platform::kListAllWindows)) {
+    if (!platform::rowQualifies(row))
       continue;
-    auto frame = bounds(row);
+    auto frame = platform::rowBounds(row);
     // Written so that NaN sizes are dropped too.
     if (!frame || !(frame->width() > 1) || !(frame->height() > 1))
       continue;
 
-    int32_t pid = rowOwnerPID(row).value_or(0);
-    std::string owner = rowString(row, platform::kCGWindowOwnerName);
-    std::string title = rowString(row, platform::kCGWindowName);
+    int32_t pid = platform::rowOwnerPID(row).value_or(0);
+    std::string owner = platform::rowString(row, platform::kRowOwnerName);
+    std::string title = platform::rowString(row, platform::kRowWindowName);
     if (title.empty())
       title = owner;
 
@@ -66,7 +69,7 @@ Json listWindows(platform::Platform& platform) {
     }
 
     windows.push_back(Json{
-        {"windowId", rowWindowNumber(row).value_or(0)},
+        {"windowId", platform::rowWindowNumber(row).value_or(0)},
         {"pid", pid},
         {"owner", owner},
         {"bundleId", application.bundleId},
@@ -76,7 +79,7 @@ Json listWindows(platform::Platform& platform) {
         {"width", frame->width()},
         {"height", frame->height()},
         {"focused", false},
-        {"onScreen", rowFlag(row, platform::kCGWindowIsOnscreen)},
+        {"onScreen", platform::rowFlag(row, platform::kRowIsOnscreen)},
         {"zOrder", position},
     });
   }

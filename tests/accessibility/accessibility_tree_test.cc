@@ -8,26 +8,16 @@
 #include "accessibility/ax_scene.h"
 #include "accessibility/resolve_element_request.h"
 #include "protocol/helper_failure.h"
+#include "support/failure_message.h"
 
 namespace cuh {
 namespace {
 
 using testing::desktopWith;
-using testing::frameJson;
 using testing::relativeFrame;
+using testing::sceneFrame;
 using testing::sceneWith;
 using testing::windowParams;
-
-std::string failureOf(platform::Platform& platform,
-                      Json (*method)(platform::Platform&, const Json&),
-                      const Json& params) {
-  try {
-    method(platform, params);
-  } catch (const HelperFailure& failure) {
-    return failure.message();
-  }
-  return "(no failure)";
-}
 
 // The window check and the parameter order are shared by "accessibility_tree"
 // and "resolve_element"; each case runs against both.
@@ -42,7 +32,7 @@ TEST(ObservedWindowTest, ParametersAndWindowChecksFailWithTheirMessages) {
   const std::string missing = "Missing macOS computer-use parameter: ";
   const std::vector<WindowCheckCase> cases = {
       {"no pid", {}, {{"pid", nullptr}, {"windowId", nullptr}}, missing + "pid"},
-      {"pid as string", {}, {{"pid", "100"}}, missing + "pid"},
+      {"pid as string", {}, {{"pid", "200"}}, missing + "pid"},
       {"no windowId", {}, {{"windowId", nullptr}, {"width", nullptr}}, missing + "windowId"},
       {"no width", {}, {{"width", nullptr}, {"height", nullptr}}, missing + "width"},
       {"height as string", {}, {{"height", "600"}}, missing + "height"},
@@ -86,22 +76,25 @@ TEST(ObservedWindowTest, ParametersAndWindowChecksFailWithTheirMessages) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Json scene = sceneWith(Json::array());
-    if (c.sceneEdit.is_object()) scene["windows"][0].merge_patch(c.sceneEdit);
+    if (c.sceneEdit.is_object())
+      scene["windows"][0].merge_patch(c.sceneEdit);
     Json params = windowParams();
-    if (c.params.is_object()) params.merge_patch(c.params);
+    if (c.params.is_object())
+      params.merge_patch(c.params);
     // "element" comes last in the order: present, so that only the window
     // part can fail.
     Json resolveParams = params;
     resolveParams["element"] = Json{{"role", "AXWindow"}};
     auto desktop = sim::SimDesktop::create(scene);
-    EXPECT_EQ(failureOf(*desktop, accessibilityTree, params), c.expected);
-    EXPECT_EQ(failureOf(*desktop, resolveElementRequest, resolveParams), c.expected);
+    EXPECT_EQ(testing::failureOf([&] { accessibilityTree(*desktop, params); }), c.expected);
+    EXPECT_EQ(testing::failureOf([&] { resolveElementRequest(*desktop, resolveParams); }),
+              c.expected);
   }
 }
 
 TEST(ObservedWindowTest, SizeWithinOneAndAHalfPointsAndAnyPositionAreAccepted) {
   auto desktop = desktopWith(Json::array());
-  desktop->apply({{"move", {{"id", testing::kWindowId}, {"x", 400}, {"y", 300}}}});
+  desktop->apply({{"move", {{"id", testing::kTargetWindow}, {"x", 400}, {"y", 300}}}});
   for (auto [width, height] : {std::pair{801.5, 598.5}, std::pair{798.5, 601.5}}) {
     Json params = windowParams();
     params["width"] = width;
@@ -244,7 +237,7 @@ TEST(AccessibilityTreeTest, RowKeysFollowTheirRules) {
        {{"x", 20.0}, {"y", 30.0}, {"width", 80.0}, {"height", 24.0}},
        {}},
       {"frame outside the window",
-       {{"frame", frameJson(-300, 2000, 50, 10)}},
+       {{"frame", sceneFrame(-300, 2000, 50, 10)}},
        {{"x", -400.0}, {"y", 1950.0}, {"width", 50.0}, {"height", 10.0}},
        {}},
       {"zero width", {{"frame", relativeFrame(20, 30, 0, 24)}}, Json::object(), geometry},

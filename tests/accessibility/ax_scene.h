@@ -1,5 +1,5 @@
-// Small scenes for the accessibility tests: one application (pid 100) with
-// one window (id 11, 800 x 600 at (100, 50), titled "Doc") whose element
+// Small scenes for the accessibility tests: the target application alone,
+// with its one window (800 x 600 at (100, 50), titled "Doc") whose element
 // holds the given children, and helpers to reach live element handles.
 #pragma once
 
@@ -10,21 +10,16 @@
 
 #include "platform/sim/sim_desktop.h"
 #include "protocol/json.h"
+#include "support/test_desktop.h"
 #include "windows/ax_readers.h"
 
 namespace cuh::testing {
 
-inline constexpr int32_t kPid = 100;
-inline constexpr uint32_t kWindowId = 11;
 inline const platform::Rect kWindowFrame{{100, 50}, {800, 600}};
-
-inline Json frameJson(double x, double y, double width, double height) {
-  return Json{{"x", x}, {"y", y}, {"width", width}, {"height", height}};
-}
 
 // A frame given relative to the window's top-left corner.
 inline Json relativeFrame(double x, double y, double width, double height) {
-  return frameJson(kWindowFrame.minX() + x, kWindowFrame.minY() + y, width, height);
+  return sceneFrame(kWindowFrame.minX() + x, kWindowFrame.minY() + y, width, height);
 }
 
 // The window's element: "AXWindow" with the window's frame and title unless
@@ -32,13 +27,13 @@ inline Json relativeFrame(double x, double y, double width, double height) {
 inline Json sceneWith(Json children, Json windowAx = Json::object()) {
   windowAx["children"] = std::move(children);
   return Json{
-      {"apps", Json::array({Json{{"pid", kPid}, {"name", "Notes"}}})},
+      {"apps", Json::array({Json{{"pid", kTargetPid}, {"name", "Notes"}}})},
       {"windows",
-       Json::array({Json{{"id", kWindowId},
-                         {"pid", kPid},
+       Json::array({Json{{"id", kTargetWindow},
+                         {"pid", kTargetPid},
                          {"title", "Doc"},
-                         {"bounds", frameJson(kWindowFrame.minX(), kWindowFrame.minY(),
-                                              kWindowFrame.width(), kWindowFrame.height())},
+                         {"bounds", sceneFrame(kWindowFrame.minX(), kWindowFrame.minY(),
+                                               kWindowFrame.width(), kWindowFrame.height())},
                          {"ax", std::move(windowAx)}}})},
   };
 }
@@ -49,7 +44,7 @@ inline std::unique_ptr<sim::SimDesktop> desktopWith(Json children, Json windowAx
 
 // The observed-window parameters of the scene's window.
 inline Json windowParams() {
-  return Json{{"pid", kPid}, {"windowId", kWindowId}, {"width", 800}, {"height", 600}};
+  return Json{{"pid", kTargetPid}, {"windowId", kTargetWindow}, {"width", 800}, {"height", 600}};
 }
 
 // A chain of `levels` nested groups whose innermost element is `leaf`:
@@ -64,7 +59,7 @@ inline Json nested(int levels, Json leaf) {
 
 // The live element of the scene's window, through the application's
 // "AXWindows".
-inline platform::AXElement windowElement(platform::Platform& platform, int32_t pid = kPid) {
+inline platform::AXElement windowElement(platform::Platform& platform, int32_t pid = kTargetPid) {
   auto& ax = platform.accessibility();
   auto windows = ax.copyAttributeValue(ax.createApplication(pid), "AXWindows");
   const auto* list = windows.value ? windows.value->as<platform::Array>() : nullptr;

@@ -19,28 +19,14 @@
 #include "protocol/helper_failure.h"
 #include "protocol/json.h"
 #include "support/row_name.h"
+#include "support/test_desktop.h"
 
 namespace cuh::testing {
-
-inline constexpr int32_t kUserPid = 100;
-inline constexpr int32_t kNotesPid = 200;
-inline constexpr int32_t kMailPid = 300;
-inline constexpr uint32_t kNotesWindow = 21;
-inline constexpr uint32_t kSecondWindow = 22;
 
 // The scene, with `script` rules and changes merged into the target window's
 // elements by ref: {"field": {"readback": "stale"}} adds keys to "field".
 inline Json actionScene(Json script = Json::array(), Json elementChanges = Json::object()) {
-  Json scene = Json::parse(R"({
-    "frontmost": 100,
-    "apps": [
-      {"pid": 100, "name": "Terminal"},
-      {"pid": 200, "name": "Notes", "focusedWindow": 21},
-      {"pid": 300, "name": "Mail"}
-    ],
-    "windows": [
-      {"id": 11, "pid": 100, "title": "shell",
-       "bounds": {"x": 0, "y": 0, "width": 800, "height": 600}, "ax": {"ref": "term"}},
+  Json scene = baseScene(Json::parse(R"([
       {"id": 21, "pid": 200, "title": "Note",
        "bounds": {"x": 100, "y": 120, "width": 400, "height": 300},
        "ax": {"ref": "note", "children": [
@@ -79,8 +65,7 @@ inline Json actionScene(Json script = Json::array(), Json elementChanges = Json:
        "bounds": {"x": 600, "y": 400, "width": 100, "height": 100}},
       {"id": 41, "pid": 400, "title": "Daemon",
        "bounds": {"x": 0, "y": 700, "width": 100, "height": 100}}
-    ]
-  })");
+  ])"));
   scene["script"] = std::move(script);
   std::function<void(Json&)> apply = [&](Json& element) {
     if (element.contains("ref") && elementChanges.contains(element["ref"].get<std::string>())) {
@@ -120,8 +105,8 @@ inline Json bodyArea() {
 inline Json actionRequest(std::string operation,
                           Json element = nullptr,
                           Json extra = Json::object()) {
-  Json params{{"pid", kNotesPid},
-              {"windowId", kNotesWindow},
+  Json params{{"pid", kTargetPid},
+              {"windowId", kTargetWindow},
               {"width", 400},
               {"height", 300},
               {"operation", std::move(operation)}};
@@ -132,13 +117,13 @@ inline Json actionRequest(std::string operation,
   return params;
 }
 
-class ElementActionFixture : public ::testing::Test {
+class ElementActionFixture : public ::testing::Test, public TestDesktop {
  public:
   void SetUp() override { load(actionScene()); }
 
-  void load(const Json& scene) {
+  void load(const Json& scene) override {
     guard.reset();
-    desktop = sim::SimDesktop::create(scene);
+    TestDesktop::load(scene);
     guard = std::make_unique<ForegroundGuard>(*desktop);
   }
 
@@ -162,8 +147,6 @@ class ElementActionFixture : public ::testing::Test {
     return "";
   }
 
-  void apply(const std::string& action) { desktop->apply(Json::parse(action)); }
-
   // What the helper changed in the target: "set" and "action" trace lines,
   // as "target attribute value" / "target action" strings.
   std::vector<std::string> changes() const {
@@ -185,7 +168,6 @@ class ElementActionFixture : public ::testing::Test {
     return desktop->attribute(ref, name).value_or(Json());
   }
 
-  std::unique_ptr<sim::SimDesktop> desktop;
   std::unique_ptr<ForegroundGuard> guard;  // goes before the desktop
 };
 

@@ -11,6 +11,7 @@
 
 #include "accessibility/element_action.h"
 #include "accessibility/element_action_scene.h"
+#include "support/forwarding_platform.h"
 
 namespace cuh::testing {
 namespace {
@@ -243,21 +244,16 @@ TEST_F(ElementActionFixture, GuardArmedForABackgroundTarget) {
             (Json{{"delivery", "verified"}}));
   auto created = desktop->traceLines("tapCreated");
   ASSERT_EQ(created.size(), 1u);
-  EXPECT_EQ(created[0]["pid"], kNotesPid);
+  EXPECT_EQ(created[0]["pid"], kTargetPid);
 }
 
 // A platform whose user switches to another app right after the request took
 // its foreground snapshot: the guard's first check must stop the request.
-class SwitchAfterSnapshot final : public platform::Platform {
+class SwitchAfterSnapshot final : public ForwardingPlatform {
  public:
-  explicit SwitchAfterSnapshot(sim::SimDesktop& inner) : inner_(inner), workspace_(inner) {}
-  platform::Accessibility& accessibility() override { return inner_.accessibility(); }
-  platform::WindowServer& windowServer() override { return inner_.windowServer(); }
+  explicit SwitchAfterSnapshot(sim::SimDesktop& inner)
+      : ForwardingPlatform(inner), workspace_(inner) {}
   platform::Workspace& workspace() override { return workspace_; }
-  platform::Events& events() override { return inner_.events(); }
-  platform::ProcessServices& process() override { return inner_.process(); }
-  platform::MainLoop& mainLoop() override { return inner_.mainLoop(); }
-  platform::Application& application() override { return inner_.application(); }
 
  private:
   class Workspace final : public platform::Workspace {
@@ -267,7 +263,7 @@ class SwitchAfterSnapshot final : public platform::Platform {
       auto answer = desktop_.workspace().frontmostApplication();
       if (!switched_) {
         switched_ = true;
-        desktop_.apply(Json{{"frontmost", kMailPid}});
+        desktop_.apply(Json{{"frontmost", kThirdPid}});
       }
       return answer;
     }
@@ -297,7 +293,6 @@ class SwitchAfterSnapshot final : public platform::Platform {
     bool switched_ = false;
   };
 
-  sim::SimDesktop& inner_;
   Workspace workspace_;
 };
 
@@ -360,24 +355,24 @@ INSTANTIATE_TEST_SUITE_P(
     ElementActionAfterChange,
     ::testing::Values(
         AfterChangeCase{"press then another app in front",
-                        rule(afterAction("ok", "AXPress"), Json{{"frontmost", kMailPid}}),
+                        rule(afterAction("ok", "AXPress"), Json{{"frontmost", kThirdPid}}),
                         actionRequest("activate_button", okButton()),
                         kMayHaveCompleted,
                         {"ok AXPress"}},
         AfterChangeCase{"press then the user clicks the target",
                         rule(afterAction("ok", "AXPress"),
-                             Json{{"userInput", {{"pid", kNotesPid}, {"type", 1}}}}),
+                             Json{{"userInput", {{"pid", kTargetPid}, {"type", 1}}}}),
                         actionRequest("activate_button", okButton()),
                         kMayHaveCompleted,
                         {"ok AXPress"}},
         AfterChangeCase{"focus then the user scrolls in the target",
                         rule(afterSet("field", "AXFocused"),
-                             Json{{"userInput", {{"pid", kNotesPid}, {"type", 22}}}}),
+                             Json{{"userInput", {{"pid", kTargetPid}, {"type", 22}}}}),
                         actionRequest("focus_editable", nameField()),
                         kMayHaveCompleted,
                         {"field AXFocused true"}},
         AfterChangeCase{"action then the target comes to the front",
-                        rule(afterAction("ok", "AXPress"), Json{{"frontmost", kNotesPid}}),
+                        rule(afterAction("ok", "AXPress"), Json{{"frontmost", kTargetPid}}),
                         actionRequest("action", okButton(), Json{{"action", "AXPress"}}),
                         kMayHaveCompleted,
                         {"ok AXPress"}},
@@ -388,30 +383,30 @@ INSTANTIATE_TEST_SUITE_P(
                         {"field AXValue \"new\""}},
         AfterChangeCase{
             "select then another app in front",
-            rule(afterSet("area", "AXSelectedTextRange"), Json{{"frontmost", kMailPid}}),
+            rule(afterSet("area", "AXSelectedTextRange"), Json{{"frontmost", kThirdPid}}),
             actionRequest("select_text", bodyArea(), Json{{"text", "b"}}),
             kMayHaveCompleted,
             {"area AXSelectedTextRange [2,0]"}},
         AfterChangeCase{
             "insert then another app in front",
-            rule(afterSet("field", "AXValue"), Json{{"frontmost", kMailPid}}),
+            rule(afterSet("field", "AXValue"), Json{{"frontmost", kThirdPid}}),
             actionRequest("insert_text", nullptr, Json{{"x", 20}, {"y", 60}, {"text", "!"}}),
             kMayHaveCompleted,
             {"field AXValue \"hello!\"", "field AXSelectedTextRange [6,0]"}},
         AfterChangeCase{
             "page scroll then another app in front",
-            rule(afterAction("scroll", "AXScrollDownByPage"), Json{{"frontmost", kMailPid}}),
+            rule(afterAction("scroll", "AXScrollDownByPage"), Json{{"frontmost", kThirdPid}}),
             actionRequest("page_scroll", cellElement(), Json{{"direction", "down"}}),
             kMayHaveCompleted,
             {"scroll AXScrollDownByPage"}},
         AfterChangeCase{"press then the target relaunches",
-                        rule(afterAction("ok", "AXPress"), Json{{"relaunch", kNotesPid}}),
+                        rule(afterAction("ok", "AXPress"), Json{{"relaunch", kTargetPid}}),
                         actionRequest("activate_button", okButton()),
                         kAppChanged,
                         {"ok AXPress"}},
         AfterChangeCase{
             "page scroll then the target quits",
-            rule(afterAction("scroll", "AXScrollDownByPage"), Json{{"terminate", kNotesPid}}),
+            rule(afterAction("scroll", "AXScrollDownByPage"), Json{{"terminate", kTargetPid}}),
             actionRequest("page_scroll", cellElement(), Json{{"direction", "down"}}),
             kAppChanged,
             {"scroll AXScrollDownByPage"}}),
@@ -419,7 +414,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ElementActionFixture, TargetInFrontSkipsTheGuardButNotTheIdentityCheck) {
   load(actionScene(
-      Json::array({rule(afterAction("ok", "AXPress"), Json{{"relaunch", kNotesPid}})})));
+      Json::array({rule(afterAction("ok", "AXPress"), Json{{"relaunch", kTargetPid}})})));
   apply(R"({"frontmost": 200})");
   EXPECT_EQ(failureOf(actionRequest("activate_button", okButton())), kAppChanged);
 }

@@ -12,7 +12,7 @@ namespace cuh {
 namespace {
 
 using testing::elementAt;
-using testing::kPid;
+using testing::kTargetPid;
 using testing::nested;
 using testing::windowElement;
 
@@ -40,13 +40,13 @@ TEST(BelongsToWindowTest, TheWindowAndUpToThirtyOneLevelsBelowIt) {
 TEST(BelongsToWindowTest, ElementsOfAnotherWindowOrTheApplicationDoNotBelong) {
   Json scene = testing::sceneWith(Json::array({{{"role", "AXButton"}}}));
   scene["windows"].push_back({{"id", 12},
-                              {"pid", kPid},
+                              {"pid", kTargetPid},
                               {"title", "Other"},
-                              {"bounds", testing::frameJson(0, 0, 300, 200)},
+                              {"bounds", testing::sceneFrame(0, 0, 300, 200)},
                               {"ax", {{"children", Json::array({{{"role", "AXButton"}}})}}}});
   auto desktop = sim::SimDesktop::create(scene);
   auto& ax = desktop->accessibility();
-  auto windows = ax.copyAttributeValue(ax.createApplication(kPid), "AXWindows");
+  auto windows = ax.copyAttributeValue(ax.createApplication(kTargetPid), "AXWindows");
   ASSERT_TRUE(windows.value);
   const auto& list = *windows.value->as<platform::Array>();
   ASSERT_EQ(list.size(), 2u);
@@ -55,7 +55,7 @@ TEST(BelongsToWindowTest, ElementsOfAnotherWindowOrTheApplicationDoNotBelong) {
   EXPECT_TRUE(belongsToWindow(ax, elementAt(*desktop, first, {0}), first));
   EXPECT_FALSE(belongsToWindow(ax, elementAt(*desktop, second, {0}), first));
   EXPECT_FALSE(belongsToWindow(ax, second, first));
-  EXPECT_FALSE(belongsToWindow(ax, ax.createApplication(kPid), first));
+  EXPECT_FALSE(belongsToWindow(ax, ax.createApplication(kTargetPid), first));
 }
 
 TEST(EditableAncestorTest, TheElementOrAnAncestorWithinEightElements) {
@@ -96,7 +96,7 @@ TEST(EditableAncestorTest, StopsWhereTheParentChainEnds) {
   auto desktop = testing::desktopWith(Json::array({{{"role", "AXButton"}}}));
   auto& ax = desktop->accessibility();
   EXPECT_FALSE(editableAncestor(ax, elementAt(*desktop, windowElement(*desktop), {0})));
-  EXPECT_FALSE(editableAncestor(ax, ax.createApplication(kPid)));
+  EXPECT_FALSE(editableAncestor(ax, ax.createApplication(kTargetPid)));
   EXPECT_TRUE(isEditableRole("AXTextArea"));
   EXPECT_FALSE(isEditableRole("AXSearchField"));
   EXPECT_FALSE(isEditableRole(""));

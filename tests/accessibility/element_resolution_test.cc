@@ -102,7 +102,7 @@ TEST(ElementResolutionTest, PathWalkSearchAndFlags) {
       {"path entry past the children", observedSave({0, 7}), false, false, "save"},
       {"negative path entry", observedSave({-1}), false, false, "save"},
       {"path to another element", observedSave({0, 0}), false, false, "save"},
-      {"empty path is the window", {{"role", "AXWindow"}, {"title", "Doc"}}, true, true, "11/"},
+      {"empty path is the window", {{"role", "AXWindow"}, {"title", "Doc"}}, true, true, "21/"},
       {"no durable identity required", roleAndPathOnly, true, false, kNoDurableIdentity},
       {"role and path without the requirement", roleAndPathOnly, false, false, "save"},
       {"changed value beside a title", changedValue, false, false, "save"},

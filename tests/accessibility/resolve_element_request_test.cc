@@ -7,6 +7,7 @@
 
 #include "accessibility/ax_scene.h"
 #include "protocol/helper_failure.h"
+#include "support/failure_message.h"
 
 namespace cuh {
 namespace {
@@ -26,13 +27,9 @@ Json request(Json element) {
   return params;
 }
 
+// The message of the request's failure; "" when it succeeds.
 std::string failureOf(platform::Platform& platform, const Json& params) {
-  try {
-    resolveElementRequest(platform, params);
-  } catch (const HelperFailure& failure) {
-    return failure.message();
-  }
-  return "(no failure)";
+  return testing::failureOf([&] { resolveElementRequest(platform, params); });
 }
 
 TEST(ResolveElementRequestTest, AnswersTheCentreRelativeToTheListedWindowFrame) {
@@ -100,7 +97,7 @@ TEST(ResolveElementRequestTest, TheCentreMustLieInTheWindowFrame) {
     auto desktop = desktopWith(Json::array({element}));
     // No frame in the expectation, so the element resolves whatever its own.
     EXPECT_EQ(failureOf(*desktop, request({{"path", {0}}, {"role", "AXButton"}, {"title", "OK"}})),
-              c.expected.empty() ? "(no failure)" : c.expected);
+              c.expected);
   }
 }
 

@@ -66,6 +66,31 @@ TEST(CommandLine, SceneAndTraceTakeTheirNextArgument) {
   EXPECT_EQ(line.scenePath, std::nullopt);
 }
 
+TEST(CommandLine, HelpAndVersionCountOnlyAsTheFirstArgument) {
+  struct Case {
+    std::vector<const char*> arguments;
+    CommandLineAction action;
+  };
+  const Case cases[] = {
+      {{"--help"}, CommandLineAction::printHelp},
+      {{"--version"}, CommandLineAction::printVersion},
+      {{"--help", "--parent-pid", "5"}, CommandLineAction::printHelp},
+      {{"--version", "--help"}, CommandLineAction::printVersion},
+      {{"--parent-pid", "5", "--help"}, CommandLineAction::serve},
+      {{"--scene", "--version"}, CommandLineAction::serve},
+      {{"-h"}, CommandLineAction::serve},
+      {{"--help=1"}, CommandLineAction::serve},
+      {{"--Version"}, CommandLineAction::serve},
+      {{}, CommandLineAction::serve},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> arguments = c.arguments;
+    arguments.insert(arguments.begin(), "computer-use-helper");
+    EXPECT_EQ(parseCommandLine(arguments).action, c.action)
+        << (c.arguments.empty() ? "(none)" : c.arguments[0]);
+  }
+}
+
 TEST(CommandLine, TheProgramPathCanBeTheOption) {
   // The search starts at the program path itself.
   std::vector<const char*> arguments = {"--parent-pid", "77"};

@@ -255,16 +255,22 @@ const MethodEntry kTestMethods[] = {
     {"slow", Completion::asynchronous, "",
      [](MethodContext& context) {
        startedMethods.push_back("slow");
-       std::weak_ptr<RequestCompletion> completion = context.completion;
-       std::optional<int64_t> id = context.id;
-       context.platform.mainLoop().postDelayed(0.2, [completion, id] {
-         if (auto done = completion.lock())
-           done->finish(id, Json{{"slow", true}}, std::nullopt);
+       context.platform.mainLoop().postDelayed(0.2, [reply = *context.reply]() mutable {
+         reply.succeed(Json{{"slow", true}});
        });
        return Json();
      }},
     {"slow_fails", Completion::asynchronous, "",
      [](MethodContext&) -> Json { throw HelperFailure("no click was sent"); }},
+    // Faulty operations: one lets go of its reply unanswered, one answers
+    // twice.
+    {"forgets", Completion::asynchronous, "", [](MethodContext&) { return Json(); }},
+    {"twice", Completion::asynchronous, "",
+     [](MethodContext& context) {
+       context.reply->succeed(Json{{"first", true}});
+       context.reply->succeed(Json{{"second", true}});
+       return Json();
+     }},
     {"failing", Completion::finish, "",
      [](MethodContext&) -> Json {
        throw std::runtime_error("The operation couldn’t be completed.");
@@ -302,6 +308,24 @@ TEST_F(DispatcherTest, RequestsWaitForAnAsynchronousOneAndAnswerInOrder) {
   EXPECT_EQ(answered[0], Json::parse(R"({"id":1,"ok":true,"result":{"slow":true}})"));
   EXPECT_EQ(answered[1]["id"], 2);
   EXPECT_EQ(answered[2]["id"], 3);
+  EXPECT_FALSE(delegate->requestInFlight());
+}
+
+// Every request read gets exactly one answer, even from a faulty operation:
+// one that lets go of its reply unanswered gets the helper's own answer, a
+// second answer is dropped and counted, and the queue goes on either way.
+TEST_F(DispatcherTest, EveryRequestIsAnsweredExactlyOnce) {
+  start(Json::object(), kTestMethods);
+  send(R"({"id":1,"method":"forgets"})");
+  send(R"({"id":2,"method":"twice"})");
+  send(R"({"id":3,"method":"ping"})");
+  std::vector<Json> answered = responses();
+  ASSERT_EQ(answered.size(), 3u);
+  EXPECT_EQ(answered[0], Json::parse(R"({"id":1,"ok":false,"error":")" +
+                                     std::string(kRequestNotCompletedMessage) + R"("})"));
+  EXPECT_EQ(answered[1], Json::parse(R"({"id":2,"ok":true,"result":{"first":true}})"));
+  EXPECT_EQ(answered[2]["id"], 3);
+  EXPECT_EQ(delegate->droppedAnswers(), 1u);
   EXPECT_FALSE(delegate->requestInFlight());
 }
 

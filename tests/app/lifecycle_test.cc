@@ -85,6 +85,9 @@ TEST_F(LifecycleTest, NoWatchWithoutAPositiveParent) {
   }
 }
 
+// The replies of requests that never complete.
+std::vector<Reply> parkedReplies;
+
 // "wait" completes params.seconds later (never when absent), as a click or
 // a launch completes after its steps.
 const MethodEntry kEndMethods[] = {
@@ -95,13 +98,14 @@ const MethodEntry kEndMethods[] = {
     {"wait", Completion::asynchronous, "",
      [](MethodContext& context) {
        if (context.params.contains("seconds")) {
-         std::weak_ptr<RequestCompletion> completion = context.completion;
-         std::optional<int64_t> id = context.id;
-         context.platform.mainLoop().postDelayed(
-             context.params["seconds"].get<double>(), [completion, id] {
-               if (auto done = completion.lock())
-                 done->finish(id, Json{{"waited", true}}, std::nullopt);
-             });
+         context.platform.mainLoop().postDelayed(context.params["seconds"].get<double>(),
+                                                 [reply = *context.reply]() mutable {
+                                                   reply.succeed(Json{{"waited", true}});
+                                                 });
+       } else {
+         // Never completes: the reply stays held, as by an operation that
+         // waits for ever.
+         parkedReplies.push_back(*context.reply);
        }
        return Json();
      }},
@@ -163,6 +167,7 @@ TEST_F(LifecycleTest, EndOfInputAnswersWhatWasReadThenTerminates) {
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "releaseControllers");
     TearDown();
+    parkedReplies.clear();
   }
 }
 

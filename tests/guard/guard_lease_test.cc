@@ -9,7 +9,7 @@
 namespace cuh::testing {
 namespace {
 
-Json beginParams(int32_t pid = kTarget,
+Json beginParams(int32_t pid = kTargetPid,
                  uint32_t windowId = kTargetWindow,
                  double width = 400,
                  double height = 300) {
@@ -31,19 +31,19 @@ TEST_F(GuardLeases, BeginArmsTheTargetsControllerAndReturnsTheLease) {
   std::string token = result["token"];
   EXPECT_EQ(token.size(), 36U);
   EXPECT_EQ(result, (Json{{"token", token},
-                          {"targetPID", kTarget},
+                          {"targetPID", kTargetPid},
                           {"targetWindowID", kTargetWindow},
-                          {"foregroundPID", kUser},
+                          {"foregroundPID", kUserPid},
                           {"foregroundWindowID", kUserWindow},
                           {"expiresInMs", 20000}}));
 
   ASSERT_TRUE(guard->hasLease());
   const GuardLease& lease = *guard->guardLease();
   EXPECT_EQ(lease.token, token);
-  EXPECT_EQ(lease.controller, guard->controllerFor(kTarget));
+  EXPECT_EQ(lease.controller, protection().controllerFor(kTargetPid));
   EXPECT_EQ(lease.foreground, userForeground());
   EXPECT_DOUBLE_EQ(lease.expiresAt, desktop->process().currentDate() + 20.0);
-  const FocusContext& context = lease.controller->context();
+  const quartz::FocusContext& context = protection().controllerFor(kTargetPid)->context();
   EXPECT_TRUE(context.protecting);
   EXPECT_TRUE(context.semanticGuardActive);
   EXPECT_EQ(context.expectedWindowID, kTargetWindow);
@@ -66,18 +66,18 @@ TEST_F(GuardLeases, BeginRefusesWithTheFirstFailingCheck) {
       {"height as a string", none,
        Json{{"pid", 200}, {"windowId", 21}, {"width", 400}, {"height", "300"}},
        "Missing macOS computer-use parameter: height"},
-      {"unknown window", none, beginParams(kTarget, 99),
+      {"unknown window", none, beginParams(kTargetPid, 99),
        "The observed macOS guard window disappeared. Call get_app_state again"},
-      {"window of another process", none, beginParams(kThird, kTargetWindow),
+      {"window of another process", none, beginParams(kThirdPid, kTargetWindow),
        "The observed macOS guard window disappeared. Call get_app_state again"},
       {"window without a frame",
        [](Json& s) {
          s["windows"][2]["row"] = {{"kCGWindowBounds", nullptr}};
        },
        beginParams(), "The observed macOS guard window disappeared. Call get_app_state again"},
-      {"width off by more than 1.5", none, beginParams(kTarget, kTargetWindow, 401.6, 300),
+      {"width off by more than 1.5", none, beginParams(kTargetPid, kTargetWindow, 401.6, 300),
        "The observed macOS guard window resized. Call get_app_state again"},
-      {"height off by more than 1.5", none, beginParams(kTarget, kTargetWindow, 400, 298.4),
+      {"height off by more than 1.5", none, beginParams(kTargetPid, kTargetWindow, 400, 298.4),
        "The observed macOS guard window resized. Call get_app_state again"},
       {"window of a process that is no app",
        [](Json& s) {
@@ -89,15 +89,15 @@ TEST_F(GuardLeases, BeginRefusesWithTheFirstFailingCheck) {
        "Could not identify the foreground macOS app; no background input was sent"},
       {"frontmost app without a window",
        [](Json& s) {
-         s["frontmost"] = kThird;
+         s["frontmost"] = kThirdPid;
          s["windows"].erase(1);
        },
        beginParams(), "Could not identify the exact foreground macOS window; no guard was started"},
-      {"target in front", [](Json& s) { s["frontmost"] = kTarget; }, beginParams(),
+      {"target in front", [](Json& s) { s["frontmost"] = kTargetPid; }, beginParams(),
        "The guarded macOS app is already foreground; no background guard was started"},
       {"target in front without an on-screen window",
        [](Json& s) {
-         s["frontmost"] = kTarget;
+         s["frontmost"] = kTargetPid;
          s["windows"][2]["onScreen"] = false;
          s["windows"].erase(3);
        },
@@ -114,7 +114,7 @@ TEST_F(GuardLeases, BeginRefusesWithTheFirstFailingCheck) {
 }
 
 TEST_F(GuardLeases, SizeWithinOneAndAHalfPointsIsTheSameWindow) {
-  Json result = guard->beginGuard(beginParams(kTarget, kTargetWindow, 401.5, 298.5));
+  Json result = guard->beginGuard(beginParams(kTargetPid, kTargetWindow, 401.5, 298.5));
   EXPECT_TRUE(guard->hasLease());
 }
 
@@ -122,17 +122,17 @@ TEST_F(GuardLeases, WindowWithoutAccessibilityElementIsRefused) {
   Json scene = guardScene();
   scene["windows"][3].erase("ax");
   load(scene);
-  EXPECT_NE(failureOf([&] { guard->beginGuard(beginParams(kTarget, kOtherWindow, 300, 200)); }),
+  EXPECT_NE(failureOf([&] { guard->beginGuard(beginParams(kTargetPid, kSecondWindow, 300, 200)); }),
             "");
   EXPECT_FALSE(guard->hasLease());
-  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_TRUE(protection().controllers().empty());
 }
 
 TEST_F(GuardLeases, SecondBeginWhileHeldIsRefused) {
   begin();
-  EXPECT_EQ(failureOf([&] { guard->beginGuard(beginParams(kThird, kThirdWindow, 500, 400)); }),
+  EXPECT_EQ(failureOf([&] { guard->beginGuard(beginParams(kThirdPid, kThirdWindow, 500, 400)); }),
             "A macOS foreground guard lease is already active");
-  EXPECT_EQ(guard->guardLease()->targetPID, kTarget);
+  EXPECT_EQ(guard->guardLease()->targetPID, kTargetPid);
 }
 
 TEST_F(GuardLeases, EndNeedsTheTokenOfTheActiveLease) {
@@ -144,22 +144,22 @@ TEST_F(GuardLeases, EndNeedsTheTokenOfTheActiveLease) {
   EXPECT_EQ(failureOf([&] { end("00000000-0000-0000-0000-000000000000"); }),
             "The macOS foreground guard token is invalid");
   EXPECT_TRUE(guard->hasLease());
-  EXPECT_TRUE(guard->guardLease()->controller->context().protecting) << "the lease goes on";
+  EXPECT_TRUE(protection().controllerFor(kTargetPid)->context().protecting) << "the lease goes on";
 
   Json result = end(token);
   EXPECT_EQ(result, (Json{{"foregroundPreserved", true},
                           {"userIntervened", false},
                           {"targetIsForeground", false},
                           {"guardHealthy", true},
-                          {"foregroundPID", kUser},
+                          {"foregroundPID", kUserPid},
                           {"foregroundWindowID", kUserWindow},
-                          {"targetPID", kTarget},
+                          {"targetPID", kTargetPid},
                           {"targetWindowID", kTargetWindow}}));
   EXPECT_FALSE(guard->hasLease());
   EXPECT_EQ(failureOf([&] { end(token); }), "No macOS foreground guard lease is active");
 
   // The controller stays, idle, with its tap installed.
-  auto controller = guard->controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTargetPid);
   ASSERT_TRUE(controller);
   EXPECT_FALSE(controller->context().protecting);
   EXPECT_FALSE(controller->context().semanticGuardActive);
@@ -179,7 +179,7 @@ TEST_F(GuardLeases, ExpiresAfterTwentySeconds) {
   apply(R"({"advanceClock": 21})");
   guard->expireLease();
   EXPECT_EQ(failureOf([&] { end(token); }), "No macOS foreground guard lease is active");
-  auto controller = guard->controllerFor(kTarget);
+  auto controller = protection().controllerFor(kTargetPid);
   EXPECT_FALSE(controller->context().protecting) << "expiry clears the controller";
 }
 
@@ -189,7 +189,7 @@ TEST_F(GuardLeases, EndsWhenTheTargetQuits) {
   guard->expireLease();
   EXPECT_FALSE(guard->hasLease());
   guard->sweepControllers();
-  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_TRUE(protection().controllers().empty());
 }
 
 struct LeaseStory {
@@ -209,21 +209,21 @@ void PrintTo(const LeaseStory& row, std::ostream* os) {
 }
 
 const LeaseStory kStories[] = {
-    {"nothing happens", "", true, false, false, true, kUser, kUserWindow},
+    {"nothing happens", "", true, false, false, true, kUserPid, kUserWindow},
     {"user scrolls over the target", R"({"userInput": {"pid": 200, "type": 22}})", true, true,
-     false, false, kUser, kUserWindow},
+     false, false, kUserPid, kUserWindow},
     {"user types into the target", R"({"userInput": {"pid": 200, "type": 10}})", true, true, false,
-     false, kUser, kUserWindow},
-    {"user switches application", R"({"frontmost": 300})", false, true, false, true, kThird,
+     false, kUserPid, kUserWindow},
+    {"user switches application", R"({"frontmost": 300})", false, true, false, true, kThirdPid,
      kThirdWindow},
     {"user switches, then the target activates", "switch+activate", false, true, false, false,
-     kThird, kThirdWindow},
-    {"target activates itself", R"({"appActivates": 200})", true, false, false, true, kUser,
+     kThirdPid, kThirdWindow},
+    {"target activates itself", R"({"appActivates": 200})", true, false, false, true, kUserPid,
      kUserWindow},
-    {"target comes to the front", R"({"frontmost": 200})", false, true, true, true, kTarget,
+    {"target comes to the front", R"({"frontmost": 200})", false, true, true, true, kTargetPid,
      kTargetWindow},
     {"system disables the tap", R"({"disableTap": {"pid": 200, "reason": "timeout"}})", true, false,
-     false, false, kUser, kUserWindow},
+     false, false, kUserPid, kUserWindow},
     {"no frontmost application", R"({"frontmost": null})", false, true, false, true, 0, 0},
 };
 
@@ -246,7 +246,7 @@ TEST_P(LeaseStories, EndReportsWhatHappened) {
   EXPECT_EQ(result["guardHealthy"], story.guardHealthy);
   EXPECT_EQ(result["foregroundPID"], story.foregroundPID);
   EXPECT_EQ(result["foregroundWindowID"], story.foregroundWindowID);
-  EXPECT_EQ(result["targetPID"], kTarget);
+  EXPECT_EQ(result["targetPID"], kTargetPid);
   EXPECT_EQ(result["targetWindowID"], kTargetWindow);
 }
 
@@ -256,9 +256,9 @@ TEST_F(GuardLeases, ClearingLeavesTheControllerIdleWithItsTap) {
   begin();
   guard->clearGuardLease();
   EXPECT_FALSE(guard->hasLease());
-  ASSERT_EQ(guard->controllers().size(), 1U);
-  EXPECT_FALSE(guard->controllerFor(kTarget)->context().protecting);
-  EXPECT_TRUE(guard->controllerFor(kTarget)->canProtectCurrentProcess());
+  ASSERT_EQ(protection().controllers().size(), 1U);
+  EXPECT_FALSE(protection().controllerFor(kTargetPid)->context().protecting);
+  EXPECT_TRUE(protection().controllerFor(kTargetPid)->canProtectCurrentProcess());
   guard->clearGuardLease();  // nothing left to clear
 }
 

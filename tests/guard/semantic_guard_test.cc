@@ -18,48 +18,50 @@ class SemanticGuard : public GuardFixture {
  protected:
   // Messages of the verification before and after the mutation; "" for a
   // pass.
-  std::pair<std::string, std::string> verdicts(const std::shared_ptr<FocusController>& c) {
+  std::pair<std::string, std::string> verdicts(const platform::GuardedTargetRef& c) {
     return {failureOf([&] { guard->verifySemanticGuard(c, userForeground(), false); }),
             failureOf([&] { guard->verifySemanticGuard(c, userForeground(), true); })};
   }
 };
 
 TEST_F(SemanticGuard, ArmsTheControllerForTheWindow) {
-  auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
-  ASSERT_TRUE(controller);
-  const FocusContext& context = controller->context();
+  auto guarded = guard->armSemanticGuard(kTargetPid, kTargetWindow, userForeground());
+  ASSERT_TRUE(guarded);
+  auto controller = protection().controllerFor(kTargetPid);
+  ASSERT_EQ(controller, guarded) << "the target's own controller";
+  const quartz::FocusContext& context = controller->context();
   EXPECT_TRUE(context.semanticGuardActive);
   EXPECT_TRUE(context.protecting);
   EXPECT_EQ(context.expectedWindowID, kTargetWindow);
   EXPECT_EQ(context.expectedStateMarker, 0);
   EXPECT_FALSE(context.sawSyntheticActivation);
   EXPECT_FALSE(controller->holdsBorrowedState());
-  EXPECT_EQ(verdicts(controller), std::make_pair(std::string(), std::string()));
+  EXPECT_EQ(verdicts(guarded), std::make_pair(std::string(), std::string()));
   EXPECT_TRUE(trace("post").empty()) << "the semantic guard posts nothing";
 }
 
 TEST_F(SemanticGuard, TargetInFrontIsNotGuarded) {
   apply(R"({"frontmost": 200})");
-  auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, {kTarget, kTargetWindow});
+  auto controller = guard->armSemanticGuard(kTargetPid, kTargetWindow, {kTargetPid, kTargetWindow});
   EXPECT_EQ(controller, nullptr);
-  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_TRUE(protection().controllers().empty());
   EXPECT_EQ(verdicts(controller), std::make_pair(std::string(), std::string()));
 }
 
 TEST_F(SemanticGuard, ForegroundWithoutWindowFailsBeforeAnyController) {
   EXPECT_EQ(failureOf([&] {
-              guard->armSemanticGuard(kTarget, kTargetWindow, {kUser, 0});
+              guard->armSemanticGuard(kTargetPid, kTargetWindow, {kUserPid, 0});
             }),
             "Could not identify the exact foreground macOS window; no accessibility action was "
             "sent");
-  EXPECT_TRUE(guard->controllers().empty());
+  EXPECT_TRUE(protection().controllers().empty());
 }
 
 TEST_F(SemanticGuard, AnyLossOfProtectionFailsBothVerifications) {
   struct Case {
     const char* name;
     const char* action;  // a script action, or "" for none
-    std::function<void(GuardFixture&, FocusController&)> change;
+    std::function<void(GuardFixture&, quartz::FocusController&)> change;
   };
   const Case cases[] = {
       {"user clicks into the target", R"({"userInput": {"pid": 200, "type": 1}})", nullptr},
@@ -69,17 +71,19 @@ TEST_F(SemanticGuard, AnyLossOfProtectionFailsBothVerifications) {
       {"system disables the tap", R"({"disableTap": {"pid": 200, "reason": "userInput"}})",
        nullptr},
       {"tap left disabled", "",
-       [](GuardFixture& f, FocusController& c) { f.desktop->events().tapEnable(c.tap(), false); }},
+       [](GuardFixture& f, quartz::FocusController& c) {
+         f.desktop->events().tapEnable(c.tap(), false);
+       }},
       {"target relaunched", R"({"relaunch": 200})", nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     load(guardScene());
-    auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
+    auto controller = guard->armSemanticGuard(kTargetPid, kTargetWindow, userForeground());
     if (*c.action)
       apply(c.action);
     if (c.change)
-      c.change(*this, *controller);
+      c.change(*this, *protection().controllerFor(kTargetPid));
     run();
     EXPECT_EQ(verdicts(controller),
               std::make_pair(std::string(kNothingSent), std::string(kMayHaveCompleted)));
@@ -87,7 +91,7 @@ TEST_F(SemanticGuard, AnyLossOfProtectionFailsBothVerifications) {
 }
 
 TEST_F(SemanticGuard, TargetActivatingItselfDoesNotCountAsTheUser) {
-  auto controller = guard->armSemanticGuard(kTarget, kTargetWindow, userForeground());
+  auto controller = guard->armSemanticGuard(kTargetPid, kTargetWindow, userForeground());
   apply(R"({"appActivates": 200})");
   run();
   EXPECT_EQ(verdicts(controller), std::make_pair(std::string(), std::string()));

@@ -45,10 +45,10 @@ TEST(ClickTest, SingleLeftClickFollowsTheSyntheticStateAndReportsTheWindow) {
   EXPECT_EQ(down["windowY"], 300);
   EXPECT_EQ(down["windowNumber"], kTargetWindow);
   EXPECT_EQ(down["flags"], 0);
-  EXPECT_EQ(down["fields"], (Json{{"0", 3}, {"1", 1}, {"3", 0}, {"7", 0}, {"91", 11}, {"92", 11}}));
+  EXPECT_EQ(down["fields"], (Json{{"0", 3}, {"1", 1}, {"3", 0}, {"7", 0}, {"91", 21}, {"92", 21}}));
   EXPECT_EQ(down["clickCount"], 1);
   EXPECT_EQ(down["pressure"], 1.0);
-  EXPECT_EQ(up["fields"], (Json{{"0", 4}, {"1", 1}, {"3", 0}, {"7", 0}, {"91", 11}, {"92", 11}}));
+  EXPECT_EQ(up["fields"], (Json{{"0", 4}, {"1", 1}, {"3", 0}, {"7", 0}, {"91", 21}, {"92", 21}}));
   EXPECT_EQ(up["pressure"], 0.0);
 
   const Json& result = *outcome.result;
@@ -107,26 +107,12 @@ TEST(ClickTest, ButtonsAndCountsPostTheirSequences) {
 // Every refusal before anything is scheduled, in the order the checks run:
 // each case would also fail every later check.
 TEST(ClickTest, RefusalsComeInCheckOrderAndPostNothing) {
-  struct Case {
-    const char* name;
-    Json changes;
-    std::function<void(Json&)> scene;
-    std::string message;
-  };
   auto none = [](Json&) {};
-  const Case cases[] = {
+  const Refusal cases[] = {
       {"pid missing first",
        {{"pid", nullptr}, {"button", nullptr}},
        none,
        "Missing macOS computer-use parameter: pid"},
-      {"pid beyond 32 bits",
-       {{"pid", 2147483648LL}},
-       none,
-       "The macOS computer-use parameter pid is out of range"},
-      {"windowId as a string",
-       {{"windowId", "11"}},
-       none,
-       "Missing macOS computer-use parameter: windowId"},
       {"button before clickCount",
        {{"button", ""}, {"clickCount", nullptr}},
        none,
@@ -137,18 +123,10 @@ TEST(ClickTest, RefusalsComeInCheckOrderAndPostNothing) {
        "Invalid macOS click request"},
       {"four clicks", {{"clickCount", 4}, {"windowId", 999}}, none, "Invalid macOS click request"},
       {"no clicks", {{"clickCount", 0}}, none, "Invalid macOS click request"},
-      {"unknown window",
-       {{"windowId", 999}, {"width", 1}},
-       none,
-       "The observed macOS window disappeared. Call get_app_state again"},
       {"resized by 1.6",
-       {{"pid", 400}, {"windowId", 40}, {"width", 51.6}, {"height", 50}},
+       {{"pid", kNoAppPid}, {"windowId", kNoAppWindow}, {"width", 51.6}, {"height", 50}},
        none,
        "The observed macOS window resized. Call get_app_state again"},
-      {"not an application",
-       {{"pid", 400}, {"windowId", 40}, {"width", 50}, {"height", 50}, {"x", 99}},
-       none,
-       "The target macOS app is no longer running; no click was sent"},
       {"element gone",
        {{"element", {{"role", "AXButton"}, {"title", "Gone"}}}, {"x", 5000}},
        none,
@@ -161,31 +139,8 @@ TEST(ClickTest, RefusalsComeInCheckOrderAndPostNothing) {
        {{"y", -0.5}},
        none,
        "The requested click point is outside the observed macOS window"},
-      {"no frontmost app",
-       {},
-       [](Json& s) { s["frontmost"] = nullptr; },
-       "Could not identify the foreground macOS app; no background input was sent"},
-      {"not the app's focused window",
-       {{"windowId", kSecondWindow}, {"width", 300}, {"height", 200}, {"x", 10}, {"y", 10}},
-       none,
-       "The exact target is not the app's internally active window, so macOS cannot safely route "
-       "background pointer or key input to it. Use an accessibility element action or target the "
-       "app's active window"},
-      {"focus rejected",
-       {},
-       [](Json& s) { sceneApp(s, kTargetPid)["rejects"] = Json::array({"AXFocusedWindow"}); },
-       "The target app rejected synthetic background window focus; no input was sent"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Json scene = inputScene();
-    c.scene(scene);
-    InputHarness harness(scene);
-    Outcome outcome = harness.run(startClick, clickParams(c.changes));
-    EXPECT_TRUE(outcome.synchronous);
-    EXPECT_EQ(outcome.error.value_or("(success)"), c.message);
-    EXPECT_TRUE(outcome.posts.empty());
-  }
+  expectRefusals(startClick, clickParams, cases);
 }
 
 TEST(ClickTest, SizeExactlyWithinTheToleranceIsAccepted) {
@@ -242,13 +197,13 @@ TEST(ClickTest, ForegroundChangesAndUnconfirmedStateEndTheRequest) {
   const Case cases[] = {
       {"foreground changes while waiting",
        [](Json& s) {
-         s["script"] = Json::array({afterTargetPosts(2, {{"frontmost", kOtherPid}})});
+         s["script"] = Json::array({afterTargetPosts(2, {{"frontmost", kThirdPid}})});
        },
        "Zuzozevu Viv stopped because the user changed the foreground window; no click was sent",
        kSyntheticStatePosts, 0.02},
       {"foreground changes during the settle",
        [](Json& s) {
-         s["script"] = Json::array({afterTargetPosts(6, {{"frontmost", kOtherPid}})});
+         s["script"] = Json::array({afterTargetPosts(6, {{"frontmost", kThirdPid}})});
        },
        "The click may have completed after the user changed the foreground window and cannot be "
        "safely retried",
@@ -365,8 +320,8 @@ TEST(ClickTest, EventNumbersKeepGrowingAcrossRequests) {
 // The posting step does nothing once the request's owner is gone.
 TEST(ClickTest, NothingIsPostedAfterTheCompletionIsGone) {
   InputHarness harness;
-  auto completion = std::make_shared<RecordingCompletion>(harness.desktop(), harness.guard());
-  startClick(harness.desktop(), harness.guard(), 1, clickParams(), completion);
+  auto completion = std::make_shared<RecordingCompletion>();
+  startClick(harness.desktop(), harness.guard(), clickParams(), Reply(completion, 1));
   completion.reset();
   EXPECT_TRUE(harness.desktop().loop().runUntilIdle(60));
   EXPECT_EQ(harness.desktop().traceLines("post").size(), kSyntheticStatePosts);

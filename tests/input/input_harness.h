@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,45 +17,13 @@
 #include "platform/sim/sim_desktop.h"
 #include "protocol/helper_failure.h"
 #include "protocol/json.h"
-#include "protocol/request_completion.h"
+#include "protocol/reply.h"
+#include "support/recording_completion.h"
+#include "support/test_desktop.h"
 
 namespace cuh::testing {
 
-// Records the one finish of a request, and gives back borrowed focus state
-// first, as the dispatcher's finish does.
-class RecordingCompletion final : public RequestCompletion {
- public:
-  struct Call {
-    std::optional<int64_t> id;
-    std::optional<Json> result;
-    std::optional<std::string> error;
-    double uptime = 0;       // when it finished
-    size_t postsBefore = 0;  // "post" trace lines written before it
-  };
-
-  RecordingCompletion(sim::SimDesktop& desktop, ForegroundGuard& guard)
-      : desktop_(desktop), guard_(guard) {}
-
-  void finish(std::optional<int64_t> id,
-              std::optional<Json> result,
-              std::optional<std::string> error) override {
-    calls.push_back(Call{id, std::move(result), std::move(error), desktop_.clock().uptime(),
-                         desktop_.traceLines("post").size()});
-    guard_.restoreAfterRequest();
-  }
-
-  std::vector<Call> calls;
-
- private:
-  sim::SimDesktop& desktop_;
-  ForegroundGuard& guard_;
-};
-
-using StartFunction = void (*)(platform::Platform&,
-                               ForegroundGuard&,
-                               std::optional<int64_t>,
-                               const Json&,
-                               std::weak_ptr<RequestCompletion>);
+using StartFunction = void (*)(platform::Platform&, ForegroundGuard&, const Json&, Reply);
 
 // How one request ended.
 struct Outcome {
@@ -67,36 +36,50 @@ struct Outcome {
   std::vector<Json> posts;
 };
 
-class InputHarness {
+// The input scene (or another) with a ForegroundGuard working on it. The
+// desktop is `desktop()` here, for the tests' brevity.
+class InputHarness : public TestDesktop {
  public:
-  explicit InputHarness(const Json& scene = inputScene())
-      : desktop_(sim::SimDesktop::create(scene)), guard_(*desktop_) {}
+  explicit InputHarness(const Json& scene = inputScene()) {
+    load(scene);
+    guard_ = std::make_unique<ForegroundGuard>(*TestDesktop::desktop);
+  }
 
-  sim::SimDesktop& desktop() { return *desktop_; }
-  ForegroundGuard& guard() { return guard_; }
+  sim::SimDesktop& desktop() { return *TestDesktop::desktop; }
+  ForegroundGuard& guard() { return *guard_; }
 
-  // Runs one request to its end: a synchronous refusal, or exactly one
-  // finish once the loop is idle.
+  // Runs one request to its end: a synchronous refusal, answered through
+  // the reply as the dispatcher answers it, or exactly one answer of the
+  // method's own once the loop is idle.
   Outcome run(StartFunction start, const Json& params) {
-    auto completion = std::make_shared<RecordingCompletion>(*desktop_, guard_);
-    double startedAt = desktop_->clock().uptime();
-    size_t postsAtStart = desktop_->traceLines("post").size();
+    return run(*TestDesktop::desktop, start, params);
+  }
+  // The same on `platform`, a platform that forwards to this desktop.
+  Outcome run(platform::Platform& platform, StartFunction start, const Json& params) {
+    auto completion = std::make_shared<RecordingCompletion>();
+    double finishedAt = 0;
+    size_t postsAtFinish = 0;
+    completion->onFinish = [&] {
+      if (completion->calls.size() > 1)
+        return;
+      finishedAt = TestDesktop::desktop->clock().uptime();
+      postsAtFinish = TestDesktop::desktop->traceLines("post").size();
+      guard_->restoreAfterRequest();  // as the dispatcher's finish does
+    };
+    Reply reply(completion, 7);
+    double startedAt = TestDesktop::desktop->clock().uptime();
+    size_t postsAtStart = TestDesktop::desktop->traceLines("post").size();
     Outcome outcome;
-    size_t postsAtRefusal = 0;
     try {
-      start(*desktop_, guard_, 7, params, completion);
+      start(platform, *guard_, params, reply);
     } catch (const HelperFailure& failure) {
       outcome.synchronous = true;
-      outcome.error = failure.message();
-      postsAtRefusal = desktop_->traceLines("post").size();
-      guard_.restoreAfterRequest();  // the dispatcher finishes it
+      reply.fail(failure.message());
     }
-    EXPECT_TRUE(desktop_->loop().runUntilIdle(60)) << "the loop never went idle";
-    size_t postsAtEnd = desktop_->traceLines("post").size();
-    if (outcome.synchronous) {
-      EXPECT_TRUE(completion->calls.empty()) << "a refused request was also finished";
-      postsAtEnd = postsAtRefusal;
-    } else if (completion->calls.size() != 1) {
+    EXPECT_TRUE(TestDesktop::desktop->loop().runUntilIdle(60)) << "the loop never went idle";
+    EXPECT_TRUE(reply.answered()) << "the request was never answered";
+    EXPECT_EQ(completion->dropped, 0) << "the request was answered twice";
+    if (completion->calls.size() != 1) {
       ADD_FAILURE() << "finished " << completion->calls.size() << " times";
     } else {
       const RecordingCompletion::Call& call = completion->calls.front();
@@ -104,20 +87,19 @@ class InputHarness {
       EXPECT_NE(call.result.has_value(), call.error.has_value());
       outcome.result = call.result;
       outcome.error = call.error;
-      outcome.seconds = call.uptime - startedAt;
-      postsAtEnd = call.postsBefore;
+      outcome.seconds = finishedAt - startedAt;
     }
-    auto lines = desktop_->traceLines("post");
-    for (size_t i = postsAtStart; i < postsAtEnd; ++i) {
+    auto lines = TestDesktop::desktop->traceLines("post");
+    for (size_t i = postsAtStart; i < postsAtFinish; ++i) {
       if (lines[i]["pid"] == kTargetPid)
         outcome.posts.push_back(lines[i]["event"]);
     }
+    completion->onFinish = nullptr;
     return outcome;
   }
 
  private:
-  std::unique_ptr<sim::SimDesktop> desktop_;
-  ForegroundGuard guard_;
+  std::unique_ptr<ForegroundGuard> guard_;  // goes before the desktop
 };
 
 // `params` with `changes` applied: a null value removes its key, any other
@@ -130,6 +112,33 @@ inline Json withChanges(Json params, const Json& changes) {
       params[key] = value;
   }
   return params;
+}
+
+// A request refused before anything is scheduled: the changes to the
+// method's request, an edit of the input scene, and the answer.
+struct Refusal {
+  const char* name;
+  Json changes;
+  std::function<void(Json&)> scene;
+  std::string message;
+};
+
+// Runs each refusal on its own desktop: refused at once with its message,
+// nothing posted.
+inline void expectRefusals(StartFunction start,
+                           Json (*params)(Json changes),
+                           std::span<const Refusal> refusals) {
+  for (const Refusal& refusal : refusals) {
+    SCOPED_TRACE(refusal.name);
+    Json scene = inputScene();
+    if (refusal.scene)
+      refusal.scene(scene);
+    InputHarness harness(scene);
+    Outcome outcome = harness.run(start, params(refusal.changes));
+    EXPECT_TRUE(outcome.synchronous);
+    EXPECT_EQ(outcome.error.value_or("(success)"), refusal.message);
+    EXPECT_TRUE(outcome.posts.empty());
+  }
 }
 
 // The event types of a list of posted events.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,6 +59,46 @@ TEST(EventLoopTest, RealClockRunQuitsFromAnotherThreadsPost) {
   std::thread poster([&] { loop.post([&] { loop.quit(); }); });
   loop.run();
   poster.join();
+}
+
+TEST(EventLoopTest, AFenceHoldsWhatOtherThreadsPostAfterItBehindWhatItPosts) {
+  VirtualClock clock;
+  EventLoop loop(clock);
+  std::vector<std::string> order;
+  auto note = [&](const char* what) { return [&order, what] { order.push_back(what); }; };
+  std::thread other([&] {
+    loop.post(note("before"));
+    loop.postFence([&] {
+      order.push_back("fence 1");
+      loop.post(note("posted by fence 1"));
+    });
+    loop.post(note("after fence 1"));
+    loop.postFence([&] {
+      order.push_back("fence 2");
+      loop.post(note("posted by fence 2"));
+    });
+    loop.post(note("after fence 2"));
+  });
+  other.join();
+  loop.post(note("from the loop's thread"));  // never held
+  EXPECT_TRUE(loop.runUntilIdle());
+  EXPECT_EQ(order, (std::vector<std::string>{"before", "fence 1", "from the loop's thread",
+                                             "posted by fence 1", "after fence 1", "fence 2",
+                                             "posted by fence 2", "after fence 2"}));
+}
+
+TEST(EventLoopTest, AFenceWhoseWorkThrowsStillReleasesWhatWaitedBehindIt) {
+  VirtualClock clock;
+  EventLoop loop(clock);
+  bool ran = false;
+  std::thread other([&] {
+    loop.postFence([] { throw std::runtime_error("fence"); });
+    loop.post([&] { ran = true; });
+  });
+  other.join();
+  EXPECT_THROW(loop.runUntilIdle(), std::runtime_error);
+  EXPECT_TRUE(loop.runUntilIdle());
+  EXPECT_TRUE(ran);
 }
 
 }  // namespace

@@ -7,19 +7,12 @@
 
 #include "platform/window_server.h"
 #include "protocol/helper_failure.h"
+#include "support/failure_message.h"
 
 namespace cuh {
 namespace {
 
-// The message a reader raised, or "" when it returned.
-std::string failureOf(const std::function<void()>& read) {
-  try {
-    read();
-  } catch (const HelperFailure& failure) {
-    return failure.message();
-  }
-  return "";
-}
+using testing::failureOf;
 
 const Json kParams = Json::parse(R"({
   "windowId": 12.9, "negative": -12.9, "pid": true, "off": false, "text": "",
@@ -84,28 +77,6 @@ TEST(ParameterReaders, NameTheKeyOfAMissingOrMistypedValue) {
   for (const Case& c : cases) {
     EXPECT_EQ(failureOf(c.read), c.message) << c.name;
   }
-}
-
-TEST(ParameterReaders, BoundsNeedsFourNumbers) {
-  using platform::Value;
-  auto row = [](Value boundsEntry) {
-    return Value(platform::Dictionary{{std::string(platform::kCGWindowBounds), boundsEntry}});
-  };
-  auto dictionary = [](Value height) {
-    return Value(platform::Dictionary{{"X", Value::integer(10)},
-                                      {"Y", Value::floating(20.5)},
-                                      {"Width", Value::integer(300)},
-                                      {"Height", height}});
-  };
-  std::optional<platform::Rect> rect = bounds(row(dictionary(Value::integer(200))));
-  ASSERT_TRUE(rect);
-  EXPECT_DOUBLE_EQ(rect->origin.x, 10);
-  EXPECT_DOUBLE_EQ(rect->origin.y, 20.5);
-  EXPECT_DOUBLE_EQ(rect->size.width, 300);
-  EXPECT_DOUBLE_EQ(rect->size.height, 200);
-  EXPECT_FALSE(bounds(row(dictionary(Value::string("200")))));
-  EXPECT_FALSE(bounds(row(Value::string("not a dictionary"))));
-  EXPECT_FALSE(bounds(Value(platform::Dictionary{})));
 }
 
 TEST(HelperFailureType, CarriesItsMessageUnchanged) {

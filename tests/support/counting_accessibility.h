@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "support/forwarding_platform.h"
 
 namespace cuh::testing {
 
@@ -89,10 +90,10 @@ class FixedWindowServer final : public platform::WindowServer {
 // A platform whose accessibility goes through a CountingAccessibility; its
 // window server can be replaced; every other service is the wrapped
 // platform's own.
-class CountingPlatform final : public platform::Platform {
+class CountingPlatform final : public ForwardingPlatform {
  public:
   explicit CountingPlatform(platform::Platform& inner)
-      : inner_(inner), accessibility_(inner.accessibility()) {}
+      : ForwardingPlatform(inner), accessibility_(inner.accessibility()) {}
 
   CountingAccessibility& counter() { return accessibility_; }
   // Replaces the window server's answers (null: the inner one again).
@@ -102,15 +103,8 @@ class CountingPlatform final : public platform::Platform {
   platform::WindowServer& windowServer() override {
     return windowServer_ ? *windowServer_ : inner_.windowServer();
   }
-  platform::Workspace& workspace() override { return inner_.workspace(); }
-  platform::Events& events() override { return inner_.events(); }
-  platform::ProcessServices& process() override { return inner_.process(); }
-  platform::MainLoop& mainLoop() override { return inner_.mainLoop(); }
-  platform::Application& application() override { return inner_.application(); }
-  void responseWritten(uint64_t count) override { inner_.responseWritten(count); }
 
  private:
-  platform::Platform& inner_;
   CountingAccessibility accessibility_;
   platform::WindowServer* windowServer_ = nullptr;
 };

@@ -9,27 +9,14 @@
 
 #include "platform/sim/sim_desktop.h"
 #include "protocol/helper_failure.h"
+#include "support/recording_completion.h"
 
 namespace cuh {
 namespace {
 
 using nlohmann::json;
 
-// Records every finish call.
-class RecordingCompletion final : public RequestCompletion {
- public:
-  struct Call {
-    std::optional<int64_t> id;
-    std::optional<Json> result;
-    std::optional<std::string> error;
-  };
-  std::vector<Call> calls;
-  void finish(std::optional<int64_t> id,
-              std::optional<Json> result,
-              std::optional<std::string> error) override {
-    calls.push_back({id, std::move(result), std::move(error)});
-  }
-};
+using testing::RecordingCompletion;
 
 json scene() {
   return json{
@@ -88,7 +75,7 @@ class LaunchTest : public ::testing::Test {
   }
   // Starts a launch and runs the main loop until nothing is left to do.
   void launch(int64_t id, const std::string& app) {
-    startLaunchApplication(*desktop, id, Json{{"app", app}}, completion);
+    startLaunchApplication(*desktop, Json{{"app", app}}, Reply(completion, id));
     desktop->loop().runUntilIdle();
   }
   std::string lastLaunchUrl() const {
@@ -168,20 +155,28 @@ TEST_F(LaunchTest, RefusesBeforeSchedulingAnything) {
       {{{"app", 7}}, "Missing macOS computer-use parameter: app"},
   };
   for (const Case& c : cases) {
+    // The dispatcher answers a refusal through the request's reply.
+    Reply reply(completion, 1);
     try {
-      startLaunchApplication(*desktop, 1, c.params, completion);
+      startLaunchApplication(*desktop, c.params, reply);
       ADD_FAILURE() << c.params;
     } catch (const HelperFailure& failure) {
       EXPECT_EQ(failure.message(), c.message);
+      reply.fail(failure.message());
     }
   }
   desktop->loop().runUntilIdle();
-  EXPECT_TRUE(completion->calls.empty());
+  // Each refused launch was answered once, by its refusal; nothing of its
+  // own came later.
+  ASSERT_EQ(completion->calls.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(completion->calls[i].error, cases[i].message);
+  EXPECT_EQ(completion->dropped, 0);
   EXPECT_TRUE(desktop->traceLines("launch").empty());
 }
 
 TEST_F(LaunchTest, ACompletionThatIsGoneIsNotCalled) {
-  startLaunchApplication(*desktop, std::nullopt, Json{{"app", "Calculator"}}, completion);
+  startLaunchApplication(*desktop, Json{{"app", "Calculator"}}, Reply(completion, std::nullopt));
   std::weak_ptr<RecordingCompletion> watch = completion;
   completion.reset();
   EXPECT_TRUE(desktop->loop().runUntilIdle());

@@ -6,18 +6,17 @@
 #include <string>
 
 #include "platform/sim/sim_desktop.h"
+#include "platform/window_rows.h"
 #include "protocol/helper_failure.h"
+#include "support/test_desktop.h"
 #include "windows/ax_readers.h"
-#include "windows/window_rows.h"
 
 namespace cuh {
 namespace {
 
 using nlohmann::json;
 
-json frame(double x, double y, double width, double height) {
-  return {{"x", x}, {"y", y}, {"width", width}, {"height", height}};
-}
+using testing::sceneFrame;
 
 // One application (pid 100) with one window (id 11): the row shows `row`,
 // the accessibility element `element`.
@@ -48,7 +47,7 @@ platform::AXElement windowElement(sim::SimDesktop& desktop) {
 }
 
 bool matches(sim::SimDesktop& desktop) {
-  auto row = windowRow(desktop, 100, 11);
+  auto row = platform::windowRow(desktop, 100, 11);
   if (!row)
     throw std::runtime_error("no row for window 11");
   return windowMatches(desktop.accessibility(), windowElement(desktop), *row);
@@ -72,15 +71,15 @@ TEST(WindowMatchesTest, AcceptsFrameDifferencesUpToTheTolerance) {
     json rowFrame, elementFrame;
     bool matches;
   } cases[] = {
-      {frame(100, 100, 1000, 800), frame(102, 100, 1000, 800), true},
-      {frame(100, 100, 1000, 800), frame(100, 98, 1000, 800), true},
-      {frame(100, 100, 1000, 800), frame(100, 100, 998, 802), true},
-      {frame(100, 100, 1000, 800), frame(102.5, 100, 1000, 800), false},
-      {frame(100, 100, 1000, 800), frame(100, 100, 1000, 797.5), false},
-      {frame(0, 0, 3000, 800), frame(6, 0, 3000, 800), true},
-      {frame(0, 0, 3000, 800), frame(6.5, 0, 3000, 800), false},
-      {frame(0, 0, 5000, 800), frame(0, 8, 5000, 808), true},
-      {frame(0, 0, 5000, 800), frame(0, 8.5, 5000, 800), false},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(102, 100, 1000, 800), true},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(100, 98, 1000, 800), true},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(100, 100, 998, 802), true},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(102.5, 100, 1000, 800), false},
+      {sceneFrame(100, 100, 1000, 800), sceneFrame(100, 100, 1000, 797.5), false},
+      {sceneFrame(0, 0, 3000, 800), sceneFrame(6, 0, 3000, 800), true},
+      {sceneFrame(0, 0, 3000, 800), sceneFrame(6.5, 0, 3000, 800), false},
+      {sceneFrame(0, 0, 5000, 800), sceneFrame(0, 8, 5000, 808), true},
+      {sceneFrame(0, 0, 5000, 800), sceneFrame(0, 8.5, 5000, 800), false},
   };
   for (const Case& c : cases) {
     auto desktop = oneWindow(c.rowFrame, c.elementFrame, "Page", "Page");
@@ -89,7 +88,7 @@ TEST(WindowMatchesTest, AcceptsFrameDifferencesUpToTheTolerance) {
 }
 
 TEST(WindowMatchesTest, HiddenMinimisedOrFramelessElementsNeverMatch) {
-  const json same = frame(10, 10, 500, 400);
+  const json same = sceneFrame(10, 10, 500, 400);
   const json extras[] = {
       {{"hidden", true}},
       {{"minimized", true}},
@@ -135,7 +134,7 @@ TEST(WindowMatchesTest, TitlesAgreeByTheOwnerSuffixRules) {
         << "'";
   }
   // The same rules through the element and the row.
-  const json same = frame(10, 10, 500, 400);
+  const json same = sceneFrame(10, 10, 500, 400);
   EXPECT_TRUE(matches(*oneWindow(same, same, "Caf" + e, "Caf" + eDecomposed + " - Browser")));
   EXPECT_FALSE(matches(*oneWindow(same, same, "T", "T (2)")));
   EXPECT_TRUE(matches(*oneWindow(same, same, nullptr, "Whatever")));  // a row without a title
@@ -150,7 +149,7 @@ class ExactWindowTest : public ::testing::Test {
     start = desktop->virtualClock()->uptime();
   }
   platform::Value observedRow(int32_t pid, uint32_t windowId) {
-    auto row = windowRow(*desktop, pid, windowId);
+    auto row = platform::windowRow(*desktop, pid, windowId);
     if (!row)
       throw std::runtime_error("window not listed");
     return *row;
@@ -174,12 +173,12 @@ json twoWindows(const json& secondElement) {
                {{{"id", 11},
                  {"pid", 100},
                  {"title", "Doc"},
-                 {"bounds", frame(0, 0, 1000, 800)},
+                 {"bounds", sceneFrame(0, 0, 1000, 800)},
                  {"ax", {{"ref", "doc"}}}},
                 {{"id", 12},
                  {"pid", 100},
                  {"title", "Other"},
-                 {"bounds", frame(0, 0, 1000, 800)},
+                 {"bounds", sceneFrame(0, 0, 1000, 800)},
                  {"ax", secondElement}}}}};
 }
 
@@ -240,7 +239,7 @@ TEST_F(ExactWindowTest, RefusesWhenTheMatchIsNotUniqueOrTheWindowChanged) {
             {"windows",
              {{{"id", 11},
                {"pid", 100},
-               {"bounds", frame(0, 0, 500, 500)},
+               {"bounds", sceneFrame(0, 0, 500, 500)},
                {"ax", json::object()}}}}},
        nullptr, "The observed macOS window could not be uniquely matched. Call get_app_state again",
        0.2},
@@ -259,9 +258,9 @@ TEST_F(ExactWindowTest, RefusesWhenTheMatchIsNotUniqueOrTheWindowChanged) {
 TEST_F(ExactWindowTest, ARowWithoutBoundsFailsWithoutWaiting) {
   begin(twoWindows({{"ref", "other"}}));
   platform::Value row(
-      platform::Dictionary{{platform::kCGWindowNumber, platform::Value::integer(11)},
-                           {platform::kCGWindowOwnerPID, platform::Value::integer(100)},
-                           {platform::kCGWindowName, platform::Value::string("Doc")}});
+      platform::Dictionary{{platform::kRowWindowNumber, platform::Value::integer(11)},
+                           {platform::kRowOwnerPID, platform::Value::integer(100)},
+                           {platform::kRowWindowName, platform::Value::string("Doc")}});
   EXPECT_EQ(failure(100, 11, row),
             "The observed macOS window no longer has valid bounds. Call get_app_state again");
   EXPECT_NEAR(elapsed(), 0.0, 1e-9);
@@ -273,7 +272,7 @@ TEST(AxReadersTest, ReadEachKindAndGiveEmptyResultsForTheRest) {
            {"windows",
             {{{"id", 11},
               {"pid", 100},
-              {"bounds", frame(0, 0, 300, 200)},
+              {"bounds", sceneFrame(0, 0, 300, 200)},
               {"ax",
                {{"children",
                  {{{"ref", "slider"},
@@ -300,10 +299,10 @@ TEST(AxReadersTest, ReadEachKindAndGiveEmptyResultsForTheRest) {
   EXPECT_EQ(stringAttribute(ax, label, "AXTitle"), "");
   EXPECT_EQ(stringAttribute(ax, slider, "AXEnabled"), "1");  // a boolean reads as a number
 
-  EXPECT_EQ(boolAttribute(ax, slider, "AXEnabled"), true);
-  EXPECT_EQ(boolAttribute(ax, label, "AXCount"), true);
-  EXPECT_EQ(boolAttribute(ax, label, "AXEnabled"), std::nullopt);  // unsupported
-  EXPECT_EQ(boolAttribute(ax, label, "AXValue"), std::nullopt);    // not a boolean
+  EXPECT_EQ(platform::boolAttribute(ax, slider, "AXEnabled"), true);
+  EXPECT_EQ(platform::boolAttribute(ax, label, "AXCount"), true);
+  EXPECT_EQ(platform::boolAttribute(ax, label, "AXEnabled"), std::nullopt);  // unsupported
+  EXPECT_EQ(platform::boolAttribute(ax, label, "AXValue"), std::nullopt);    // not a boolean
 
   EXPECT_EQ(actions(ax, slider), (std::vector<std::string>{"AXIncrement", "AXDecrement"}));
   EXPECT_TRUE(actions(ax, label).empty());

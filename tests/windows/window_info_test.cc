@@ -6,38 +6,40 @@
 
 #include "platform/sim/sim_desktop.h"
 #include "protocol/helper_failure.h"
+#include "support/test_desktop.h"
 
 namespace cuh {
 namespace {
 
 using nlohmann::json;
 
-json frame(double x, double y, double width, double height) {
-  return {{"x", x}, {"y", y}, {"width", width}, {"height", height}};
-}
+using testing::sceneFrame;
 
 json scene() {
   return json{
       {"apps", {{{"pid", 100}, {"name", "Editor"}}, {{"pid", 200}, {"name", "Other"}}}},
       {"windows",
        {
-           {{"id", 11}, {"pid", 100}, {"bounds", frame(10, 20, 640, 480)}},
-           {{"id", 12}, {"pid", 100}, {"bounds", frame(0, 0, 20, 300)}},
-           {{"id", 13}, {"pid", 100}, {"bounds", frame(0, 0, 20.5, 20.5)}},
-           {{"id", 14}, {"pid", 100}, {"alpha", 0}, {"bounds", frame(1, 2, 300, 200)}},
-           {{"id", 15}, {"pid", 100}, {"onScreen", false}, {"bounds", frame(1, 2, 300, 200)}},
-           {{"id", 16}, {"pid", 100}, {"onScreen", nullptr}, {"bounds", frame(1, 2, 300, 200)}},
-           {{"id", 17}, {"pid", 100}, {"layer", 8}, {"bounds", frame(1, 2, 300, 200)}},
+           {{"id", 11}, {"pid", 100}, {"bounds", sceneFrame(10, 20, 640, 480)}},
+           {{"id", 12}, {"pid", 100}, {"bounds", sceneFrame(0, 0, 20, 300)}},
+           {{"id", 13}, {"pid", 100}, {"bounds", sceneFrame(0, 0, 20.5, 20.5)}},
+           {{"id", 14}, {"pid", 100}, {"alpha", 0}, {"bounds", sceneFrame(1, 2, 300, 200)}},
+           {{"id", 15}, {"pid", 100}, {"onScreen", false}, {"bounds", sceneFrame(1, 2, 300, 200)}},
+           {{"id", 16},
+            {"pid", 100},
+            {"onScreen", nullptr},
+            {"bounds", sceneFrame(1, 2, 300, 200)}},
+           {{"id", 17}, {"pid", 100}, {"layer", 8}, {"bounds", sceneFrame(1, 2, 300, 200)}},
            {{"id", 18},
             {"pid", 100},
-            {"bounds", frame(1, 2, 300, 200)},
+            {"bounds", sceneFrame(1, 2, 300, 200)},
             {"row", {{"kCGWindowBounds", {{"X", 1}, {"Y", 2}, {"Width", 300}, {"Height", "x"}}}}}},
            {{"id", 19},
             {"pid", 100},
-            {"bounds", frame(1, 2, 300, 200)},
+            {"bounds", sceneFrame(1, 2, 300, 200)},
             {"row", {{"kCGWindowOwnerPID", nullptr}}}},
-           {{"id", 20}, {"pid", 0}, {"bounds", frame(1, 2, 300, 200)}},
-           {{"id", 21}, {"pid", 200}, {"bounds", frame(5, 6, 100, 100)}},
+           {{"id", 20}, {"pid", 0}, {"bounds", sceneFrame(1, 2, 300, 200)}},
+           {{"id", 21}, {"pid", 200}, {"bounds", sceneFrame(5, 6, 100, 100)}},
        }},
   };
 }

@@ -6,17 +6,16 @@
 #include <vector>
 
 #include "platform/sim/sim_desktop.h"
+#include "platform/window_rows.h"
 #include "support/counting_accessibility.h"
-#include "windows/window_rows.h"
+#include "support/test_desktop.h"
 
 namespace cuh {
 namespace {
 
 using nlohmann::json;
 
-json bounds(double x, double y, double width, double height) {
-  return {{"x", x}, {"y", y}, {"width", width}, {"height", height}};
-}
+using testing::sceneFrame;
 
 // Front to back: the window list order is the array order.
 json listingScene() {
@@ -37,34 +36,37 @@ json listingScene() {
            {{"id", 11},
             {"pid", 100},
             {"title", "Notes"},
-            {"bounds", bounds(0, 0, 400, 300)},
+            {"bounds", sceneFrame(0, 0, 400, 300)},
             {"ax", json::object()}},
-           {{"id", 90}, {"pid", 100}, {"alpha", 0}, {"bounds", bounds(0, 0, 400, 300)}},
-           {{"id", 91}, {"pid", 100}, {"layer", 25}, {"bounds", bounds(0, 0, 400, 30)}},
-           {{"id", 92}, {"pid", 100}, {"bounds", bounds(5, 5, 1, 300)}},
-           {{"id", 12}, {"pid", 100}, {"bounds", bounds(10, 20, 1.5, 300)}, {"ax", json::object()}},
+           {{"id", 90}, {"pid", 100}, {"alpha", 0}, {"bounds", sceneFrame(0, 0, 400, 300)}},
+           {{"id", 91}, {"pid", 100}, {"layer", 25}, {"bounds", sceneFrame(0, 0, 400, 30)}},
+           {{"id", 92}, {"pid", 100}, {"bounds", sceneFrame(5, 5, 1, 300)}},
+           {{"id", 12},
+            {"pid", 100},
+            {"bounds", sceneFrame(10, 20, 1.5, 300)},
+            {"ax", json::object()}},
            {{"id", 21},
             {"pid", 200},
             {"title", "Quiet"},
-            {"bounds", bounds(50, 50, 500, 400)},
+            {"bounds", sceneFrame(50, 50, 500, 400)},
             {"ax", json::object()}},
            {{"id", 31},
             {"pid", 300},
             {"title", "Same"},
-            {"bounds", bounds(100, 100, 600, 500)},
+            {"bounds", sceneFrame(100, 100, 600, 500)},
             {"ax", json::object()}},
            {{"id", 32},
             {"pid", 300},
             {"title", "Same"},
-            {"bounds", bounds(100, 100, 600, 500)},
+            {"bounds", sceneFrame(100, 100, 600, 500)},
             {"ax", json::object()}},
            {{"id", 41},
             {"pid", 400},
             {"title", "Back"},
             {"onScreen", false},
-            {"bounds", bounds(200, 200, 300, 200)},
+            {"bounds", sceneFrame(200, 200, 300, 200)},
             {"ax", json::object()}},
-           {{"id", 51}, {"pid", 999}, {"owner", "daemon"}, {"bounds", bounds(0, 0, 50, 50)}},
+           {{"id", 51}, {"pid", 999}, {"owner", "daemon"}, {"bounds", sceneFrame(0, 0, 50, 50)}},
        }},
   };
 }
@@ -153,20 +155,20 @@ TEST(ListWindowsTest, UnreadableWindowListGivesNoRows) {
     testing::FixedWindowServer server(answer);
     counting.setWindowServer(&server);
     EXPECT_EQ(listWindows(counting), Json::array());
-    EXPECT_EQ(windowRow(counting, 100, 11), std::nullopt);
-    EXPECT_EQ(frontmostWindowID(counting, 100), 0u);
+    EXPECT_EQ(platform::windowRow(counting, 100, 11), std::nullopt);
+    EXPECT_EQ(platform::frontmostWindowID(counting, 100), 0u);
   }
 }
 
 TEST(WindowRowTest, FindsOnlyAQualifyingWindowOfTheGivenProcess) {
   auto desktop = sim::SimDesktop::create(listingScene());
-  EXPECT_TRUE(windowRow(*desktop, 100, 11).has_value());
+  EXPECT_TRUE(platform::windowRow(*desktop, 100, 11).has_value());
   // The 1-point-wide window passes: the frame size is no part of the test.
-  EXPECT_TRUE(windowRow(*desktop, 100, 92).has_value());
-  EXPECT_FALSE(windowRow(*desktop, 200, 11).has_value());  // another pid
-  EXPECT_FALSE(windowRow(*desktop, 100, 90).has_value());  // alpha 0
-  EXPECT_FALSE(windowRow(*desktop, 100, 91).has_value());  // layer 25
-  EXPECT_FALSE(windowRow(*desktop, 100, 77).has_value());  // no such window
+  EXPECT_TRUE(platform::windowRow(*desktop, 100, 92).has_value());
+  EXPECT_FALSE(platform::windowRow(*desktop, 200, 11).has_value());  // another pid
+  EXPECT_FALSE(platform::windowRow(*desktop, 100, 90).has_value());  // alpha 0
+  EXPECT_FALSE(platform::windowRow(*desktop, 100, 91).has_value());  // layer 25
+  EXPECT_FALSE(platform::windowRow(*desktop, 100, 77).has_value());  // no such window
 }
 
 TEST(WindowRowTest, RowWithoutOwnerOrNumberNamesNoWindow) {
@@ -174,27 +176,27 @@ TEST(WindowRowTest, RowWithoutOwnerOrNumberNamesNoWindow) {
                                                {
                                                    {{"id", 5},
                                                     {"pid", 7},
-                                                    {"bounds", bounds(0, 0, 100, 100)},
+                                                    {"bounds", sceneFrame(0, 0, 100, 100)},
                                                     {"row", {{"kCGWindowOwnerPID", nullptr}}}},
                                                }}});
-  auto rows = windowListRows(desktop->windowServer(), kListOneWindow, 5);
+  auto rows = platform::windowListRows(desktop->windowServer(), platform::kListOneWindow, 5);
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_FALSE(rowMatches(rows[0], 0, 5));
+  EXPECT_FALSE(platform::rowMatches(rows[0], 0, 5));
   platform::Value unnumbered(
-      platform::Dictionary{{platform::kCGWindowOwnerPID, platform::Value::integer(7)},
-                           {platform::kCGWindowLayer, platform::Value::integer(0)},
-                           {platform::kCGWindowAlpha, platform::Value::integer(1)}});
-  EXPECT_FALSE(rowMatches(unnumbered, 7, 0));
+      platform::Dictionary{{platform::kRowOwnerPID, platform::Value::integer(7)},
+                           {platform::kRowLayer, platform::Value::integer(0)},
+                           {platform::kRowAlpha, platform::Value::integer(1)}});
+  EXPECT_FALSE(platform::rowMatches(unnumbered, 7, 0));
 }
 
 TEST(FrontmostWindowTest, IsTheFrontQualifyingOnScreenWindowOfTheProcess) {
   auto desktop = sim::SimDesktop::create(listingScene());
-  EXPECT_EQ(frontmostWindowID(*desktop, 100), 11u);
-  EXPECT_EQ(frontmostWindowID(*desktop, 300), 31u);
-  EXPECT_EQ(frontmostWindowID(*desktop, 400), 0u);  // only an off-screen window
-  EXPECT_EQ(frontmostWindowID(*desktop, 555), 0u);  // no windows at all
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 100), 11u);
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 300), 31u);
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 400), 0u);  // only an off-screen window
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 555), 0u);  // no windows at all
   desktop->apply(json{{"raise", 12}});
-  EXPECT_EQ(frontmostWindowID(*desktop, 100), 12u);
+  EXPECT_EQ(platform::frontmostWindowID(*desktop, 100), 12u);
 }
 
 }  // namespace

@@ -1,14 +1,15 @@
-// Quartz event services and the AppKit event conversions.
+// Quartz event services and the AppKit event conversions, for the Quartz
+// library's foreground protection and background input.
 #include "platform/macos/apple_sdk.h"
 
-#include "platform/events.h"
 #include "platform/macos/scoped_cf.h"
 #include "platform/macos/services.h"
+#include "platform/quartz/events.h"
 
 namespace cuh::macos {
 namespace {
 
-class MacEvent final : public platform::EventObject {
+class MacEvent final : public quartz::EventObject {
  public:
   explicit MacEvent(ScopedCFTypeRef<CGEventRef> event) : event_(std::move(event)) {}
   CGEventRef ref() const { return event_.get(); }
@@ -29,7 +30,7 @@ class MacEvent final : public platform::EventObject {
   void setFlags(uint64_t flags) override {
     CGEventSetFlags(event_.get(), static_cast<CGEventFlags>(flags));
   }
-  std::optional<platform::AppKitEventView> appKitView() const override {
+  std::optional<quartz::AppKitEventView> appKitView() const override {
     // AppKit raises where it cannot make sense of a Quartz event, and for
     // subtype on event types that have none (keys, among others): the first
     // is no view, the second reads as subtype 0.
@@ -37,7 +38,7 @@ class MacEvent final : public platform::EventObject {
       NSEvent* event = [NSEvent eventWithCGEvent:event_.get()];
       if (!event)
         return std::nullopt;
-      platform::AppKitEventView view;
+      quartz::AppKitEventView view;
       view.windowNumber = event.windowNumber;
       view.modifierFlags = event.modifierFlags;
       @try {
@@ -55,25 +56,25 @@ class MacEvent final : public platform::EventObject {
   ScopedCFTypeRef<CGEventRef> event_;
 };
 
-CGEventRef eventRef(const platform::Event& event) {
+CGEventRef eventRef(const quartz::Event& event) {
   const auto* mac = dynamic_cast<const MacEvent*>(event.get());
   return mac ? mac->ref() : nullptr;
 }
 
 // An AppKit event's Quartz event. The NSEvent owns it, so it is retained.
-platform::Event fromNSEvent(NSEvent* event) {
+quartz::Event fromNSEvent(NSEvent* event) {
   if (!event || !event.CGEvent)
     return nullptr;
   return std::make_shared<MacEvent>(ScopedCFTypeRef<CGEventRef>::retain(event.CGEvent));
 }
 
-platform::Event adoptEvent(CGEventRef event) {
+quartz::Event adoptEvent(CGEventRef event) {
   if (!event)
     return nullptr;
   return std::make_shared<MacEvent>(ScopedCFTypeRef<CGEventRef>(event));
 }
 
-class MacEventSource final : public platform::EventSourceObject {
+class MacEventSource final : public quartz::EventSourceObject {
  public:
   explicit MacEventSource(ScopedCFTypeRef<CGEventSourceRef> source) : source_(std::move(source)) {}
   CGEventSourceRef ref() const { return source_.get(); }
@@ -83,14 +84,14 @@ class MacEventSource final : public platform::EventSourceObject {
 };
 
 // A null source is valid for the Quartz calls (no source state).
-CGEventSourceRef eventSourceRef(const platform::EventSource& source) {
+CGEventSourceRef eventSourceRef(const quartz::EventSource& source) {
   const auto* mac = dynamic_cast<const MacEventSource*>(source.get());
   return mac ? mac->ref() : nullptr;
 }
 
 // What the C callback of a tap needs to reach the platform callback.
 struct TapTarget {
-  platform::EventTapCallBack callback;
+  quartz::EventTapCallBack callback;
   void* userInfo;
 };
 
@@ -108,8 +109,8 @@ CGEventRef tapTrampoline(CGEventTapProxy proxy, CGEventType type, CGEventRef eve
     return event;
   if (!event)
     CGEventSetType(incoming.get(), type);
-  platform::Event handle = std::make_shared<MacEvent>(std::move(incoming));
-  platform::Event result = target->callback(proxy, type, handle, target->userInfo);
+  quartz::Event handle = std::make_shared<MacEvent>(std::move(incoming));
+  quartz::Event result = target->callback(proxy, type, handle, target->userInfo);
   if (!result)
     return nullptr;
   CGEventRef out = eventRef(result);
@@ -122,7 +123,7 @@ CGEventRef tapTrampoline(CGEventTapProxy proxy, CGEventType type, CGEventRef eve
   return out;
 }
 
-class MacEventTap final : public platform::EventTapObject {
+class MacEventTap final : public quartz::EventTapObject {
  public:
   MacEventTap(std::unique_ptr<TapTarget> target, ScopedCFTypeRef<CFMachPortRef> port)
       : target_(std::move(target)), port_(std::move(port)) {}
@@ -136,12 +137,12 @@ class MacEventTap final : public platform::EventTapObject {
   ScopedCFTypeRef<CFMachPortRef> port_;
 };
 
-CFMachPortRef tapRef(const platform::EventTap& tap) {
+CFMachPortRef tapRef(const quartz::EventTap& tap) {
   const auto* mac = dynamic_cast<const MacEventTap*>(tap.get());
   return mac ? mac->ref() : nullptr;
 }
 
-class MacRunLoopSource final : public platform::RunLoopSourceObject {
+class MacRunLoopSource final : public quartz::RunLoopSourceObject {
  public:
   explicit MacRunLoopSource(ScopedCFTypeRef<CFRunLoopSourceRef> source)
       : source_(std::move(source)) {}
@@ -151,14 +152,14 @@ class MacRunLoopSource final : public platform::RunLoopSourceObject {
   ScopedCFTypeRef<CFRunLoopSourceRef> source_;
 };
 
-CFRunLoopSourceRef runLoopSourceRef(const platform::RunLoopSource& source) {
+CFRunLoopSourceRef runLoopSourceRef(const quartz::RunLoopSource& source) {
   const auto* mac = dynamic_cast<const MacRunLoopSource*>(source.get());
   return mac ? mac->ref() : nullptr;
 }
 
-class MacEvents final : public platform::Events {
+class MacEvents final : public quartz::Events {
  public:
-  platform::Event createOtherEvent(const platform::OtherEventParams& p) override {
+  quartz::Event createOtherEvent(const quartz::OtherEventParams& p) override {
     // AppKit raises for a type that is not an "other" event; that is an event
     // that cannot be built.
     @try {
@@ -177,7 +178,7 @@ class MacEvents final : public platform::Events {
     }
   }
 
-  platform::Event createMouseEventObject(const platform::MouseEventParams& p) override {
+  quartz::Event createMouseEventObject(const quartz::MouseEventParams& p) override {
     // AppKit raises for a type that is not a mouse event.
     @try {
       return fromNSEvent([NSEvent
@@ -195,7 +196,7 @@ class MacEvents final : public platform::Events {
     }
   }
 
-  platform::EventSource createEventSource(platform::CGEventSourceStateID state) override {
+  quartz::EventSource createEventSource(quartz::CGEventSourceStateID state) override {
     ScopedCFTypeRef<CGEventSourceRef> source(
         CGEventSourceCreate(static_cast<CGEventSourceStateID>(state)));
     if (!source)
@@ -203,44 +204,44 @@ class MacEvents final : public platform::Events {
     return std::make_shared<MacEventSource>(std::move(source));
   }
 
-  platform::Event createMouseEvent(const platform::EventSource& source,
-                                   uint32_t type,
-                                   platform::Point location,
-                                   platform::CGMouseButton button) override {
+  quartz::Event createMouseEvent(const quartz::EventSource& source,
+                                 uint32_t type,
+                                 platform::Point location,
+                                 quartz::CGMouseButton button) override {
     return adoptEvent(CGEventCreateMouseEvent(
         eventSourceRef(source), static_cast<CGEventType>(type), CGPointMake(location.x, location.y),
         static_cast<CGMouseButton>(button)));
   }
 
-  platform::Event createKeyboardEvent(const platform::EventSource& source,
-                                      uint16_t keyCode,
-                                      bool keyDown) override {
+  quartz::Event createKeyboardEvent(const quartz::EventSource& source,
+                                    uint16_t keyCode,
+                                    bool keyDown) override {
     return adoptEvent(CGEventCreateKeyboardEvent(eventSourceRef(source),
                                                  static_cast<CGKeyCode>(keyCode), keyDown));
   }
 
-  platform::Event createScrollWheelEvent2(const platform::EventSource& source,
-                                          platform::CGScrollEventUnit units,
-                                          uint32_t wheelCount,
-                                          int32_t wheel1,
-                                          int32_t wheel2,
-                                          int32_t wheel3) override {
+  quartz::Event createScrollWheelEvent2(const quartz::EventSource& source,
+                                        quartz::CGScrollEventUnit units,
+                                        uint32_t wheelCount,
+                                        int32_t wheel1,
+                                        int32_t wheel2,
+                                        int32_t wheel3) override {
     return adoptEvent(CGEventCreateScrollWheelEvent2(eventSourceRef(source),
                                                      static_cast<CGScrollEventUnit>(units),
                                                      wheelCount, wheel1, wheel2, wheel3));
   }
 
-  void postToPid(int32_t pid, const platform::Event& event) override {
+  void postToPid(int32_t pid, const quartz::Event& event) override {
     if (CGEventRef ref = eventRef(event))
       CGEventPostToPid(pid, ref);
   }
 
-  platform::EventTap tapCreateForPid(int32_t pid,
-                                     platform::CGEventTapPlacement placement,
-                                     platform::CGEventTapOptions options,
-                                     uint64_t eventsOfInterest,
-                                     platform::EventTapCallBack callback,
-                                     void* userInfo) override {
+  quartz::EventTap tapCreateForPid(int32_t pid,
+                                   quartz::CGEventTapPlacement placement,
+                                   quartz::CGEventTapOptions options,
+                                   uint64_t eventsOfInterest,
+                                   quartz::EventTapCallBack callback,
+                                   void* userInfo) override {
     if (!callback)
       return nullptr;
     auto target = std::make_unique<TapTarget>(TapTarget{callback, userInfo});
@@ -252,7 +253,7 @@ class MacEvents final : public platform::Events {
     return std::make_shared<MacEventTap>(std::move(target), std::move(port));
   }
 
-  platform::RunLoopSource createRunLoopSource(const platform::EventTap& tap) override {
+  quartz::RunLoopSource createRunLoopSource(const quartz::EventTap& tap) override {
     CFMachPortRef port = tapRef(tap);
     if (!port)
       return nullptr;
@@ -263,34 +264,34 @@ class MacEvents final : public platform::Events {
     return std::make_shared<MacRunLoopSource>(std::move(source));
   }
 
-  void addSourceToMainRunLoop(const platform::RunLoopSource& source) override {
+  void addSourceToMainRunLoop(const quartz::RunLoopSource& source) override {
     if (CFRunLoopSourceRef ref = runLoopSourceRef(source)) {
       CFRunLoopAddSource(CFRunLoopGetMain(), ref, kCFRunLoopCommonModes);
     }
   }
 
-  void removeSourceFromMainRunLoop(const platform::RunLoopSource& source) override {
+  void removeSourceFromMainRunLoop(const quartz::RunLoopSource& source) override {
     if (CFRunLoopSourceRef ref = runLoopSourceRef(source)) {
       CFRunLoopRemoveSource(CFRunLoopGetMain(), ref, kCFRunLoopCommonModes);
     }
   }
 
-  void tapEnable(const platform::EventTap& tap, bool enable) override {
+  void tapEnable(const quartz::EventTap& tap, bool enable) override {
     if (CFMachPortRef port = tapRef(tap))
       CGEventTapEnable(port, enable);
   }
 
-  bool tapIsEnabled(const platform::EventTap& tap) override {
+  bool tapIsEnabled(const quartz::EventTap& tap) override {
     CFMachPortRef port = tapRef(tap);
     return port && CGEventTapIsEnabled(port);
   }
 
-  bool machPortIsValid(const platform::EventTap& tap) override {
+  bool machPortIsValid(const quartz::EventTap& tap) override {
     CFMachPortRef port = tapRef(tap);
     return port && CFMachPortIsValid(port);
   }
 
-  void machPortInvalidate(const platform::EventTap& tap) override {
+  void machPortInvalidate(const quartz::EventTap& tap) override {
     if (CFMachPortRef port = tapRef(tap))
       CFMachPortInvalidate(port);
   }
@@ -298,7 +299,7 @@ class MacEvents final : public platform::Events {
 
 }  // namespace
 
-std::unique_ptr<platform::Events> createEvents() {
+std::unique_ptr<quartz::Events> createEvents() {
   return std::make_unique<MacEvents>();
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/macos/macos_platform.h"
 #include "platform/macos/services.h"
+#include "platform/quartz/services.h"
 
 namespace cuh::macos {
 namespace {
@@ -12,7 +13,10 @@ class MacPlatform final : public platform::Platform {
   platform::Accessibility& accessibility() override { return *accessibility_; }
   platform::WindowServer& windowServer() override { return *windowServer_; }
   platform::Workspace& workspace() override { return *workspace_; }
-  platform::Events& events() override { return *events_; }
+  platform::ForegroundProtection& foregroundProtection() override {
+    return quartz_.foregroundProtection();
+  }
+  platform::BackgroundInput& backgroundInput() override { return quartz_.backgroundInput(); }
   platform::ProcessServices& process() override { return *process_; }
   platform::MainLoop& mainLoop() override { return *mainLoop_; }
   platform::Application& application() override { return *application_; }
@@ -21,10 +25,14 @@ class MacPlatform final : public platform::Platform {
   std::unique_ptr<platform::Accessibility> accessibility_ = createAccessibility();
   std::unique_ptr<platform::WindowServer> windowServer_ = createWindowServer();
   std::unique_ptr<platform::Workspace> workspace_ = createWorkspace();
-  std::unique_ptr<platform::Events> events_ = createEvents();
+  std::unique_ptr<quartz::Events> events_ = createEvents();
   std::unique_ptr<platform::ProcessServices> process_ = createProcessServices();
   std::unique_ptr<platform::MainLoop> mainLoop_ = createMainLoop();
   std::unique_ptr<platform::Application> application_ = createApplication();
+  // Foreground protection and background input over the Quartz events;
+  // declared last, so it goes first and takes its taps down while the
+  // services it uses are still there.
+  quartz::Services quartz_{*this, *events_};
 };
 
 }  // namespace

@@ -4,13 +4,14 @@
 #include <memory>
 
 #include "platform/platform.h"
+#include "platform/quartz/events.h"
 
 namespace cuh::macos {
 
 std::unique_ptr<platform::Accessibility> createAccessibility();
 std::unique_ptr<platform::WindowServer> createWindowServer();
 std::unique_ptr<platform::Workspace> createWorkspace();
-std::unique_ptr<platform::Events> createEvents();
+std::unique_ptr<quartz::Events> createEvents();
 std::unique_ptr<platform::ProcessServices> createProcessServices();
 std::unique_ptr<platform::MainLoop> createMainLoop();
 std::unique_ptr<platform::Application> createApplication();

@@ -32,7 +32,59 @@ EventLoop::~EventLoop() = default;
 void EventLoop::post(std::function<void()> work) {
   {
     std::lock_guard lock(mutex_);
-    ready_.push_back(std::move(work));
+    if (mustHoldLocked()) {
+      held_.push_back(Held{std::move(work), false});
+    } else {
+      ready_.push_back(std::move(work));
+    }
+  }
+  wake_.notify_one();
+}
+
+bool EventLoop::onLoopThread() const {
+  return std::this_thread::get_id() == ownThread_;
+}
+
+bool EventLoop::mustHoldLocked() const {
+  return pendingFences_ > 0 && !onLoopThread();
+}
+
+void EventLoop::postFence(std::function<void()> work) {
+  if (onLoopThread()) {
+    post(std::move(work));
+    return;
+  }
+  std::function<void()> fence = [this, work = std::move(work)] {
+    // Released even when the work throws, so nothing stays held for good.
+    struct Release {
+      EventLoop& loop;
+      ~Release() { loop.releaseFence(); }
+    } release{*this};
+    work();
+  };
+  {
+    std::lock_guard lock(mutex_);
+    if (mustHoldLocked()) {
+      held_.push_back(Held{std::move(fence), true});
+    } else {
+      ready_.push_back(std::move(fence));
+    }
+    ++pendingFences_;
+  }
+  wake_.notify_one();
+}
+
+void EventLoop::releaseFence() {
+  {
+    std::lock_guard lock(mutex_);
+    --pendingFences_;
+    while (!held_.empty()) {
+      Held next = std::move(held_.front());
+      held_.pop_front();
+      ready_.push_back(std::move(next.work));
+      if (next.fence)
+        break;  // the rest waits behind this one
+    }
   }
   wake_.notify_one();
 }
@@ -182,7 +234,7 @@ void EventLoop::sleep(double seconds) {
 }
 
 bool EventLoop::hasOneShotWorkLocked() const {
-  if (!ready_.empty())
+  if (!ready_.empty() || !held_.empty())
     return true;
   // The heap cannot be walked; copy it (tests only, small).
   auto copy = delayed_;

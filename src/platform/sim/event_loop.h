@@ -1,7 +1,8 @@
 // A portable main loop: one thread runs posted work, delayed work, repeating
 // timers and nested timed runs. With a real clock an idle loop sleeps on a
 // condition variable until the next due item; with a virtual clock waiting
-// jumps time forward, so unit tests never sleep.
+// jumps time forward, so unit tests never sleep. The thread that creates the
+// loop is the one that runs it (its own thread); others may post to it.
 #pragma once
 
 #include <condition_variable>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <queue>
+#include <thread>
 #include <vector>
 
 #include "platform/main_loop.h"
@@ -38,6 +40,15 @@ class EventLoop final : public platform::MainLoop {
   // Makes the outermost run() return after the current item. Thread-safe.
   void quit();
 
+  // From another thread: posts `work`, and until it has run, whatever other
+  // threads post after it waits behind it. Posts from the loop's own thread
+  // are never held, so what `work` posts is queued ahead of what was held.
+  // From the loop's own thread it is post(): there the caller can simply do
+  // the work at once.
+  void postFence(std::function<void()> work);
+  // Whether the calling thread is the loop's own.
+  bool onLoopThread() const;
+
   // Tests: runs posted and delayed work (advancing a virtual clock) until
   // none is left, ignoring repeating timers, or until `maxSeconds` of loop
   // time have passed. Returns true when the loop went idle.
@@ -61,6 +72,11 @@ class EventLoop final : public platform::MainLoop {
     double interval;
     std::function<void()> block;
   };
+  // Work another thread posted while a fence was pending.
+  struct Held {
+    std::function<void()> work;
+    bool fence;
+  };
   class TimerHandle;
 
   // Moves due delayed work to the ready queue. Caller holds mutex_.
@@ -72,6 +88,12 @@ class EventLoop final : public platform::MainLoop {
   void waitLocked(std::unique_lock<std::mutex>& lock, double deadline);
   bool hasOneShotWorkLocked() const;
   void cancelTimer(uint64_t id);
+  // Whether a post from the calling thread must wait behind a fence. Caller
+  // holds mutex_.
+  bool mustHoldLocked() const;
+  // A fence has run: queues what waited behind it, up to and including the
+  // next fence.
+  void releaseFence();
 
   Clock& clock_;
   std::mutex mutex_;
@@ -79,6 +101,9 @@ class EventLoop final : public platform::MainLoop {
   std::deque<std::function<void()>> ready_;
   std::priority_queue<Delayed, std::vector<Delayed>, Later> delayed_;
   std::map<uint64_t, Timer> timers_;
+  std::deque<Held> held_;
+  size_t pendingFences_ = 0;  // posted and not yet run
+  const std::thread::id ownThread_ = std::this_thread::get_id();
   uint64_t nextSequence_ = 1;
   uint64_t nextTimerId_ = 1;
   bool quit_ = false;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <set>
 
+#include "platform/ax_names.h"
 #include "platform/sim/sim_values.h"
 
 namespace cuh::sim {
@@ -185,23 +186,23 @@ struct WindowDefaults {
 void setStringAttribute(Node& node,
                         const json& j,
                         const char* key,
-                        const char* attribute,
+                        std::string_view attribute,
                         const std::string& path) {
   const json* value = find(j, key);
   if (!value || value->is_null())
     return;
-  node.attributes[attribute] = Value::string(stringValue(*value, at(path, key)));
+  node.setAttribute(attribute, Value::string(stringValue(*value, at(path, key))));
 }
 
 void setBoolAttribute(Node& node,
                       const json& j,
                       const char* key,
-                      const char* attribute,
+                      std::string_view attribute,
                       const std::string& path) {
   const json* value = find(j, key);
   if (!value || value->is_null())
     return;
-  node.attributes[attribute] = Value::boolean(boolValue(*value, at(path, key)));
+  node.setAttribute(attribute, Value::boolean(boolValue(*value, at(path, key))));
 }
 
 std::shared_ptr<Node> buildNode(const json& j,
@@ -236,29 +237,29 @@ std::shared_ptr<Node> buildNode(const json& j,
         node->attributes[name] = std::move(*converted);
     }
   }
-  setStringAttribute(*node, j, "role", "AXRole", path);
-  setStringAttribute(*node, j, "subrole", "AXSubrole", path);
-  setStringAttribute(*node, j, "title", "AXTitle", path);
-  setStringAttribute(*node, j, "description", "AXDescription", path);
-  setStringAttribute(*node, j, "help", "AXHelp", path);
-  setStringAttribute(*node, j, "placeholder", "AXPlaceholderValue", path);
-  setStringAttribute(*node, j, "identifier", "AXIdentifier", path);
-  setBoolAttribute(*node, j, "enabled", "AXEnabled", path);
-  setBoolAttribute(*node, j, "focused", "AXFocused", path);
-  setBoolAttribute(*node, j, "busy", "AXBusy", path);
-  setBoolAttribute(*node, j, "selected", "AXSelected", path);
-  setBoolAttribute(*node, j, "hidden", "AXHidden", path);
-  setBoolAttribute(*node, j, "minimized", "AXMinimized", path);
+  setStringAttribute(*node, j, "role", ax::kRoleAttribute, path);
+  setStringAttribute(*node, j, "subrole", ax::kSubroleAttribute, path);
+  setStringAttribute(*node, j, "title", ax::kTitleAttribute, path);
+  setStringAttribute(*node, j, "description", ax::kDescriptionAttribute, path);
+  setStringAttribute(*node, j, "help", ax::kHelpAttribute, path);
+  setStringAttribute(*node, j, "placeholder", ax::kPlaceholderValueAttribute, path);
+  setStringAttribute(*node, j, "identifier", ax::kIdentifierAttribute, path);
+  setBoolAttribute(*node, j, "enabled", ax::kEnabledAttribute, path);
+  setBoolAttribute(*node, j, "focused", ax::kFocusedAttribute, path);
+  setBoolAttribute(*node, j, "busy", ax::kBusyAttribute, path);
+  setBoolAttribute(*node, j, "selected", ax::kSelectedAttribute, path);
+  setBoolAttribute(*node, j, "hidden", ax::kHiddenAttribute, path);
+  setBoolAttribute(*node, j, "minimized", ax::kMinimizedAttribute, path);
   if (const json* value = find(j, "value"); value && !value->is_null()) {
     std::string p = at(path, "value");
     if (value->is_string()) {
-      node->attributes["AXValue"] = Value::string(value->get<std::string>());
+      node->setAttribute(ax::kValueAttribute, Value::string(value->get<std::string>()));
     } else if (value->is_boolean()) {
-      node->attributes["AXValue"] = Value::boolean(value->get<bool>());
+      node->setAttribute(ax::kValueAttribute, Value::boolean(value->get<bool>()));
     } else if (value->is_number()) {
-      node->attributes["AXValue"] = *valueFromScene(*value, p);
+      node->setAttribute(ax::kValueAttribute, *valueFromScene(*value, p));
     } else if (value->is_object() && value->size() == 1 && value->contains("attributed")) {
-      node->attributes["AXValue"] = *valueFromScene(*value, p);
+      node->setAttribute(ax::kValueAttribute, *valueFromScene(*value, p));
     } else {
       fail(p, "must be a string, a number, a bool or {\"attributed\": text}");
     }
@@ -275,14 +276,14 @@ std::shared_ptr<Node> buildNode(const json& j,
       fail(p, "must be [location, length]");
     int64_t location = integerIn((*range)[0], index(p, 0), 0, INT64_MAX);
     int64_t length = integerIn((*range)[1], index(p, 1), 0, INT64_MAX);
-    node->attributes["AXSelectedTextRange"] =
-        Value(Value::Storage(platform::Range{location, length}));
+    node->setAttribute(ax::kSelectedTextRangeAttribute,
+                       Value(Value::Storage(platform::Range{location, length})));
   }
   if (window) {
     if (!j.contains("role"))
-      node->attributes["AXRole"] = Value::string("AXWindow");
+      node->setAttribute(ax::kRoleAttribute, Value::string(std::string(ax::kWindowRole)));
     if (!j.contains("title") && window->title)
-      node->attributes["AXTitle"] = Value::string(*window->title);
+      node->setAttribute(ax::kTitleAttribute, Value::string(*window->title));
   }
   if (const json* settable = find(j, "settable"); settable && !settable->is_null()) {
     for (auto& name : stringList(*settable, at(path, "settable")))
@@ -664,7 +665,7 @@ void applyFocusDefaults(App& app, const World& world) {
   }
   for (Window* window : order) {
     if (visitTree(window->root, [&](const std::shared_ptr<Node>& node) {
-          const Value* focused = node->attribute("AXFocused");
+          const Value* focused = node->attribute(ax::kFocusedAttribute);
           const auto* flag = focused ? focused->as<platform::Boolean>() : nullptr;
           if (!flag || !flag->value)
             return false;

@@ -1,5 +1,6 @@
 #include "platform/sim/sim_accessibility.h"
 
+#include "platform/ax_names.h"
 #include "platform/sim/sim_values.h"
 
 namespace cuh::sim {
@@ -93,14 +94,14 @@ AXResult<Value> SimAccessibility::read(const AXElement& element, std::string_vie
   auto none = AXResult<Value>{AXError::noValue, std::nullopt};
   if (!target.node) {
     App& app = *target.app;
-    if (attribute == "AXRole")
-      return found(Value::string("AXApplication"));
-    if (attribute == "AXTitle") {
+    if (attribute == ax::kRoleAttribute)
+      return found(Value::string(std::string(ax::kApplicationRole)));
+    if (attribute == ax::kTitleAttribute) {
       if (!app.profile.name || app.profile.name->empty())
         return none;
       return found(Value::string(*app.profile.name));
     }
-    if (attribute == "AXWindows" || attribute == "AXChildren") {
+    if (attribute == ax::kWindowsAttribute || attribute == ax::kChildrenAttribute) {
       platform::Array windows;
       for (const auto& window : world.windows) {
         if (window->pid == app.profile.pid && window->root)
@@ -108,7 +109,7 @@ AXResult<Value> SimAccessibility::read(const AXElement& element, std::string_vie
       }
       return found(Value(Value::Storage(std::move(windows))));
     }
-    if (attribute == "AXFocusedWindow") {
+    if (attribute == ax::kFocusedWindowAttribute) {
       if (!app.focusedWindow)
         return none;
       Window* window = world.window(*app.focusedWindow);
@@ -116,20 +117,20 @@ AXResult<Value> SimAccessibility::read(const AXElement& element, std::string_vie
         return none;
       return found(asValue(elementFor(window->root)));
     }
-    if (attribute == "AXFocusedUIElement") {
+    if (attribute == ax::kFocusedUIElementAttribute) {
       auto node = app.focusedElement.lock();
       Window* window = node ? world.windowOf(*node) : nullptr;
       if (!window || window->pid != app.profile.pid)
         return none;
       return found(asValue(elementFor(node)));
     }
-    if (attribute == "AXFrontmost") {
+    if (attribute == ax::kFrontmostAttribute) {
       return found(Value::boolean(world.frontmostPid() == app.profile.pid));
     }
     return {AXError::attributeUnsupported, std::nullopt};
   }
   const Node& node = *target.node;
-  if (attribute == "AXParent") {
+  if (attribute == ax::kParentAttribute) {
     if (isWindowRoot(target.window, target.node))
       return found(asValue(createApplication(target.app->profile.pid)));
     auto parent = node.parent.lock();
@@ -137,7 +138,7 @@ AXResult<Value> SimAccessibility::read(const AXElement& element, std::string_vie
       return none;
     return found(asValue(elementFor(parent)));
   }
-  if (attribute == "AXChildren") {
+  if (attribute == ax::kChildrenAttribute) {
     if (!node.hasChildren)
       return none;
     platform::Array children;
@@ -163,17 +164,18 @@ AXResult<bool> SimAccessibility::isAttributeSettable(const AXElement& element,
   if (target.error != AXError::success)
     return {target.error, std::nullopt};
   if (!target.node) {
-    return {AXError::success, attribute == "AXFocusedWindow" || attribute == "AXFocusedUIElement"};
+    return {AXError::success, attribute == ax::kFocusedWindowAttribute ||
+                                  attribute == ax::kFocusedUIElementAttribute};
   }
   return {AXError::success, target.node->settable.count(attribute) > 0};
 }
 
 void SimAccessibility::focus(App& app, const std::shared_ptr<Node>& node) {
   auto previous = app.focusedElement.lock();
-  if (previous && previous != node && previous->attribute("AXFocused")) {
-    previous->attributes["AXFocused"] = Value::boolean(false);
+  if (previous && previous != node && previous->attribute(ax::kFocusedAttribute)) {
+    previous->setAttribute(ax::kFocusedAttribute, Value::boolean(false));
   }
-  node->attributes["AXFocused"] = Value::boolean(true);
+  node->setAttribute(ax::kFocusedAttribute, Value::boolean(true));
   app.focusedElement = node;
 }
 
@@ -183,8 +185,8 @@ AXError SimAccessibility::setResolved(const Resolved& target,
   World& world = context_.world;
   App& app = *target.app;
   if (!target.node) {
-    bool focusWindow = attribute == "AXFocusedWindow";
-    if (!focusWindow && attribute != "AXFocusedUIElement")
+    bool focusWindow = attribute == ax::kFocusedWindowAttribute;
+    if (!focusWindow && attribute != ax::kFocusedUIElementAttribute)
       return AXError::attributeUnsupported;
     if (app.profile.rejects.count(attribute))
       return AXError::cannotComplete;
@@ -209,10 +211,11 @@ AXError SimAccessibility::setResolved(const Resolved& target,
     return AXError::attributeUnsupported;
   if (node.rejects.count(attribute))
     return AXError::cannotComplete;
-  if (node.staleReadback && (attribute == "AXValue" || attribute == "AXSelectedTextRange")) {
+  if (node.staleReadback &&
+      (attribute == ax::kValueAttribute || attribute == ax::kSelectedTextRangeAttribute)) {
     return AXError::success;
   }
-  if (attribute == "AXFocused") {
+  if (attribute == ax::kFocusedAttribute) {
     const auto* flag = value.as<platform::Boolean>();
     const auto* number = value.as<platform::Number>();
     if (!flag && !number)
@@ -221,7 +224,7 @@ AXError SimAccessibility::setResolved(const Resolved& target,
     if (focused) {
       focus(app, target.node);
     } else {
-      node.attributes["AXFocused"] = Value::boolean(false);
+      node.setAttribute(ax::kFocusedAttribute, Value::boolean(false));
       if (app.focusedElement.lock() == target.node)
         app.focusedElement.reset();
     }
@@ -230,14 +233,15 @@ AXError SimAccessibility::setResolved(const Resolved& target,
   // Moving or resizing a window element moves or resizes the window, as the
   // window server would show it.
   if (isWindowRoot(target.window, target.node)) {
-    if (const auto* origin = value.as<platform::Point>(); origin && attribute == "AXPosition") {
+    if (const auto* origin = value.as<platform::Point>();
+        origin && attribute == ax::kPositionAttribute) {
       World::moveWindow(*target.window, *origin);
-      target.node->attributes["AXPosition"] = value;
+      target.node->setAttribute(ax::kPositionAttribute, value);
       return AXError::success;
     }
-    if (const auto* size = value.as<platform::Size>(); size && attribute == "AXSize") {
+    if (const auto* size = value.as<platform::Size>(); size && attribute == ax::kSizeAttribute) {
       World::resizeWindow(*target.window, *size);
-      target.node->attributes["AXSize"] = value;
+      target.node->setAttribute(ax::kSizeAttribute, value);
       return AXError::success;
     }
   }

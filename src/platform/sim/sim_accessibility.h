@@ -62,7 +62,7 @@ class SimAccessibility final : public platform::Accessibility {
   // An attribute as the app answers it, without latency or trace.
   platform::AXResult<platform::Value> read(const platform::AXElement& element,
                                            std::string_view attribute);
-  // Makes `node` the app's focused UI element ("AXFocused" true, the previous
+  // Makes `node` the app's focused UI element (AXFocused true, the previous
   // one's cleared).
   void focus(App& app, const std::shared_ptr<Node>& node);
   // The deepest element under `point` in `window` (the window element when

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "platform/sim/scene_loader.h"
 #include "platform/sim/sim_accessibility.h"
@@ -63,7 +62,9 @@ struct SimDesktop::State {
   std::unique_ptr<SimEvents> events;
   std::unique_ptr<SimApplication> application;
   std::unique_ptr<Script> script;
-  std::thread::id mainThread = std::this_thread::get_id();
+  // Built on the desktop and its events; goes first, tearing its taps down
+  // while the events and the trace still exist.
+  std::unique_ptr<quartz::Services> quartz;
 };
 
 std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
@@ -115,7 +116,10 @@ std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
     script->actionDone(target, action);
   };
   context.afterPost = [script](int32_t pid) { script->posted(pid); };
-  return std::unique_ptr<SimDesktop>(new SimDesktop(std::move(state)));
+  State* built = state.get();
+  std::unique_ptr<SimDesktop> desktop(new SimDesktop(std::move(state)));
+  built->quartz = std::make_unique<quartz::Services>(*desktop, *built->events);
+  return desktop;
 }
 
 std::unique_ptr<SimDesktop> SimDesktop::load(const std::string& path, DesktopOptions options) {
@@ -157,8 +161,11 @@ platform::WindowServer& SimDesktop::windowServer() {
 platform::Workspace& SimDesktop::workspace() {
   return *state_->workspace;
 }
-platform::Events& SimDesktop::events() {
-  return *state_->events;
+platform::ForegroundProtection& SimDesktop::foregroundProtection() {
+  return state_->quartz->foregroundProtection();
+}
+platform::BackgroundInput& SimDesktop::backgroundInput() {
+  return state_->quartz->backgroundInput();
 }
 platform::ProcessServices& SimDesktop::process() {
   return *state_->process;
@@ -170,14 +177,30 @@ platform::Application& SimDesktop::application() {
   return *state_->application;
 }
 
-void SimDesktop::responseWritten(uint64_t count) {
-  if (std::this_thread::get_id() == state_->mainThread) {
-    state_->script->responsesWritten(count);
+void SimDesktop::willWriteResponse(uint64_t number) {
+  if (state_->loop->onLoopThread()) {
+    // The rules' actions apply, and the deliveries they post are queued,
+    // before the line goes out, so before any request read after it.
+    state_->script->writingResponse(number);
     return;
   }
-  // From the reader thread: the desktop belongs to the main thread.
+  // From the reader thread (an invalid line). The desktop belongs to the main
+  // thread, so the rules fire there; the fence keeps the requests the reader
+  // hands over after this line behind them and the deliveries they post. A
+  // rule due at an earlier line has fired, or waits behind that line's own
+  // fence, so only a rule for exactly this line needs one.
+  if (!state_->script->hasRuleAfterResponse(number))
+    return;
   Script* script = state_->script.get();
-  state_->loop->post([script, count] { script->responsesWritten(count); });
+  state_->loop->postFence([script, number] { script->writingResponse(number); });
+}
+
+quartz::Events& SimDesktop::events() {
+  return *state_->events;
+}
+
+quartz::Services& SimDesktop::quartz() {
+  return *state_->quartz;
 }
 
 EventLoop& SimDesktop::loop() {

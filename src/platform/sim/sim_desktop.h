@@ -1,7 +1,8 @@
 // The simulated desktop: an in-process model of the window server,
-// accessibility, workspace, events and taps, loaded from a JSON scene. It is
-// the platform of the binary on systems without a real backend, and of every
-// unit and end-to-end test.
+// accessibility, workspace, events and taps, loaded from a JSON scene. Its
+// foreground protection and background input are the Quartz library's, over
+// the simulated events. It is the platform of the binary on systems without
+// a real backend, and of every unit and end-to-end test.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/platform.h"
+#include "platform/quartz/services.h"
 #include "platform/sim/clock.h"
 #include "platform/sim/event_loop.h"
 #include "platform/sim/scene_error.h"
@@ -47,13 +49,18 @@ class SimDesktop final : public platform::Platform {
   platform::Accessibility& accessibility() override;
   platform::WindowServer& windowServer() override;
   platform::Workspace& workspace() override;
-  platform::Events& events() override;
+  platform::ForegroundProtection& foregroundProtection() override;
+  platform::BackgroundInput& backgroundInput() override;
   platform::ProcessServices& process() override;
   platform::MainLoop& mainLoop() override;
   platform::Application& application() override;
-  void responseWritten(uint64_t count) override;
+  void willWriteResponse(uint64_t number) override;
 
   // ---- The in-process API for tests ----
+  // The desktop's Quartz events, and the services the Quartz library builds
+  // on them (its focus controllers, the mouse-event counter).
+  quartz::Events& events();
+  quartz::Services& quartz();
   EventLoop& loop();
   Clock& clock();
   // The virtual clock, or null on a real clock.
@@ -67,7 +74,7 @@ class SimDesktop final : public platform::Platform {
   // Every event the helper posted, in post order, with its target pid.
   struct PostedEvent {
     int32_t pid = 0;
-    std::shared_ptr<const platform::EventObject> event;
+    std::shared_ptr<const quartz::EventObject> event;
   };
   std::vector<PostedEvent> postedEvents() const;
   // The trace lines of one kind ("post", "tap", "set", ...).

@@ -1,14 +1,15 @@
 #include "platform/sim/sim_events.h"
 
+#include "platform/ax_names.h"
 #include "platform/sim/sim_values.h"
 
 namespace cuh::sim {
 
 using nlohmann::json;
-using platform::Event;
-using platform::EventTap;
 using platform::Point;
 using platform::Value;
+using quartz::Event;
+using quartz::EventTap;
 
 // ---- Events ----
 
@@ -25,19 +26,19 @@ int64_t SimEvent::windowNumber() const {
     return objectWindowNumber;
   // A Quartz mouse event knows its window from the window-under-pointer
   // field.
-  return integerValueField(platform::kCGMouseEventWindowUnderMousePointer);
+  return integerValueField(quartz::kCGMouseEventWindowUnderMousePointer);
 }
 
-std::optional<platform::AppKitEventView> SimEvent::appKitView() const {
-  if (type_ == platform::kCGEventTapDisabledByTimeout ||
-      type_ == platform::kCGEventTapDisabledByUserInput) {
+std::optional<quartz::AppKitEventView> SimEvent::appKitView() const {
+  if (type_ == quartz::kCGEventTapDisabledByTimeout ||
+      type_ == quartz::kCGEventTapDisabledByUserInput) {
     return std::nullopt;
   }
-  platform::AppKitEventView view;
+  quartz::AppKitEventView view;
   view.windowNumber = windowNumber();
   view.subtype = kind_ == Kind::other
                      ? subtype
-                     : static_cast<int16_t>(integerValueField(platform::kCGMouseEventSubtype));
+                     : static_cast<int16_t>(integerValueField(quartz::kCGMouseEventSubtype));
   view.modifierFlags = flags_;
   return view;
 }
@@ -66,7 +67,7 @@ json SimEvent::traceJson() const {
   }
   if (kind_ == Kind::scroll) {
     out["wheel"] = json::array({wheel[0], wheel[1], wheel[2]});
-    out["units"] = units == platform::kCGScrollEventUnitLine ? "line" : "pixel";
+    out["units"] = units == quartz::kCGScrollEventUnitLine ? "line" : "pixel";
   }
   if (kind_ == Kind::mouseObject) {
     out["clickCount"] = clickCount;
@@ -77,7 +78,7 @@ json SimEvent::traceJson() const {
 
 // ---- Taps ----
 
-class SimTap final : public platform::EventTapObject {
+class SimTap final : public quartz::EventTapObject {
  public:
   SimTap(SimEvents& events, std::weak_ptr<bool> alive)
       : events_(events), alive_(std::move(alive)) {}
@@ -88,7 +89,7 @@ class SimTap final : public platform::EventTapObject {
 
   int32_t pid = 0;
   uint64_t mask = 0;
-  platform::EventTapCallBack callback = nullptr;
+  quartz::EventTapCallBack callback = nullptr;
   void* userInfo = nullptr;
   bool enabled = true;
   bool valid = true;
@@ -101,13 +102,13 @@ class SimTap final : public platform::EventTapObject {
 
 namespace {
 
-class SimRunLoopSource final : public platform::RunLoopSourceObject {
+class SimRunLoopSource final : public quartz::RunLoopSourceObject {
  public:
   explicit SimRunLoopSource(std::weak_ptr<SimTap> owner) : tap(std::move(owner)) {}
   std::weak_ptr<SimTap> tap;
 };
 
-class SimEventSource final : public platform::EventSourceObject {};
+class SimEventSource final : public quartz::EventSourceObject {};
 
 SimTap* asTap(const EventTap& tap) {
   return dynamic_cast<SimTap*>(tap.get());
@@ -127,11 +128,11 @@ SimEvents::~SimEvents() = default;
 std::shared_ptr<SimEvent> SimEvents::make(SimEvent::Kind kind, uint32_t type) const {
   auto event = std::make_shared<SimEvent>(kind, type);
   // Events carry the pid of the process that created them.
-  event->platformFields[platform::kCGEventSourceUnixProcessID] = context_.helperPid();
+  event->platformFields[quartz::kCGEventSourceUnixProcessID] = context_.helperPid();
   return event;
 }
 
-Event SimEvents::createOtherEvent(const platform::OtherEventParams& params) {
+Event SimEvents::createOtherEvent(const quartz::OtherEventParams& params) {
   auto event = make(SimEvent::Kind::other, params.type);
   event->setLocation(params.location);
   event->setFlags(params.modifierFlags);
@@ -140,7 +141,7 @@ Event SimEvents::createOtherEvent(const platform::OtherEventParams& params) {
   return event;
 }
 
-Event SimEvents::createMouseEventObject(const platform::MouseEventParams& params) {
+Event SimEvents::createMouseEventObject(const quartz::MouseEventParams& params) {
   if (!isMouseType(params.type))
     return nullptr;  // AppKit refuses other types
   auto event = make(SimEvent::Kind::mouseObject, params.type);
@@ -149,42 +150,42 @@ Event SimEvents::createMouseEventObject(const platform::MouseEventParams& params
   event->objectWindowNumber = params.windowNumber;
   event->clickCount = params.clickCount;
   event->pressure = params.pressure;
-  event->platformFields[platform::kCGMouseEventNumber] = params.eventNumber;
-  event->platformFields[platform::kCGMouseEventClickState] = params.clickCount;
+  event->platformFields[quartz::kCGMouseEventNumber] = params.eventNumber;
+  event->platformFields[quartz::kCGMouseEventClickState] = params.clickCount;
   return event;
 }
 
-platform::EventSource SimEvents::createEventSource(platform::CGEventSourceStateID) {
+quartz::EventSource SimEvents::createEventSource(quartz::CGEventSourceStateID) {
   return std::make_shared<SimEventSource>();
 }
 
-Event SimEvents::createMouseEvent(const platform::EventSource&,
+Event SimEvents::createMouseEvent(const quartz::EventSource&,
                                   uint32_t type,
                                   Point location,
-                                  platform::CGMouseButton button) {
+                                  quartz::CGMouseButton button) {
   auto event = make(SimEvent::Kind::mouse, type);
   event->setLocation(location);
-  event->platformFields[platform::kCGMouseEventButtonNumber] = button;
+  event->platformFields[quartz::kCGMouseEventButtonNumber] = button;
   return event;
 }
 
-Event SimEvents::createKeyboardEvent(const platform::EventSource&, uint16_t keyCode, bool keyDown) {
+Event SimEvents::createKeyboardEvent(const quartz::EventSource&, uint16_t keyCode, bool keyDown) {
   auto event =
-      make(SimEvent::Kind::keyboard, keyDown ? platform::kCGEventKeyDown : platform::kCGEventKeyUp);
+      make(SimEvent::Kind::keyboard, keyDown ? quartz::kCGEventKeyDown : quartz::kCGEventKeyUp);
   event->keyCode = keyCode;
   event->keyDown = keyDown;
   return event;
 }
 
-Event SimEvents::createScrollWheelEvent2(const platform::EventSource&,
-                                         platform::CGScrollEventUnit units,
+Event SimEvents::createScrollWheelEvent2(const quartz::EventSource&,
+                                         quartz::CGScrollEventUnit units,
                                          uint32_t wheelCount,
                                          int32_t wheel1,
                                          int32_t wheel2,
                                          int32_t wheel3) {
   if (wheelCount < 1 || wheelCount > 3)
     return nullptr;
-  auto event = make(SimEvent::Kind::scroll, platform::kCGEventScrollWheel);
+  auto event = make(SimEvent::Kind::scroll, quartz::kCGEventScrollWheel);
   event->units = units;
   event->wheel = {wheel1, wheelCount >= 2 ? wheel2 : 0, wheelCount >= 3 ? wheel3 : 0};
   return event;
@@ -197,7 +198,7 @@ void SimEvents::postToPid(int32_t pid, const Event& event) {
   // The window server takes its own copy: later changes to the caller's
   // event do not reach the one delivered.
   auto copy = std::make_shared<SimEvent>(*sim);
-  copy->platformFields[platform::kCGEventTargetUnixProcessID] = pid;
+  copy->platformFields[quartz::kCGEventTargetUnixProcessID] = pid;
   context_.trace.write({{"kind", "post"}, {"pid", pid}, {"event", copy->traceJson()}});
   posted_.emplace_back(pid, copy);
   context_.loop.post([this, pid, copy, alive = std::weak_ptr<bool>(alive_)] {
@@ -211,8 +212,8 @@ void SimEvents::postToPid(int32_t pid, const Event& event) {
 void SimEvents::deliverFromElsewhere(int32_t pid,
                                      std::shared_ptr<SimEvent> event,
                                      int32_t sourcePid) {
-  event->platformFields[platform::kCGEventSourceUnixProcessID] = sourcePid;
-  event->platformFields[platform::kCGEventTargetUnixProcessID] = pid;
+  event->platformFields[quartz::kCGEventSourceUnixProcessID] = sourcePid;
+  event->platformFields[quartz::kCGEventTargetUnixProcessID] = pid;
   context_.loop.post([this, pid, event = std::move(event), alive = std::weak_ptr<bool>(alive_)] {
     if (!alive.expired())
       deliver(pid, event);
@@ -221,7 +222,7 @@ void SimEvents::deliverFromElsewhere(int32_t pid,
 
 void SimEvents::deliver(int32_t pid, const std::shared_ptr<SimEvent>& event) {
   App* app = context_.world.app(pid);
-  if (event->type() == platform::NSEventTypeAppKitDefined && app && app->profile.dropsActivation) {
+  if (event->type() == quartz::NSEventTypeAppKitDefined && app && app->profile.dropsActivation) {
     return;
   }
   Event current = event;
@@ -235,7 +236,7 @@ void SimEvents::deliver(int32_t pid, const std::shared_ptr<SimEvent>& event) {
     if (tap->pid != pid || !tap->valid || !tap->enabled || !tap->sourceInLoop)
       continue;
     uint32_t type = current->type();
-    if (type >= 64 || !(tap->mask & platform::CGEventMaskBit(type)))
+    if (type >= 64 || !(tap->mask & quartz::CGEventMaskBit(type)))
       continue;
     Event result = tap->callback(nullptr, type, current, tap->userInfo);
     context_.trace.write(
@@ -267,10 +268,10 @@ void SimEvents::disableTaps(int32_t pid, uint32_t reason) {
 }
 
 EventTap SimEvents::tapCreateForPid(int32_t pid,
-                                    platform::CGEventTapPlacement,
-                                    platform::CGEventTapOptions,
+                                    quartz::CGEventTapPlacement,
+                                    quartz::CGEventTapOptions,
                                     uint64_t eventsOfInterest,
-                                    platform::EventTapCallBack callback,
+                                    quartz::EventTapCallBack callback,
                                     void* userInfo) {
   if (!callback)
     return nullptr;
@@ -284,14 +285,14 @@ EventTap SimEvents::tapCreateForPid(int32_t pid,
   return tap;
 }
 
-platform::RunLoopSource SimEvents::createRunLoopSource(const EventTap& tap) {
+quartz::RunLoopSource SimEvents::createRunLoopSource(const EventTap& tap) {
   auto shared = std::dynamic_pointer_cast<SimTap>(tap);
   if (!shared || !shared->valid)
     return nullptr;
   return std::make_shared<SimRunLoopSource>(shared);
 }
 
-void SimEvents::addSourceToMainRunLoop(const platform::RunLoopSource& source) {
+void SimEvents::addSourceToMainRunLoop(const quartz::RunLoopSource& source) {
   const auto* sim = dynamic_cast<const SimRunLoopSource*>(source.get());
   if (!sim)
     return;
@@ -299,7 +300,7 @@ void SimEvents::addSourceToMainRunLoop(const platform::RunLoopSource& source) {
     tap->sourceInLoop = true;
 }
 
-void SimEvents::removeSourceFromMainRunLoop(const platform::RunLoopSource& source) {
+void SimEvents::removeSourceFromMainRunLoop(const quartz::RunLoopSource& source) {
   const auto* sim = dynamic_cast<const SimRunLoopSource*>(source.get());
   if (!sim)
     return;
@@ -341,9 +342,10 @@ void SimEvents::tapDestroyed(const SimTap& tap) {
 namespace {
 
 bool isEditableRole(const Node& node) {
-  const Value* role = node.attribute("AXRole");
+  const Value* role = node.attribute(ax::kRoleAttribute);
   const auto* text = role ? role->as<std::string>() : nullptr;
-  return text && (*text == "AXTextField" || *text == "AXTextArea" || *text == "AXComboBox");
+  return text &&
+         (*text == ax::kTextFieldRole || *text == ax::kTextAreaRole || *text == ax::kComboBoxRole);
 }
 
 // The character a key of the US layout types, or 0.
@@ -374,10 +376,10 @@ void SimEvents::appReceives(int32_t pid, const Event& event) {
   if (!app)
     return;
   uint32_t type = event->type();
-  if (type == platform::kCGEventLeftMouseDown || type == platform::kCGEventRightMouseDown) {
+  if (type == quartz::kCGEventLeftMouseDown || type == quartz::kCGEventRightMouseDown) {
     if (const auto* sim = dynamic_cast<const SimEvent*>(event.get()))
       mouseDown(*app, *sim);
-  } else if (type == platform::kCGEventKeyDown) {
+  } else if (type == quartz::kCGEventKeyDown) {
     keyDown(*app, event);
   }
 }
@@ -405,7 +407,7 @@ void SimEvents::keyDown(App& app, const Event& event) {
   auto node = app.focusedElement.lock();
   if (!node || !context_.world.windowOf(*node) || !isEditableRole(*node))
     return;
-  const Value* value = node->attribute("AXValue");
+  const Value* value = node->attribute(ax::kValueAttribute);
   const auto* current = value ? value->as<std::string>() : nullptr;
   if (!current)
     return;
@@ -416,12 +418,12 @@ void SimEvents::keyDown(App& app, const Event& event) {
     return;
   uint16_t keyCode = sim->keyCode;
   uint64_t flags = sim->flags();
-  if (flags & (platform::kCGEventFlagMaskCommand | platform::kCGEventFlagMaskControl))
+  if (flags & (quartz::kCGEventFlagMaskCommand | quartz::kCGEventFlagMaskControl))
     return;
 
   auto length = static_cast<int64_t>(utf16Length(text));
   platform::Range selection{length, 0};
-  if (const Value* range = node->attribute("AXSelectedTextRange")) {
+  if (const Value* range = node->attribute(ax::kSelectedTextRangeAttribute)) {
     if (const auto* r = range->as<platform::Range>())
       selection = *r;
   }
@@ -444,14 +446,15 @@ void SimEvents::keyDown(App& app, const Event& event) {
       return;
     }
   } else {
-    char typed = typedCharacter(keyCode, flags & platform::kCGEventFlagMaskShift);
+    char typed = typedCharacter(keyCode, flags & quartz::kCGEventFlagMaskShift);
     if (!typed)
       return;
     text.replace(start, end - start, 1, typed);
     caret += 1;
   }
-  node->attributes["AXValue"] = Value::string(std::move(text));
-  node->attributes["AXSelectedTextRange"] = Value(Value::Storage(platform::Range{caret, 0}));
+  node->setAttribute(ax::kValueAttribute, Value::string(std::move(text)));
+  node->setAttribute(ax::kSelectedTextRangeAttribute,
+                     Value(Value::Storage(platform::Range{caret, 0})));
 }
 
 }  // namespace cuh::sim

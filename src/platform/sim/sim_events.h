@@ -1,7 +1,8 @@
-// Events and event taps of the simulated desktop: building events, posting
-// them to one process, delivery through that process's taps (in creation
-// order, on the main loop, in post order) and then to the app, which reacts
-// as a real app would to clicks and typing.
+// Quartz events and event taps of the simulated desktop: building events,
+// posting them to one process, delivery through that process's taps (in
+// creation order, on the main loop, in post order) and then to the app,
+// which reacts as a real app would to clicks and typing. The Quartz library
+// builds the desktop's foreground protection and background input on them.
 #pragma once
 
 #include <array>
@@ -12,13 +13,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/events.h"
+#include "platform/quartz/events.h"
 #include "platform/sim/sim_accessibility.h"
 #include "platform/sim/sim_context.h"
 
 namespace cuh::sim {
 
-class SimEvent final : public platform::EventObject {
+class SimEvent final : public quartz::EventObject {
  public:
   // How the event was built; decides what the trace shows.
   enum class Kind { other, mouseObject, mouse, keyboard, scroll, plain };
@@ -31,7 +32,7 @@ class SimEvent final : public platform::EventObject {
   void setLocation(platform::Point location) override { location_ = location; }
   void setWindowLocation(platform::Point location) override { windowLocation_ = location; }
   void setFlags(uint64_t flags) override { flags_ = flags; }
-  std::optional<platform::AppKitEventView> appKitView() const override;
+  std::optional<quartz::AppKitEventView> appKitView() const override;
 
   Kind kind() const { return kind_; }
   std::optional<platform::Point> location() const { return location_; }
@@ -47,7 +48,7 @@ class SimEvent final : public platform::EventObject {
   uint16_t keyCode = 0;
   bool keyDown = false;
   std::array<int32_t, 3> wheel{};
-  platform::CGScrollEventUnit units = platform::kCGScrollEventUnitPixel;
+  quartz::CGScrollEventUnit units = quartz::kCGScrollEventUnitPixel;
   int64_t clickCount = 0;
   float pressure = 0;
 
@@ -62,41 +63,41 @@ class SimEvent final : public platform::EventObject {
 
 class SimTap;
 
-class SimEvents final : public platform::Events {
+class SimEvents final : public quartz::Events {
  public:
   SimEvents(SimContext& context, SimAccessibility& accessibility);
   ~SimEvents() override;
 
-  platform::Event createOtherEvent(const platform::OtherEventParams& params) override;
-  platform::Event createMouseEventObject(const platform::MouseEventParams& params) override;
-  platform::EventSource createEventSource(platform::CGEventSourceStateID state) override;
-  platform::Event createMouseEvent(const platform::EventSource& source,
-                                   uint32_t type,
-                                   platform::Point location,
-                                   platform::CGMouseButton button) override;
-  platform::Event createKeyboardEvent(const platform::EventSource& source,
-                                      uint16_t keyCode,
-                                      bool keyDown) override;
-  platform::Event createScrollWheelEvent2(const platform::EventSource& source,
-                                          platform::CGScrollEventUnit units,
-                                          uint32_t wheelCount,
-                                          int32_t wheel1,
-                                          int32_t wheel2,
-                                          int32_t wheel3) override;
-  void postToPid(int32_t pid, const platform::Event& event) override;
-  platform::EventTap tapCreateForPid(int32_t pid,
-                                     platform::CGEventTapPlacement placement,
-                                     platform::CGEventTapOptions options,
-                                     uint64_t eventsOfInterest,
-                                     platform::EventTapCallBack callback,
-                                     void* userInfo) override;
-  platform::RunLoopSource createRunLoopSource(const platform::EventTap& tap) override;
-  void addSourceToMainRunLoop(const platform::RunLoopSource& source) override;
-  void removeSourceFromMainRunLoop(const platform::RunLoopSource& source) override;
-  void tapEnable(const platform::EventTap& tap, bool enable) override;
-  bool tapIsEnabled(const platform::EventTap& tap) override;
-  bool machPortIsValid(const platform::EventTap& tap) override;
-  void machPortInvalidate(const platform::EventTap& tap) override;
+  quartz::Event createOtherEvent(const quartz::OtherEventParams& params) override;
+  quartz::Event createMouseEventObject(const quartz::MouseEventParams& params) override;
+  quartz::EventSource createEventSource(quartz::CGEventSourceStateID state) override;
+  quartz::Event createMouseEvent(const quartz::EventSource& source,
+                                 uint32_t type,
+                                 platform::Point location,
+                                 quartz::CGMouseButton button) override;
+  quartz::Event createKeyboardEvent(const quartz::EventSource& source,
+                                    uint16_t keyCode,
+                                    bool keyDown) override;
+  quartz::Event createScrollWheelEvent2(const quartz::EventSource& source,
+                                        quartz::CGScrollEventUnit units,
+                                        uint32_t wheelCount,
+                                        int32_t wheel1,
+                                        int32_t wheel2,
+                                        int32_t wheel3) override;
+  void postToPid(int32_t pid, const quartz::Event& event) override;
+  quartz::EventTap tapCreateForPid(int32_t pid,
+                                   quartz::CGEventTapPlacement placement,
+                                   quartz::CGEventTapOptions options,
+                                   uint64_t eventsOfInterest,
+                                   quartz::EventTapCallBack callback,
+                                   void* userInfo) override;
+  quartz::RunLoopSource createRunLoopSource(const quartz::EventTap& tap) override;
+  void addSourceToMainRunLoop(const quartz::RunLoopSource& source) override;
+  void removeSourceFromMainRunLoop(const quartz::RunLoopSource& source) override;
+  void tapEnable(const quartz::EventTap& tap, bool enable) override;
+  bool tapIsEnabled(const quartz::EventTap& tap) override;
+  bool machPortIsValid(const quartz::EventTap& tap) override;
+  void machPortInvalidate(const quartz::EventTap& tap) override;
 
   // ---- Script actions and tests ----
   // An event from another process (source pid `sourcePid`) reaches `pid`
@@ -114,9 +115,9 @@ class SimEvents final : public platform::Events {
  private:
   std::shared_ptr<SimEvent> make(SimEvent::Kind kind, uint32_t type) const;
   void deliver(int32_t pid, const std::shared_ptr<SimEvent>& event);
-  void appReceives(int32_t pid, const platform::Event& event);
+  void appReceives(int32_t pid, const quartz::Event& event);
   void mouseDown(App& app, const SimEvent& event);
-  void keyDown(App& app, const platform::Event& event);
+  void keyDown(App& app, const quartz::Event& event);
 
   SimContext& context_;
   SimAccessibility& accessibility_;

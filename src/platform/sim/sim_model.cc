@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/ax_names.h"
+
 namespace cuh::sim {
 
 using platform::Point;
@@ -9,8 +11,8 @@ using platform::Rect;
 using platform::Size;
 
 std::optional<Rect> Node::frame() const {
-  const auto* position = attribute("AXPosition");
-  const auto* size = attribute("AXSize");
+  const auto* position = attribute(ax::kPositionAttribute);
+  const auto* size = attribute(ax::kSizeAttribute);
   const Point* p = position ? position->as<Point>() : nullptr;
   const Size* s = size ? size->as<Size>() : nullptr;
   if (!p || !s)
@@ -20,16 +22,16 @@ std::optional<Rect> Node::frame() const {
 
 void Node::setFrame(const std::optional<Rect>& frame) {
   if (!frame) {
-    attributes.erase("AXPosition");
-    attributes.erase("AXSize");
+    attributes.erase(std::string(ax::kPositionAttribute));
+    attributes.erase(std::string(ax::kSizeAttribute));
     return;
   }
   // Built in place rather than assigned (GCC 12 warns wrongly about the
   // variant assignment under the sanitizers).
-  attributes.erase("AXPosition");
-  attributes.erase("AXSize");
-  attributes.emplace("AXPosition", platform::Value::Storage(frame->origin));
-  attributes.emplace("AXSize", platform::Value::Storage(frame->size));
+  attributes.erase(std::string(ax::kPositionAttribute));
+  attributes.erase(std::string(ax::kSizeAttribute));
+  attributes.emplace(std::string(ax::kPositionAttribute), platform::Value::Storage(frame->origin));
+  attributes.emplace(std::string(ax::kSizeAttribute), platform::Value::Storage(frame->size));
 }
 
 bool visitTree(const std::shared_ptr<Node>& node,

@@ -38,13 +38,16 @@ struct Node {
   // Remaining successes of an action before it starts failing.
   std::map<std::string, int64_t, std::less<>> failAfter;
   bool staleReadback = false;
-  // "AXChildren" has a value (possibly an empty list).
+  // AXChildren has a value (possibly an empty list).
   bool hasChildren = false;
   std::vector<std::shared_ptr<Node>> children;
   std::weak_ptr<Node> parent;
   // Set on a window's root element only.
   std::weak_ptr<Window> window;
 
+  void setAttribute(std::string_view name, platform::Value value) {
+    attributes.insert_or_assign(std::string(name), std::move(value));
+  }
   const platform::Value* attribute(std::string_view name) const {
     auto found = attributes.find(name);
     return found == attributes.end() ? nullptr : &found->second;
@@ -142,9 +145,9 @@ class SimRunningApplication final : public platform::RunningApplication {
 struct App {
   AppProfile profile;
   std::shared_ptr<SimRunningApplication> object;
-  // The window whose element is "AXFocusedWindow"; none: no value.
+  // The window whose element is AXFocusedWindow; none: no value.
   std::optional<uint32_t> focusedWindow;
-  // "AXFocusedUIElement"; expired or empty: no value.
+  // AXFocusedUIElement; expired or empty: no value.
   std::weak_ptr<Node> focusedElement;
 };
 

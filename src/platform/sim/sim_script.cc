@@ -1,5 +1,8 @@
 #include "platform/sim/sim_script.h"
 
+#include <algorithm>
+
+#include "platform/ax_names.h"
 #include "platform/sim/sim_values.h"
 
 namespace cuh::sim {
@@ -18,7 +21,13 @@ Script::Script(SimContext& context,
       workspace_(workspace),
       events_(events),
       advanceClock_(std::move(advanceClock)),
-      rules_(std::move(rules)) {}
+      rules_(std::move(rules)) {
+  for (const ScriptRule& rule : rules_) {
+    if (auto found = rule.when.find("afterResponses"); found != rule.when.end())
+      responseNumbers_.push_back(found->get<uint64_t>());
+  }
+  std::sort(responseNumbers_.begin(), responseNumbers_.end());
+}
 
 void Script::fireWhere(const std::function<bool(const json& when)>& holds) {
   // Index-based: a rule's actions may fire further rules (a tap callback
@@ -38,11 +47,15 @@ void Script::fireWhere(const std::function<bool(const json& when)>& holds) {
   }
 }
 
-void Script::responsesWritten(uint64_t count) {
-  fireWhere([count](const json& when) {
+void Script::writingResponse(uint64_t number) {
+  fireWhere([number](const json& when) {
     auto found = when.find("afterResponses");
-    return found != when.end() && found->get<uint64_t>() <= count;
+    return found != when.end() && found->get<uint64_t>() <= number;
   });
+}
+
+bool Script::hasRuleAfterResponse(uint64_t number) const {
+  return std::binary_search(responseNumbers_.begin(), responseNumbers_.end(), number);
 }
 
 void Script::posted(int32_t pid) {
@@ -93,7 +106,7 @@ void Script::setOnApp(const std::string& ref, const std::string& attribute, cons
   }
   if (!app)
     throw SceneError("no running app \"" + ref + "\"");
-  if (attribute == "AXFocusedWindow") {
+  if (attribute == ax::kFocusedWindowAttribute) {
     if (value.is_null()) {
       app->focusedWindow.reset();
       return;
@@ -108,24 +121,28 @@ void Script::setOnApp(const std::string& ref, const std::string& attribute, cons
         target = nullptr;
     }
     if (!target || target->pid != app->profile.pid) {
-      throw SceneError(ref + ": AXFocusedWindow takes a window of the app (id or name) or null");
+      throw SceneError(ref + ": " + std::string(ax::kFocusedWindowAttribute) +
+                       " takes a window of the app (id or name) or null");
     }
     app->focusedWindow = target->id;
-  } else if (attribute == "AXFocusedUIElement") {
+  } else if (attribute == ax::kFocusedUIElementAttribute) {
     if (value.is_null()) {
       app->focusedElement.reset();
       return;
     }
     if (!value.is_string())
-      throw SceneError(ref + ": AXFocusedUIElement takes an element name or null");
+      throw SceneError(ref + ": " + std::string(ax::kFocusedUIElementAttribute) +
+                       " takes an element name or null");
     auto target = node(value);
     Window* owner = world.windowOf(*target);
     if (!owner || owner->pid != app->profile.pid) {
-      throw SceneError(ref + ": AXFocusedUIElement takes an element of the app");
+      throw SceneError(ref + ": " + std::string(ax::kFocusedUIElementAttribute) +
+                       " takes an element of the app");
     }
     accessibility_.focus(*app, target);
   } else {
-    throw SceneError(ref + ": only AXFocusedWindow and AXFocusedUIElement can be set on an app");
+    throw SceneError(ref + ": only " + std::string(ax::kFocusedWindowAttribute) + " and " +
+                     std::string(ax::kFocusedUIElementAttribute) + " can be set on an app");
   }
 }
 
@@ -151,9 +168,9 @@ void Script::apply(const json& action) {
         body["title"].is_null() ? std::nullopt : std::optional(body["title"].get<std::string>());
     if (target.root) {
       if (target.title) {
-        target.root->attributes["AXTitle"] = Value::string(*target.title);
+        target.root->setAttribute(ax::kTitleAttribute, Value::string(*target.title));
       } else {
-        target.root->attributes.erase("AXTitle");
+        target.root->attributes.erase(std::string(ax::kTitleAttribute));
       }
     }
   } else if (key == "closeWindow") {
@@ -180,11 +197,11 @@ void Script::apply(const json& action) {
     Window* owner = world.windowOf(*target);
     App* app = owner ? world.app(owner->pid) : nullptr;
     const auto* flag = value ? value->as<platform::Boolean>() : nullptr;
-    if (attribute == "AXFocused" && flag && app) {
+    if (attribute == ax::kFocusedAttribute && flag && app) {
       if (flag->value) {
         accessibility_.focus(*app, target);
       } else {
-        target->attributes["AXFocused"] = *value;
+        target->setAttribute(ax::kFocusedAttribute, *value);
         if (app->focusedElement.lock() == target)
           app->focusedElement.reset();
       }
@@ -222,17 +239,17 @@ void Script::apply(const json& action) {
   } else if (key == "appActivates") {
     int32_t pid = body.get<int32_t>();
     auto event =
-        std::make_shared<SimEvent>(SimEvent::Kind::other, platform::NSEventTypeAppKitDefined);
-    event->subtype = platform::NSEventSubtypeApplicationActivated;
+        std::make_shared<SimEvent>(SimEvent::Kind::other, quartz::NSEventTypeAppKitDefined);
+    event->subtype = quartz::NSEventSubtypeApplicationActivated;
     events_.deliverFromElsewhere(pid, std::move(event), pid);
   } else if (key == "event21") {
-    auto event = std::make_shared<SimEvent>(SimEvent::Kind::other, platform::kEventTypeWindowState);
+    auto event = std::make_shared<SimEvent>(SimEvent::Kind::other, quartz::kEventTypeWindowState);
     event->objectWindowNumber = body["windowNumber"].get<int64_t>();
     events_.deliverFromElsewhere(body["pid"].get<int32_t>(), std::move(event),
                                  body["from"].get<int32_t>());
   } else if (key == "disableTap") {
-    uint32_t reason = body["reason"] == "timeout" ? platform::kCGEventTapDisabledByTimeout
-                                                  : platform::kCGEventTapDisabledByUserInput;
+    uint32_t reason = body["reason"] == "timeout" ? quartz::kCGEventTapDisabledByTimeout
+                                                  : quartz::kCGEventTapDisabledByUserInput;
     events_.disableTaps(body["pid"].get<int32_t>(), reason);
   } else if (key == "advanceClock") {
     advanceClock_(body.get<double>());

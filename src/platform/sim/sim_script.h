@@ -33,11 +33,16 @@ class Script {
   // or names a window, element or app that is not there.
   void apply(const nlohmann::json& action);
 
-  // Triggers.
-  void responsesWritten(uint64_t count);
+  // Triggers. `writingResponse` comes as the response line numbered
+  // `number` (from 1) is written, before its bytes go out.
+  void writingResponse(uint64_t number);
   void posted(int32_t pid);
   void setDone(const std::string& target, std::string_view attribute);
   void actionDone(const std::string& target, std::string_view action);
+
+  // Whether a rule waits for exactly response line `number`. Reads only what
+  // never changes after loading, so any thread may ask.
+  bool hasRuleAfterResponse(uint64_t number) const;
 
  private:
   void fireWhere(const std::function<bool(const nlohmann::json& when)>& holds);
@@ -52,6 +57,7 @@ class Script {
   SimEvents& events_;
   std::function<void(double)> advanceClock_;
   std::vector<ScriptRule> rules_;
+  std::vector<uint64_t> responseNumbers_;  // of the afterResponses rules, sorted
   std::map<int32_t, int64_t> posts_;
 };
 

@@ -32,8 +32,8 @@ Value number(double v) {
 
 Value SimWindowServer::row(const Window& window) const {
   Dictionary row;
-  row.emplace_back(platform::kCGWindowNumber, Value::integer(window.id));
-  row.emplace_back(platform::kCGWindowOwnerPID, Value::integer(window.pid));
+  row.emplace_back(platform::kRowWindowNumber, Value::integer(window.id));
+  row.emplace_back(platform::kRowOwnerPID, Value::integer(window.pid));
   std::optional<std::string> owner = window.owner;
   if (window.ownerFromApp) {
     App* app = context_.world.app(window.pid);
@@ -42,21 +42,21 @@ Value SimWindowServer::row(const Window& window) const {
         app && app->profile.name && !app->profile.name->empty() ? app->profile.name : std::nullopt;
   }
   if (owner)
-    row.emplace_back(platform::kCGWindowOwnerName, Value::string(*owner));
+    row.emplace_back(platform::kRowOwnerName, Value::string(*owner));
   if (window.title)
-    row.emplace_back(platform::kCGWindowName, Value::string(*window.title));
+    row.emplace_back(platform::kRowWindowName, Value::string(*window.title));
   if (window.layer)
-    row.emplace_back(platform::kCGWindowLayer, *window.layer);
+    row.emplace_back(platform::kRowLayer, *window.layer);
   if (window.alpha)
-    row.emplace_back(platform::kCGWindowAlpha, *window.alpha);
+    row.emplace_back(platform::kRowAlpha, *window.alpha);
   if (window.onScreen)
-    row.emplace_back(platform::kCGWindowIsOnscreen, Value::boolean(*window.onScreen));
+    row.emplace_back(platform::kRowIsOnscreen, Value::boolean(*window.onScreen));
   if (window.bounds) {
     Dictionary bounds{{"X", number(window.bounds->minX())},
                       {"Y", number(window.bounds->minY())},
                       {"Width", number(window.bounds->width())},
                       {"Height", number(window.bounds->height())}};
-    row.emplace_back(platform::kCGWindowBounds, Value(Value::Storage(std::move(bounds))));
+    row.emplace_back(platform::kRowBounds, Value(Value::Storage(std::move(bounds))));
   }
   for (const auto& [key, value] : window.row.items()) {
     put(row, key, valueFromScene(value, "$.row." + key));
@@ -66,7 +66,7 @@ Value SimWindowServer::row(const Window& window) const {
 
 bool SimWindowServer::isOnScreen(const Window& window) const {
   Value r = row(window);
-  const Value* entry = r.find(platform::kCGWindowIsOnscreen);
+  const Value* entry = r.find(platform::kRowIsOnscreen);
   if (!entry)
     return false;
   if (const auto* b = entry->as<platform::Boolean>())
@@ -82,7 +82,7 @@ std::optional<Value> SimWindowServer::copyWindowInfo(uint32_t option, uint32_t r
   if (option & platform::kCGWindowListOptionIncludingWindow) {
     // With a relative window: that window alone (none without one).
     for (const auto& window : windows) {
-      if (relativeToWindow != platform::kCGNullWindowID && window->id == relativeToWindow) {
+      if (relativeToWindow != platform::kNullWindowID && window->id == relativeToWindow) {
         rows.push_back(row(*window));
       }
     }

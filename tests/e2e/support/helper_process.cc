@@ -109,6 +109,8 @@ std::optional<int> ChildProcess::finish(double timeoutSeconds) {
 }
 
 bool ChildProcess::write(std::string_view bytes) {
+  if (log_)
+    log_->sent(bytes);
   while (!bytes.empty()) {
     if (stdin_ < 0)
       return false;
@@ -162,6 +164,8 @@ std::optional<std::string> ChildProcess::readLine(double timeoutSeconds) {
     if (end != std::string::npos) {
       std::string line = buffered_.substr(0, end);
       buffered_.erase(0, end + 1);
+      if (log_)
+        log_->received(line);
       return line;
     }
     if (!fill(deadline))
@@ -187,6 +191,11 @@ std::optional<std::string> ChildProcess::readToEnd(double timeoutSeconds) {
   }
   std::string rest = std::move(buffered_);
   buffered_.clear();
+  if (log_) {
+    for (size_t start = 0, end; (end = rest.find('\n', start)) != std::string::npos;
+         start = end + 1)
+      log_->received(std::string_view(rest).substr(start, end - start));
+  }
   return rest;
 }
 

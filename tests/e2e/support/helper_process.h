@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "e2e/support/response_log.h"
+
 namespace cuh::e2e {
 
 // The helper binary this build made.
@@ -63,6 +65,10 @@ class ChildProcess {
 
   void signal(int number);
 
+ protected:
+  // Records what is written and read from now on (for the schema check).
+  void logResponses(std::unique_ptr<ResponseLog> log) { log_ = std::move(log); }
+
  private:
   // Reads what is available on standard output into `buffered_`, waiting at
   // most until `deadline` (a steady-clock time in seconds). False at the
@@ -79,13 +85,16 @@ class ChildProcess {
   std::string stderrBuffered_;
   bool stdoutEnded_ = false;
   std::optional<int> status_;
+  std::unique_ptr<ResponseLog> log_;
 };
 
 // The helper binary with `arguments`.
 class HelperProcess : public ChildProcess {
  public:
   explicit HelperProcess(const std::vector<std::string>& arguments = {})
-      : ChildProcess(helperBinary(), arguments) {}
+      : ChildProcess(helperBinary(), arguments) {
+    logResponses(ResponseLog::open("e2e"));
+  }
 
   // Writes one request line and reads the next response.
   std::optional<nlohmann::json> request(const nlohmann::json& request, double timeoutSeconds = 10);

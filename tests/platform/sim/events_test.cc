@@ -11,8 +11,8 @@ namespace cuh::sim {
 namespace {
 
 using nlohmann::json;
-using platform::Event;
-using platform::EventTap;
+using quartz::Event;
+using quartz::EventTap;
 
 // What one tap saw, and what it answers.
 struct TapProbe {
@@ -20,7 +20,7 @@ struct TapProbe {
   std::string name;
   std::vector<std::string>* log = nullptr;
   bool drop = false;
-  platform::Events* events = nullptr;
+  quartz::Events* events = nullptr;
   EventTap tap;
   bool reenable = false;
 };
@@ -28,8 +28,8 @@ struct TapProbe {
 Event probeCallback(void*, uint32_t type, const Event& event, void* userInfo) {
   auto* probe = static_cast<TapProbe*>(userInfo);
   probe->log->push_back(probe->name + ":" + std::to_string(type) + ":" +
-                        std::to_string(event->integerValueField(platform::kCGEventSourceUserData)));
-  if (type >= platform::kCGEventTapDisabledByTimeout) {
+                        std::to_string(event->integerValueField(quartz::kCGEventSourceUserData)));
+  if (type >= quartz::kCGEventTapDisabledByTimeout) {
     if (probe->reenable)
       probe->events->tapEnable(probe->tap, true);
     return nullptr;
@@ -60,14 +60,14 @@ class SimEventsTest : public ::testing::Test {
       ]})"));
   }
 
-  platform::Events& events() { return desktop_->events(); }
+  quartz::Events& events() { return desktop_->events(); }
 
   EventTap installTap(TapProbe& probe, int32_t pid, uint64_t mask = kHelperMask) {
     probe.log = &log_;
     probe.events = &events();
     probe.tap =
-        events().tapCreateForPid(pid, platform::kCGHeadInsertEventTap,
-                                 platform::kCGEventTapOptionDefault, mask, probeCallback, &probe);
+        events().tapCreateForPid(pid, quartz::kCGHeadInsertEventTap,
+                                 quartz::kCGEventTapOptionDefault, mask, probeCallback, &probe);
     auto source = events().createRunLoopSource(probe.tap);
     events().addSourceToMainRunLoop(source);
     sources_.push_back(source);
@@ -75,24 +75,24 @@ class SimEventsTest : public ::testing::Test {
   }
 
   Event marked(uint32_t type, int64_t marker) {
-    platform::OtherEventParams params;
+    quartz::OtherEventParams params;
     params.type = type;
     params.windowNumber = 20;
     params.subtype = 1;
     Event event = events().createOtherEvent(params);
-    event->setIntegerValueField(platform::kCGEventSourceUserData, marker);
+    event->setIntegerValueField(quartz::kCGEventSourceUserData, marker);
     return event;
   }
 
   Event mouseDown(double x, double y, uint32_t window) {
-    auto source = events().createEventSource(platform::kCGEventSourceStatePrivate);
-    Event event = events().createMouseEvent(source, 1, {x, y}, platform::kCGMouseButtonLeft);
-    event->setIntegerValueField(platform::kCGMouseEventWindowUnderMousePointer, window);
+    auto source = events().createEventSource(quartz::kCGEventSourceStatePrivate);
+    Event event = events().createMouseEvent(source, 1, {x, y}, quartz::kCGMouseButtonLeft);
+    event->setIntegerValueField(quartz::kCGMouseEventWindowUnderMousePointer, window);
     return event;
   }
 
   void key(uint16_t code, uint64_t flags = 0) {
-    auto source = events().createEventSource(platform::kCGEventSourceStatePrivate);
+    auto source = events().createEventSource(quartz::kCGEventSourceStatePrivate);
     Event down = events().createKeyboardEvent(source, code, true);
     down->setFlags(flags);
     events().postToPid(2, down);
@@ -101,7 +101,7 @@ class SimEventsTest : public ::testing::Test {
 
   std::unique_ptr<SimDesktop> desktop_;
   std::vector<std::string> log_;
-  std::vector<platform::RunLoopSource> sources_;
+  std::vector<quartz::RunLoopSource> sources_;
   std::vector<EventTap> probeTaps_;
 };
 
@@ -128,7 +128,7 @@ TEST_F(SimEventsTest, PostedEventsReachTapsInCreationOrderAsynchronouslyInPostOr
 TEST_F(SimEventsTest, ADropStopsTheEventAndMasksFilter) {
   TapProbe dropper("dropper"), later("later"), keysOnly("keys");
   dropper.drop = true;
-  installTap(keysOnly, 2, platform::CGEventMaskBit(10));
+  installTap(keysOnly, 2, quartz::CGEventMaskBit(10));
   installTap(dropper, 2);
   installTap(later, 2);
   events().postToPid(2, marked(13, 1));
@@ -195,8 +195,8 @@ TEST_F(SimEventsTest, ScriptEventsCarryTheirSourceAndActivationsCanBeLost) {
   };
   for (int32_t pid : {2, 3}) {
     auto tap =
-        events().tapCreateForPid(pid, platform::kCGHeadInsertEventTap,
-                                 platform::kCGEventTapOptionDefault, kHelperMask, callback, &seen);
+        events().tapCreateForPid(pid, quartz::kCGHeadInsertEventTap,
+                                 quartz::kCGEventTapOptionDefault, kHelperMask, callback, &seen);
     auto source = events().createRunLoopSource(tap);
     events().addSourceToMainRunLoop(source);
     sources_.push_back(source);
@@ -217,7 +217,7 @@ TEST_F(SimEventsTest, ScriptEventsCarryTheirSourceAndActivationsCanBeLost) {
 }
 
 TEST_F(SimEventsTest, PostTraceShowsExactlyWhatTheHelperSet) {
-  platform::MouseEventParams params;
+  quartz::MouseEventParams params;
   params.type = 1;
   params.location = {120, 130};
   params.windowNumber = 20;
@@ -227,20 +227,20 @@ TEST_F(SimEventsTest, PostTraceShowsExactlyWhatTheHelperSet) {
   Event click = events().createMouseEventObject(params);
   click->setLocation({121, 131});
   click->setWindowLocation({21, 31});
-  click->setIntegerValueField(platform::kCGMouseEventClickState, 2);
+  click->setIntegerValueField(quartz::kCGMouseEventClickState, 2);
   events().postToPid(2, click);
 
-  platform::OtherEventParams other;
+  quartz::OtherEventParams other;
   other.type = 21;
   other.subtype = static_cast<int16_t>(0x8000);
   other.windowNumber = 20;
   events().postToPid(2, events().createOtherEvent(other));
 
-  auto source = events().createEventSource(platform::kCGEventSourceStatePrivate);
+  auto source = events().createEventSource(quartz::kCGEventSourceStatePrivate);
   events().postToPid(
-      2, events().createScrollWheelEvent2(source, platform::kCGScrollEventUnitPixel, 2, -30, 4, 0));
+      2, events().createScrollWheelEvent2(source, quartz::kCGScrollEventUnitPixel, 2, -30, 4, 0));
   Event key = events().createKeyboardEvent(source, 0, true);
-  key->setFlags(platform::kCGEventFlagMaskShift);
+  key->setFlags(quartz::kCGEventFlagMaskShift);
   events().postToPid(2, key);
 
   auto posts = desktop_->traceLines("post");
@@ -255,12 +255,12 @@ TEST_F(SimEventsTest, PostTraceShowsExactlyWhatTheHelperSet) {
   EXPECT_EQ(posts[2]["event"]["units"], "pixel");
   EXPECT_EQ(posts[3]["event"]["keyCode"], 0);
   EXPECT_EQ(posts[3]["event"]["keyDown"], true);
-  EXPECT_EQ(posts[3]["event"]["flags"], platform::kCGEventFlagMaskShift);
+  EXPECT_EQ(posts[3]["event"]["flags"], quartz::kCGEventFlagMaskShift);
 
   // The platform's own fields are readable but not "set".
-  EXPECT_EQ(click->integerValueField(platform::kCGEventSourceUnixProcessID),
+  EXPECT_EQ(click->integerValueField(quartz::kCGEventSourceUnixProcessID),
             desktop_->process().currentPid());
-  EXPECT_EQ(click->integerValueField(platform::kCGMouseEventNumber), 5);
+  EXPECT_EQ(click->integerValueField(quartz::kCGMouseEventNumber), 5);
   auto view = events().createOtherEvent(other)->appKitView();
   ASSERT_TRUE(view);
   EXPECT_EQ(view->subtype, -32768);
@@ -287,13 +287,13 @@ TEST_F(SimEventsTest, AClickFocusesTheEditableElementUnderIt) {
 
 TEST_F(SimEventsTest, KeysTypeIntoTheFocusedEditableElement) {
   events().postToPid(2, mouseDown(115, 115, 20));
-  key(0);                                     // a
-  key(0, platform::kCGEventFlagMaskShift);    // A
-  key(18);                                    // 1
-  key(49);                                    // space
-  key(0, platform::kCGEventFlagMaskCommand);  // nothing
-  key(51);                                    // deletes the space
-  key(122);                                   // F1 types nothing
+  key(0);                                   // a
+  key(0, quartz::kCGEventFlagMaskShift);    // A
+  key(18);                                  // 1
+  key(49);                                  // space
+  key(0, quartz::kCGEventFlagMaskCommand);  // nothing
+  key(51);                                  // deletes the space
+  key(122);                                 // F1 types nothing
   desktop_->loop().runUntilIdle();
   EXPECT_EQ(desktop_->attribute("field", "AXValue"), json("helloaA1"));
   EXPECT_EQ(desktop_->attribute("field", "AXSelectedTextRange"), json::array({8, 0}));

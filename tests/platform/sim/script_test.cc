@@ -46,15 +46,15 @@ TEST(SimScriptTest, EachTriggerFiresItsRuleOnceInOrder) {
     {"when": {"afterSet": {"ref": "app:2", "attribute": "AXFocusedWindow"}}, "do": [{"closeWindow": 21}]},
     {"when": {"afterResponses": 1}, "do": []}
   ])"));
-  desktop->responseWritten(1);
+  desktop->willWriteResponse(1);
   EXPECT_EQ(firedRules(*desktop), (std::vector<int64_t>{5}));
-  desktop->responseWritten(2);
-  desktop->responseWritten(3);
+  desktop->willWriteResponse(2);
+  desktop->willWriteResponse(3);
   EXPECT_EQ(firedRules(*desktop), (std::vector<int64_t>{5, 0}));
   EXPECT_EQ(desktop->frontmostPid(), 2);
 
   auto& events = desktop->events();
-  platform::OtherEventParams params;
+  quartz::OtherEventParams params;
   params.type = 13;
   events.postToPid(1, events.createOtherEvent(params));
   events.postToPid(2, events.createOtherEvent(params));
@@ -102,14 +102,40 @@ TEST(SimScriptTest, EachTriggerFiresItsRuleOnceInOrder) {
   EXPECT_EQ(desktop->attribute("app:2", "AXFocusedWindow"), json("20/"));
 }
 
-TEST(SimScriptTest, ResponsesWrittenOnAnotherThreadFireOnTheMainLoop) {
-  auto desktop = SimDesktop::create(
-      sceneWith(R"([{"when": {"afterResponses": 1}, "do": [{"frontmost": 2}]}])"));
-  std::thread reader([&] { desktop->responseWritten(1); });
-  reader.join();
-  EXPECT_EQ(desktop->frontmostPid(), 1);
-  desktop->loop().runUntilIdle();
-  EXPECT_EQ(desktop->frontmostPid(), 2);
+// A line written on another thread (the reader's invalid-JSON answer) fires
+// its rule on the main loop, and what that thread hands over after the line
+// (the client's next request) comes after the events the rule raised, even
+// when the main thread writes the next line before the loop gets to it.
+TEST(SimScriptTest, ARuleOfALineWrittenElsewhereActsBeforeWhatFollowsTheLine) {
+  for (bool mainWritesNext : {false, true}) {
+    SCOPED_TRACE(mainWritesNext ? "the main thread writes the next line first" : "reader alone");
+    auto desktop = SimDesktop::create(sceneWith(
+        R"([{"when": {"afterResponses": 1}, "do": [{"userInput": {"pid": 2, "type": 1}}]}])"));
+    std::vector<std::string> order;
+    auto& events = desktop->events();
+    auto tap = events.tapCreateForPid(
+        2, quartz::kCGHeadInsertEventTap, quartz::kCGEventTapOptionDefault,
+        quartz::CGEventMaskBit(quartz::kCGEventLeftMouseDown),
+        [](void*, uint32_t, const quartz::Event& event, void* log) {
+          static_cast<std::vector<std::string>*>(log)->push_back("user input reaches the tap");
+          return event;
+        },
+        &order);
+    auto source = events.createRunLoopSource(tap);
+    events.addSourceToMainRunLoop(source);
+
+    std::thread reader([&] {
+      desktop->willWriteResponse(1);
+      desktop->loop().post([&] { order.push_back("next request"); });
+    });
+    reader.join();
+    EXPECT_TRUE(firedRules(*desktop).empty()) << "the desktop is the main thread's";
+    if (mainWritesNext)
+      desktop->willWriteResponse(2);
+    desktop->loop().runUntilIdle();
+    EXPECT_EQ(order, (std::vector<std::string>{"user input reaches the tap", "next request"}));
+    EXPECT_EQ(firedRules(*desktop), (std::vector<int64_t>{0}));
+  }
 }
 
 TEST(SimScriptTest, WindowActionsMoveElementsWithTheirWindow) {
