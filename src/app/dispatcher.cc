@@ -7,6 +7,7 @@
 #include "accessibility/element_action.h"
 #include "accessibility/resolve_element_request.h"
 #include "app/helper_delegate.h"
+#include "guard/protection_messages.h"
 #include "input/click.h"
 #include "input/drag.h"
 #include "input/key.h"
@@ -35,7 +36,12 @@ Json accessibilityStatus(MethodContext& context) {
 
 // The real foreground guard. The stand-in guards that exercise the request
 // loop alone have none; methods that need one then fail instead of crashing.
+// On a desktop without foreground protection yet, every method that needs
+// it is refused here, first, before it reads or asks anything.
 ForegroundGuard& protection(MethodContext& context) {
+  if (context.platform.foregroundProtection().availability() ==
+      platform::ProtectionOutcome::unavailable)
+    throw HelperFailure(methodNotAvailableMessage(context.method));
   if (ForegroundGuard* guard = context.guard.foregroundGuard())
     return *guard;
   throw HelperFailure("macOS foreground protection is not available");
@@ -232,7 +238,8 @@ void HelperDelegate::dispatch(Json object) {
     return;
   }
 
-  MethodContext context{platform_, *this, *guard_, request.id, request.params, std::nullopt};
+  MethodContext context{platform_,      *this,        *guard_,       request.id,
+                        request.params, std::nullopt, request.method};
   if (entry->completion == Completion::asynchronous)
     context.reply.emplace(weak_from_this(), request.id);
   Outcome outcome = runOperation(*entry, context);

@@ -29,6 +29,8 @@ struct MethodContext {
   const Json& params;
   // Asynchronous operations only: answers the request later, exactly once.
   std::optional<Reply> reply;
+  // The request's method name.
+  std::string_view method = {};
 };
 
 enum class Completion {

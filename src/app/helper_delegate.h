@@ -89,6 +89,8 @@ class HelperDelegate final : public RequestCompletion,
   // has been queued by now. Terminates once each of them is answered, or
   // after kEndOfInputGrace seconds, whichever comes first.
   void endOfInput();
+  // The desktop went away: as the end of input.
+  void desktopDidDisconnect() override { endOfInput(); }
   // releaseControllers().
   void releaseControllers();
 

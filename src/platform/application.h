@@ -12,6 +12,9 @@ class ApplicationDelegate {
   virtual void applicationDidFinishLaunching() = 0;
   // The application is about to end.
   virtual void applicationWillTerminate() = 0;
+  // The desktop went away under the application (its display connection
+  // was lost): it ends as at the end of its input.
+  virtual void desktopDidDisconnect() {}
 };
 
 class Application {

@@ -78,6 +78,9 @@ enum class InputOutcome {
   eventNotCreated,
   // The event of a modifier key could not be built. Nothing was sent.
   modifierEventNotCreated,
+  // This desktop cannot send background input yet: `place` did not run,
+  // nothing was sent.
+  unavailable,
 };
 
 // Runs once, first: re-validates the target and places the gesture, or

@@ -1,6 +1,7 @@
 #include "platform/sim/event_loop.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <stdexcept>
 #include <string>
@@ -59,6 +60,38 @@ TEST(EventLoopTest, RealClockRunQuitsFromAnotherThreadsPost) {
   std::thread poster([&] { loop.post([&] { loop.quit(); }); });
   loop.run();
   poster.join();
+}
+
+// The idle wait while descriptors are watched is poll: a readable
+// descriptor runs its watch once per wake-up (not once per poll while it
+// stays readable), another thread's post still wakes the loop, and a watch
+// whose handle went is never run again.
+TEST(EventLoopTest, WatchedDescriptorsWakeTheLoopAndPostsStillDo) {
+  RealClock clock;
+  EventLoop loop(clock);
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  int runs = 0;
+  auto watch = loop.watchDescriptor(pipeFds[0], [&] {
+    ++runs;
+    char byte;
+    ASSERT_EQ(::read(pipeFds[0], &byte, 1), 1);
+    if (runs == 1) {
+      // Posted from another thread while the loop waits in poll.
+      std::thread([&] { loop.post([&] { loop.quit(); }); }).detach();
+    }
+  });
+  std::thread writer([&] { ASSERT_EQ(::write(pipeFds[1], "x", 1), 1); });
+  loop.run();
+  writer.join();
+  EXPECT_EQ(runs, 1);
+
+  watch.reset();
+  ASSERT_EQ(::write(pipeFds[1], "y", 1), 1);
+  loop.runFor(0.05);
+  EXPECT_EQ(runs, 1);
+  ::close(pipeFds[0]);
+  ::close(pipeFds[1]);
 }
 
 TEST(EventLoopTest, AFenceHoldsWhatOtherThreadsPostAfterItBehindWhatItPosts) {

@@ -1,8 +1,16 @@
 #include "platform/sim/event_loop.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <limits>
 #include <thread>
+#include <vector>
 
 namespace cuh::sim {
 
@@ -25,9 +33,96 @@ class EventLoop::TimerHandle final : public platform::RepeatingTimerObject {
   std::weak_ptr<bool> alive_;
 };
 
+class EventLoop::WatchHandle final : public DescriptorWatchObject {
+ public:
+  WatchHandle(EventLoop& loop, uint64_t id, std::weak_ptr<bool> alive)
+      : loop_(loop), id_(id), alive_(std::move(alive)) {}
+  ~WatchHandle() override {
+    if (!alive_.expired())
+      loop_.unwatch(id_);
+  }
+
+ private:
+  EventLoop& loop_;
+  uint64_t id_;
+  std::weak_ptr<bool> alive_;
+};
+
 EventLoop::EventLoop(Clock& clock) : clock_(clock) {}
 
-EventLoop::~EventLoop() = default;
+EventLoop::~EventLoop() {
+  if (int fd = wakeFd_.load(); fd >= 0)
+    ::close(fd);
+}
+
+void EventLoop::wakeUp() {
+  wake_.notify_one();
+  if (int fd = wakeFd_.load(); fd >= 0) {
+    uint64_t one = 1;
+    // A full counter already means "wake up"; nothing else can fail here.
+    [[maybe_unused]] ssize_t written = ::write(fd, &one, sizeof one);
+  }
+}
+
+EventLoop::DescriptorWatch EventLoop::watchDescriptor(int fd, std::function<void()> ready) {
+  std::lock_guard lock(mutex_);
+  if (wakeFd_.load() < 0)
+    wakeFd_.store(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  uint64_t id = nextWatchId_++;
+  watches_[id] = Watch{fd, std::move(ready), false};
+  return std::make_shared<WatchHandle>(*this, id, alive_);
+}
+
+void EventLoop::unwatch(uint64_t id) {
+  std::lock_guard lock(mutex_);
+  watches_.erase(id);  // a queued ready item finds it gone and does nothing
+}
+
+void EventLoop::pollLocked(std::unique_lock<std::mutex>& lock, double seconds) {
+  std::vector<pollfd> fds;
+  std::vector<uint64_t> ids;
+  int wakeFd = wakeFd_.load();
+  fds.push_back(pollfd{wakeFd, POLLIN, 0});
+  for (const auto& [id, watch] : watches_) {
+    if (watch.queued)
+      continue;  // already reported; polled again once it has run
+    fds.push_back(pollfd{watch.fd, POLLIN, 0});
+    ids.push_back(id);
+  }
+  int timeout = -1;
+  if (seconds >= 0)
+    timeout = static_cast<int>(std::min(std::ceil(seconds * 1000.0), 86400000.0));
+  lock.unlock();
+  int count = ::poll(fds.data(), fds.size(), timeout);
+  if (count > 0 && (fds[0].revents & POLLIN)) {
+    uint64_t drained;
+    [[maybe_unused]] ssize_t read = ::read(wakeFd, &drained, sizeof drained);
+  }
+  lock.lock();
+  if (count <= 0)
+    return;
+  for (size_t i = 1; i < fds.size(); ++i) {
+    if (fds[i].revents == 0)
+      continue;
+    uint64_t id = ids[i - 1];
+    auto found = watches_.find(id);
+    if (found == watches_.end() || found->second.queued)
+      continue;
+    found->second.queued = true;
+    ready_.push_back([this, id] {
+      std::function<void()> ready;
+      {
+        std::lock_guard inner(mutex_);
+        auto watch = watches_.find(id);
+        if (watch == watches_.end())
+          return;
+        watch->second.queued = false;
+        ready = watch->second.ready;
+      }
+      ready();
+    });
+  }
+}
 
 void EventLoop::post(std::function<void()> work) {
   {
@@ -38,7 +133,7 @@ void EventLoop::post(std::function<void()> work) {
       ready_.push_back(std::move(work));
     }
   }
-  wake_.notify_one();
+  wakeUp();
 }
 
 bool EventLoop::onLoopThread() const {
@@ -71,7 +166,7 @@ void EventLoop::postFence(std::function<void()> work) {
     }
     ++pendingFences_;
   }
-  wake_.notify_one();
+  wakeUp();
 }
 
 void EventLoop::releaseFence() {
@@ -86,7 +181,7 @@ void EventLoop::releaseFence() {
         break;  // the rest waits behind this one
     }
   }
-  wake_.notify_one();
+  wakeUp();
 }
 
 void EventLoop::postDelayed(double seconds, std::function<void()> work) {
@@ -95,7 +190,7 @@ void EventLoop::postDelayed(double seconds, std::function<void()> work) {
     double due = clock_.uptime() + (seconds > 0 ? seconds : 0);
     delayed_.push(Delayed{due, nextSequence_++, std::move(work), 0});
   }
-  wake_.notify_one();
+  wakeUp();
 }
 
 platform::RepeatingTimer EventLoop::scheduleRepeatingTimer(double interval,
@@ -107,7 +202,7 @@ platform::RepeatingTimer EventLoop::scheduleRepeatingTimer(double interval,
     timers_[id] = Timer{interval, std::move(block)};
     delayed_.push(Delayed{clock_.uptime() + interval, nextSequence_++, {}, id});
   }
-  wake_.notify_one();
+  wakeUp();
   return std::make_shared<TimerHandle>(*this, id, alive_);
 }
 
@@ -169,6 +264,10 @@ void EventLoop::waitLocked(std::unique_lock<std::mutex>& lock, double deadline) 
       clock_.advanceTo(until);
     return;
   }
+  if (!watches_.empty()) {
+    pollLocked(lock, until == kForever ? -1.0 : std::max(until - clock_.uptime(), 0.0));
+    return;
+  }
   if (until == kForever) {
     wake_.wait(lock);
     return;
@@ -207,6 +306,7 @@ void EventLoop::quit() {
     quit_ = true;
   }
   wake_.notify_all();
+  wakeUp();
 }
 
 void EventLoop::runFor(double seconds) {

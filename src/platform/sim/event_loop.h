@@ -1,10 +1,13 @@
 // A portable main loop: one thread runs posted work, delayed work, repeating
 // timers and nested timed runs. With a real clock an idle loop sleeps on a
-// condition variable until the next due item; with a virtual clock waiting
-// jumps time forward, so unit tests never sleep. The thread that creates the
-// loop is the one that runs it (its own thread); others may post to it.
+// condition variable until the next due item, or, while descriptors are
+// watched (a desktop's connections), in poll on them and a wake descriptor;
+// with a virtual clock waiting jumps time forward, so unit tests never
+// sleep. The thread that creates the loop is the one that runs it (its own
+// thread); others may post to it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -49,6 +52,18 @@ class EventLoop final : public platform::MainLoop {
   // Whether the calling thread is the loop's own.
   bool onLoopThread() const;
 
+  // Watches descriptor `fd` (real clock only): whenever poll reports it
+  // readable (or hung up, or in error) while the loop waits, `ready` runs on
+  // the loop's thread as a work item, once per wake-up however often the
+  // descriptor was reported meanwhile. Call from the loop's thread. The
+  // watch ends when the last owner of the handle goes.
+  class DescriptorWatchObject {
+   public:
+    virtual ~DescriptorWatchObject() = default;
+  };
+  using DescriptorWatch = std::shared_ptr<DescriptorWatchObject>;
+  DescriptorWatch watchDescriptor(int fd, std::function<void()> ready);
+
   // Tests: runs posted and delayed work (advancing a virtual clock) until
   // none is left, ignoring repeating timers, or until `maxSeconds` of loop
   // time have passed. Returns true when the loop went idle.
@@ -78,6 +93,12 @@ class EventLoop final : public platform::MainLoop {
     bool fence;
   };
   class TimerHandle;
+  class WatchHandle;
+  struct Watch {
+    int fd;
+    std::function<void()> ready;
+    bool queued;  // its ready item is waiting to run
+  };
 
   // Moves due delayed work to the ready queue. Caller holds mutex_.
   void promoteDueLocked(double now);
@@ -94,6 +115,14 @@ class EventLoop final : public platform::MainLoop {
   // A fence has run: queues what waited behind it, up to and including the
   // next fence.
   void releaseFence();
+  // Wakes a waiting loop: the condition variable, and the wake descriptor
+  // while descriptors are watched.
+  void wakeUp();
+  // The idle wait while descriptors are watched: poll until one is ready,
+  // the loop is woken, or `seconds` (negative: no limit) pass. Caller holds
+  // `lock`; it is released while polling.
+  void pollLocked(std::unique_lock<std::mutex>& lock, double seconds);
+  void unwatch(uint64_t id);
 
   Clock& clock_;
   std::mutex mutex_;
@@ -107,6 +136,10 @@ class EventLoop final : public platform::MainLoop {
   uint64_t nextSequence_ = 1;
   uint64_t nextTimerId_ = 1;
   bool quit_ = false;
+  std::map<uint64_t, Watch> watches_;
+  uint64_t nextWatchId_ = 1;
+  // An eventfd, made on the first watch; -1 before.
+  std::atomic<int> wakeFd_{-1};
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

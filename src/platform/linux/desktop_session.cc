@@ -1,0 +1,236 @@
+#include "platform/linux/desktop_session.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "platform/linux/accessibility_bus.h"
+
+namespace cuh::linux_desktop {
+
+namespace {
+
+// Finding the bus and connecting to it at start waits at most this long per
+// step, so that a broken session bus cannot hold the start-up.
+constexpr std::chrono::milliseconds kBusLookupTimeout{1000};
+
+}  // namespace
+
+std::optional<uint64_t> processStartTicks(int32_t pid) {
+  if (pid <= 0)
+    return std::nullopt;
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  if (!file || !std::getline(file, text))
+    return std::nullopt;
+  // The command name is in parentheses and may contain anything, spaces
+  // and parentheses included: the fields start after the last ')'.
+  size_t close = text.rfind(')');
+  if (close == std::string::npos)
+    return std::nullopt;
+  std::istringstream fields(text.substr(close + 1));
+  std::string field;
+  // After the name: state (3), ..., starttime (22).
+  for (int index = 3; index <= 22; ++index) {
+    if (!(fields >> field))
+      return std::nullopt;
+  }
+  try {
+    return std::stoull(field);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> processExecutable(int32_t pid) {
+  if (pid <= 0)
+    return std::nullopt;
+  char buffer[PATH_MAX];
+  std::string link = "/proc/" + std::to_string(pid) + "/exe";
+  ssize_t length = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
+  if (length <= 0)
+    return std::nullopt;
+  return std::string(buffer, static_cast<size_t>(length));
+}
+
+DesktopSession::DesktopSession(std::unique_ptr<XConnection> x) : x_(std::move(x)), reader_(*x_) {}
+
+std::unique_ptr<DesktopSession> DesktopSession::open(const char* displayName, std::string* error) {
+  auto x = XConnection::open(displayName, error);
+  if (!x)
+    return nullptr;
+  std::unique_ptr<DesktopSession> session(new DesktopSession(std::move(x)));
+  session->connectBus();
+  return session;
+}
+
+void DesktopSession::connectBus() {
+  auto address = findAccessibilityBus(x_.get(), kBusLookupTimeout);
+  if (!address)
+    return;
+  bus_ = BusConnection::open(address->address, nullptr);
+  if (!bus_)
+    return;
+  atspi_ = std::make_unique<AtspiClient>(*bus_);
+  // Toolkits serve their object cache only to a registered listener.
+  atspi_->registerWithRegistry();
+}
+
+void DesktopSession::retryAccessibilityBus() {
+  if (!bus_)
+    connectBus();
+}
+
+AtspiClient* DesktopSession::atspi() {
+  return atspi_.get();
+}
+
+void DesktopSession::touch() {
+  uint64_t written = responses_.load(std::memory_order_relaxed);
+  if (written == seenResponses_)
+    return;
+  seenResponses_ = written;
+  ++generation_;
+  if (atspi_)
+    atspi_->endRequest();
+  entries_.reset();
+  windowList_.reset();
+  active_.reset();
+  busApplications_.reset();
+  processes_.reset();
+  // Drain what the server sent meanwhile, so a lost connection is noticed.
+  if (!x_->lost())
+    XPending(x_->display());
+}
+
+const DesktopEntries& DesktopSession::desktopEntries() {
+  if (!entries_)
+    entries_ = DesktopEntries::load(applicationDirectories());
+  return *entries_;
+}
+
+const std::vector<XWindowFacts>& DesktopSession::windowList() {
+  if (!windowList_)
+    windowList_ = reader_.windowList();
+  return *windowList_;
+}
+
+std::optional<::Window> DesktopSession::activeWindow() {
+  if (!active_)
+    active_ = reader_.activeWindow();
+  return *active_;
+}
+
+void DesktopSession::invalidateWindows() {
+  windowList_.reset();
+  active_.reset();
+  busApplications_.reset();
+  processes_.reset();
+}
+
+const std::vector<std::pair<AccessibleRef, int32_t>>& DesktopSession::busApplications() {
+  if (busApplications_)
+    return *busApplications_;
+  busApplications_.emplace();
+  if (!atspi_)
+    return *busApplications_;
+  for (const AccessibleRef& application : atspi_->applications()) {
+    auto known = pidOfBusName_.find(application.bus);
+    std::optional<int32_t> pid;
+    if (known != pidOfBusName_.end()) {
+      pid = known->second;
+    } else if ((pid = atspi_->processIdOf(application.bus))) {
+      pidOfBusName_[application.bus] = *pid;
+    }
+    if (pid)
+      busApplications_->emplace_back(application, *pid);
+  }
+  return *busApplications_;
+}
+
+std::optional<std::string> DesktopSession::busNameOf(int32_t pid) {
+  for (const auto& [application, owner] : busApplications()) {
+    if (owner == pid)
+      return application.bus;
+  }
+  return std::nullopt;
+}
+
+ProcessFacts DesktopSession::factsOf(int32_t pid,
+                                     const XWindowFacts* window,
+                                     const std::string* accessibleName) {
+  ProcessFacts facts;
+  facts.pid = pid;
+  facts.startTicks = processStartTicks(pid).value_or(0);
+  std::string gtkId = window && window->gtkApplicationId ? *window->gtkApplicationId : "";
+  std::string instance = window ? window->windowClass.instance : "";
+  std::string className = window ? window->windowClass.className : "";
+  const DesktopEntry* entry =
+      window ? desktopEntries().forWindow(gtkId, instance, className) : nullptr;
+  facts.identifier = applicationIdentifier(entry, gtkId, className);
+  facts.displayName =
+      applicationDisplayName(entry, className, accessibleName ? *accessibleName : "");
+  if (entry)
+    facts.path = entry->path;
+  else
+    facts.path = processExecutable(pid);
+  return facts;
+}
+
+const std::vector<ProcessFacts>& DesktopSession::processes() {
+  if (processes_)
+    return *processes_;
+  std::map<int32_t, ProcessFacts> byPid;
+  std::optional<::Window> active = activeWindow();
+  // A process's first managed window (front to back) names it; popups only
+  // where it has no managed window.
+  std::map<int32_t, const XWindowFacts*> namingWindow;
+  for (const XWindowFacts& window : windowList()) {
+    int32_t pid = *window.pid;
+    auto& naming = namingWindow[pid];
+    if (!naming || (naming->overrideRedirect && !window.overrideRedirect))
+      naming = &window;
+  }
+  for (const auto& [pid, window] : namingWindow)
+    byPid.emplace(pid, factsOf(pid, window, nullptr));
+  for (const XWindowFacts& window : windowList()) {
+    ProcessFacts& facts = byPid[*window.pid];
+    if (!window.overrideRedirect)
+      facts.ownsManagedWindow = true;
+    if (active && window.id == *active)
+      facts.active = true;
+  }
+  if (atspi_) {
+    for (const auto& [application, pid] : busApplications()) {
+      if (byPid.count(pid) || pid == static_cast<int32_t>(::getpid()))
+        continue;
+      std::string name = atspi_->name(application).value_or("");
+      byPid.emplace(pid, factsOf(pid, nullptr, &name));
+    }
+  }
+  std::vector<ProcessFacts> result;
+  for (auto& [pid, facts] : byPid) {
+    if (facts.startTicks != 0)  // gone already
+      result.push_back(std::move(facts));
+  }
+  std::stable_sort(result.begin(), result.end(), [](const ProcessFacts& a, const ProcessFacts& b) {
+    return a.startTicks != b.startTicks ? a.startTicks < b.startTicks : a.pid < b.pid;
+  });
+  processes_ = std::move(result);
+  return *processes_;
+}
+
+std::optional<ProcessFacts> DesktopSession::process(int32_t pid) {
+  for (const ProcessFacts& facts : processes()) {
+    if (facts.pid == pid)
+      return facts;
+  }
+  return std::nullopt;
+}
+
+}  // namespace cuh::linux_desktop

@@ -1,0 +1,717 @@
+#include "platform/linux/linux_accessibility.h"
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+
+#include "platform/ax_names.h"
+#include "platform/linux/accessibility_bus.h"
+#include "platform/linux/accessible_relations.h"
+#include "platform/linux/atspi_mapping.h"
+#include "platform/linux/text_offsets.h"
+
+namespace cuh::linux_desktop {
+
+using platform::AXElement;
+using platform::AXError;
+using platform::AXResult;
+using platform::Value;
+
+namespace {
+
+constexpr const char* kAccessible = "org.a11y.atspi.Accessible";
+constexpr const char* kComponent = "org.a11y.atspi.Component";
+constexpr const char* kAction = "org.a11y.atspi.Action";
+constexpr const char* kText = "org.a11y.atspi.Text";
+constexpr const char* kValueInterface = "org.a11y.atspi.Value";
+constexpr const char* kSelection = "org.a11y.atspi.Selection";
+
+// The session bus's switch is asked at most this long.
+constexpr std::chrono::milliseconds kSwitchTimeout{1000};
+// Children of one object whose row reads are fetched together, at most.
+constexpr size_t kPrefetchLimit = 128;
+// Steps down GetAccessibleAtPoint, at most (a cycle must end).
+constexpr int kMaxHitSteps = 64;
+
+bool offers(const std::vector<std::string>& interfaces, const char* name) {
+  return std::find(interfaces.begin(), interfaces.end(), name) != interfaces.end();
+}
+
+AXResult<Value> success(Value value) {
+  return {AXError::success, std::move(value)};
+}
+AXResult<Value> failure(AXError error) {
+  return {error, std::nullopt};
+}
+
+Value elementValue(const ElementValue& value) {
+  if (const auto* text = std::get_if<std::string>(&value))
+    return Value::string(*text);
+  return Value::floating(std::get<double>(value));
+}
+
+}  // namespace
+
+bool BusElement::isEqual(const platform::ElementObject& other) const {
+  const auto* bus = dynamic_cast<const BusElement*>(&other);
+  return bus && !ref_.bus.empty() && bus->ref_ == ref_;
+}
+
+void LinuxAccessibility::refresh() {
+  session_.touch();
+  if (generation_ == session_.requestGeneration())
+    return;
+  generation_ = session_.requestGeneration();
+  facts_.clear();
+  cacheLoaded_.clear();
+  windows_.clear();
+}
+
+bool LinuxAccessibility::isProcessTrusted() {
+  refresh();
+  if (!session_.atspi())
+    return false;
+  return accessibilityEnabled(kSwitchTimeout).value_or(true);
+}
+
+bool LinuxAccessibility::isProcessTrustedWithOptions(bool prompt) {
+  refresh();
+  session_.trace().write({{"kind", "trust"}, {"prompt", prompt}});
+  if (prompt && accessibilityEnabled(kSwitchTimeout) != std::optional<bool>(true)) {
+    enableAccessibility(kSwitchTimeout);
+    session_.retryAccessibilityBus();
+  }
+  return isProcessTrusted();
+}
+
+AXElement LinuxAccessibility::elementFor(const AccessibleRef& ref, int32_t pid) const {
+  return AXElement(std::make_shared<BusElement>(ref, pid));
+}
+
+AXElement LinuxAccessibility::createApplication(int32_t pid) {
+  refresh();
+  std::optional<std::string> bus;
+  if (session_.atspi() && pid > 0)
+    bus = session_.busNameOf(pid);
+  return elementFor(bus ? AccessibleRef{*bus, kRootPath} : AccessibleRef{}, pid);
+}
+
+const BusElement* LinuxAccessibility::busElement(const AXElement& element) const {
+  return dynamic_cast<const BusElement*>(element.object());
+}
+
+AXError LinuxAccessibility::failureOf(const BusElement& element) const {
+  if (!const_cast<DesktopSession&>(session_).atspi())
+    return AXError::apiDisabled;
+  if (element.ref().bus.empty() ||
+      const_cast<DesktopSession&>(session_).atspi()->applicationFailed(element.ref().bus))
+    return AXError::cannotComplete;
+  return AXError::invalidUIElement;
+}
+
+void LinuxAccessibility::loadCache(const std::string& bus) {
+  if (cacheLoaded_.count(bus))
+    return;
+  cacheLoaded_[bus] = true;
+  auto items = session_.atspi()->cacheItems(bus);
+  if (!items)
+    return;
+  for (CacheItem& item : *items) {
+    Facts& f = facts_[item.object];
+    if (f.read)
+      continue;
+    f.read = true;
+    f.readable = true;
+    f.role = item.role;
+    f.name = std::move(item.name);
+    f.description = std::move(item.description);
+    f.states = item.states;
+    f.childCount = item.childCount;
+    if (!item.parent.path.empty() && item.parent.path != kNullPath)
+      f.parent = item.parent;
+    f.interfaces = std::move(item.interfaces);
+  }
+}
+
+LinuxAccessibility::Facts& LinuxAccessibility::facts(const AccessibleRef& ref) {
+  AtspiClient* client = session_.atspi();
+  if (client && !ref.bus.empty())
+    loadCache(ref.bus);
+  Facts& f = facts_[ref];
+  if (f.read || !client || ref.bus.empty())
+    return f;
+  f.read = true;
+  std::vector<BusCall> calls = {
+      AtspiClient::method(ref, kAccessible, "GetRole"),
+      AtspiClient::getProperty(ref, kAccessible, "Name"),
+      AtspiClient::getProperty(ref, kAccessible, "Description"),
+      AtspiClient::method(ref, kAccessible, "GetState"),
+      AtspiClient::getProperty(ref, kAccessible, "ChildCount"),
+      AtspiClient::getProperty(ref, kAccessible, "Parent"),
+      AtspiClient::method(ref, kAccessible, "GetInterfaces"),
+  };
+  std::vector<CallReply> replies = client->callAll(calls);
+  auto role = AtspiClient::readUint(replies[0]);
+  f.readable = role.has_value();
+  f.role = role.value_or(0);
+  f.name = AtspiClient::readStringProperty(replies[1]).value_or("");
+  f.description = AtspiClient::readStringProperty(replies[2]).value_or("");
+  f.states = AtspiClient::readStates(replies[3]).value_or(0);
+  f.childCount = AtspiClient::readIntProperty(replies[4]).value_or(0);
+  if (auto parent = AtspiClient::readRefProperty(replies[5]);
+      parent && !parent->path.empty() && parent->path != kNullPath)
+    f.parent = parent;
+  f.interfaces = AtspiClient::readStrings(replies[6]).value_or(std::vector<std::string>{});
+  return f;
+}
+
+std::optional<std::vector<AccessibleRef>> LinuxAccessibility::childrenOf(const AccessibleRef& ref) {
+  Facts& f = facts(ref);
+  if (f.children)
+    return *f.children;
+  std::optional<std::vector<AccessibleRef>> children;
+  if (session_.atspi())
+    children = session_.atspi()->children(ref);
+  facts_[ref].children = children;
+  return children;
+}
+
+LinuxAccessibility::Windows& LinuxAccessibility::windowsOf(const BusElement& application) {
+  AccessibleRef root{application.ref().bus, kRootPath};
+  auto found = windows_.find(root);
+  if (found != windows_.end())
+    return found->second;
+  Windows& windows = windows_[root];
+  if (!session_.atspi() || root.bus.empty())
+    return windows;
+  windows.toplevels = readToplevels(*session_.atspi(), root);
+  std::vector<XWindowFacts> own;
+  for (const XWindowFacts& window : session_.windowList()) {
+    if (!window.overrideRedirect && window.pid == application.pid())
+      own.push_back(window);
+  }
+  auto matches = matchToplevels(own, windows.toplevels, session_.activeWindow());
+  for (size_t i = 0; i < own.size(); ++i) {
+    if (!matches[i])
+      continue;
+    const Toplevel& toplevel = windows.toplevels[*matches[i]];
+    windows.windowOf[toplevel.object] = own[i];
+    windows.frontToBack.push_back(toplevel.object);
+    if (toplevel.screen) {
+      windows.rules[toplevel.object] =
+          positionRule(*toplevel.screen, own[i].client, own[i].frameExtents, own[i].shadowExtents);
+    }
+  }
+  return windows;
+}
+
+std::optional<AccessibleRef> LinuxAccessibility::toplevelOf(const AccessibleRef& ref) {
+  return linux_desktop::toplevelOf(
+      ref, [this](const AccessibleRef& object) { return facts(object).parent; });
+}
+
+const XWindowFacts* LinuxAccessibility::windowOfToplevel(const BusElement& element) {
+  if (element.isApplication() || element.ref().bus.empty())
+    return nullptr;
+  Windows& windows = windowsOf(element);
+  auto found = windows.windowOf.find(element.ref());
+  return found == windows.windowOf.end() ? nullptr : &found->second;
+}
+
+std::optional<PositionRule> LinuxAccessibility::ruleFor(const BusElement& element) {
+  auto toplevel = toplevelOf(element.ref());
+  if (!toplevel)
+    return std::nullopt;
+  Windows& windows = windowsOf(element);
+  auto rule = windows.rules.find(*toplevel);
+  if (rule != windows.rules.end())
+    return rule->second;
+  // A top-level without a window of its own (a popup menu): its toolkit's
+  // screen extents as they are.
+  return PositionRule{};
+}
+
+std::optional<PixelRect> LinuxAccessibility::rectangleOf(const BusElement& element) {
+  if (const XWindowFacts* window = windowOfToplevel(element))
+    return window->rectangle();
+  auto rule = ruleFor(element);
+  if (!rule)
+    return std::nullopt;
+  Facts& f = facts(element.ref());
+  if (!f.extents) {
+    CallReply reply =
+        session_.atspi()->call(AtspiClient::getExtents(element.ref(), rule->coordinates));
+    f.extents = AtspiClient::readExtents(reply);
+  }
+  if (!*f.extents)
+    return std::nullopt;
+  return elementRectangle(*rule, **f.extents);
+}
+
+void LinuxAccessibility::prefetch(const BusElement& parent,
+                                  const std::vector<AccessibleRef>& objects) {
+  AtspiClient* client = session_.atspi();
+  if (!client || objects.empty())
+    return;
+  auto rule = ruleFor(parent);
+  struct Pending {
+    AccessibleRef object;
+    enum { extents, actions, attributes, value } kind;
+    ValueSource source = ValueSource::none;
+  };
+  std::vector<BusCall> calls;
+  std::vector<Pending> pending;
+  size_t count = std::min(objects.size(), kPrefetchLimit);
+  for (size_t i = 0; i < count; ++i) {
+    const AccessibleRef& object = objects[i];
+    Facts& f = facts(object);
+    if (!f.readable)
+      continue;
+    if (rule && !f.extents && offers(f.interfaces, kComponent)) {
+      calls.push_back(AtspiClient::getExtents(object, rule->coordinates));
+      pending.push_back({object, Pending::extents});
+    }
+    if (!f.actions && offers(f.interfaces, kAction)) {
+      calls.push_back(AtspiClient::method(object, kAction, "GetActions"));
+      pending.push_back({object, Pending::actions});
+    }
+    if (!f.attributes) {
+      calls.push_back(AtspiClient::method(object, kAccessible, "GetAttributes"));
+      pending.push_back({object, Pending::attributes});
+    }
+    if (!f.value) {
+      ValueSource source = valueSource(f.role, f.interfaces);
+      if (auto call = valueCall(object, source)) {
+        calls.push_back(std::move(*call));
+        pending.push_back({object, Pending::value, source});
+      }
+    }
+  }
+  if (calls.empty())
+    return;
+  std::vector<CallReply> replies = client->callAll(calls);
+  for (size_t i = 0; i < pending.size(); ++i) {
+    Facts& f = facts_[pending[i].object];
+    switch (pending[i].kind) {
+      case Pending::extents:
+        f.extents = AtspiClient::readExtents(replies[i]);
+        break;
+      case Pending::actions:
+        f.actions = AtspiClient::readActionNames(replies[i]);
+        break;
+      case Pending::attributes:
+        f.attributes = AtspiClient::readAttributes(replies[i]);
+        break;
+      case Pending::value:
+        f.value = valueFrom(pending[i].source, f.states, &replies[i]);
+        break;
+    }
+  }
+}
+
+const std::optional<std::vector<std::string>>& LinuxAccessibility::actionsOf(
+    const AccessibleRef& ref) {
+  Facts& f = facts(ref);
+  if (!f.actions) {
+    if (offers(f.interfaces, kAction) && session_.atspi()) {
+      f.actions = AtspiClient::readActionNames(
+          session_.atspi()->call(AtspiClient::method(ref, kAction, "GetActions")));
+    } else {
+      f.actions = std::vector<std::string>{};
+    }
+  }
+  return *f.actions;
+}
+
+const std::optional<std::vector<std::pair<std::string, std::string>>>&
+LinuxAccessibility::attributesOf(const AccessibleRef& ref) {
+  Facts& f = facts(ref);
+  if (!f.attributes && session_.atspi()) {
+    f.attributes = AtspiClient::readAttributes(
+        session_.atspi()->call(AtspiClient::method(ref, kAccessible, "GetAttributes")));
+  }
+  if (!f.attributes)
+    f.attributes = std::nullopt;
+  return *f.attributes;
+}
+
+const std::optional<ElementValue>& LinuxAccessibility::valueOf(const AccessibleRef& ref) {
+  Facts& f = facts(ref);
+  if (!f.value) {
+    f.value = session_.atspi() ? readValue(*session_.atspi(), ref, f.role, f.interfaces, f.states)
+                               : std::nullopt;
+  }
+  return *f.value;
+}
+
+AXResult<Value> LinuxAccessibility::mappedRole(const BusElement& element, bool subrole) {
+  if (element.isApplication())
+    return subrole ? failure(AXError::attributeUnsupported)
+                   : success(Value::string(std::string(ax::kApplicationRole)));
+  Facts& f = facts(element.ref());
+  RoleContext context;
+  context.states = f.states;
+  if (f.parent)
+    context.parentRole = facts(*f.parent).role;
+  if (f.role == static_cast<uint32_t>(BusRole::comboBox)) {
+    if (auto children = childrenOf(element.ref())) {
+      for (const AccessibleRef& child : *children) {
+        uint32_t role = facts(child).role;
+        if (role == static_cast<uint32_t>(BusRole::text) ||
+            role == static_cast<uint32_t>(BusRole::entry))
+          context.hasTextChild = true;
+      }
+    }
+  }
+  MappedRole mapped = mapRole(f.role, context);
+  if (windowOfToplevel(element) && mapped.role != ax::kWindowRole) {
+    mapped.role = std::string(ax::kWindowRole);
+    mapped.subrole = std::string(ax::kStandardWindowSubrole);
+  }
+  if (!subrole)
+    return success(Value::string(mapped.role));
+  if (mapped.subrole.empty())
+    return failure(AXError::attributeUnsupported);
+  return success(Value::string(mapped.subrole));
+}
+
+AXResult<Value> LinuxAccessibility::textAttribute(const BusElement& element,
+                                                  std::string_view attribute) {
+  Facts& f = facts(element.ref());
+  if (!offers(f.interfaces, kText) || f.role == static_cast<uint32_t>(BusRole::passwordText))
+    return failure(AXError::attributeUnsupported);
+  AtspiClient& client = *session_.atspi();
+  std::vector<BusCall> calls = {
+      BusCall{element.ref().bus, element.ref().path, kText, "GetText",
+              [](sd_bus_message* m) { return sd_bus_message_append(m, "ii", 0, -1); }},
+      BusCall{element.ref().bus, element.ref().path, kText, "GetSelection",
+              [](sd_bus_message* m) { return sd_bus_message_append(m, "i", 0); }},
+  };
+  std::vector<CallReply> replies = client.callAll(calls);
+  auto text = AtspiClient::readString(replies[0]);
+  if (!text)
+    return failure(failureOf(element));
+  int64_t length = utf16Length(*text);
+  if (attribute == "AXNumberOfCharacters")
+    return success(Value::integer(length));
+  if (attribute == "AXVisibleCharacterRange")
+    return success(Value(Value::Storage(platform::Range{0, length})));
+  int32_t start = 0;
+  int32_t end = 0;
+  bool selected = false;
+  if (replies[1].ok() && replies[1].reply) {
+    sd_bus_message* message = replies[1].reply.get();
+    if (sd_bus_message_rewind(message, 1) >= 0 &&
+        sd_bus_message_read(message, "ii", &start, &end) > 0)
+      selected = true;
+  }
+  if (!selected) {
+    // No selection: the caret, as an empty range.
+    CallReply caret = client.call(AtspiClient::getProperty(element.ref(), kText, "CaretOffset"));
+    start = end = AtspiClient::readIntProperty(caret).value_or(0);
+  }
+  int64_t from = utf16OffsetFromCharacter(*text, std::min(start, end));
+  int64_t to = utf16OffsetFromCharacter(*text, std::max(start, end));
+  if (attribute == "AXSelectedTextRange")
+    return success(Value(Value::Storage(platform::Range{from, to - from})));
+  // AXSelectedText: the characters of the selection.
+  int64_t characterStart = std::min(start, end);
+  int64_t characterEnd = std::max(start, end);
+  std::string selection;
+  int64_t index = 0;
+  for (size_t i = 0; i < text->size(); ++index) {
+    size_t next = i + 1;
+    while (next < text->size() && (static_cast<unsigned char>((*text)[next]) & 0xC0) == 0x80)
+      ++next;
+    if (index >= characterStart && index < characterEnd)
+      selection.append(*text, i, next - i);
+    i = next;
+  }
+  return success(Value::string(selection));
+}
+
+AXResult<Value> LinuxAccessibility::copyAttributeValue(const AXElement& handle,
+                                                       std::string_view attribute) {
+  refresh();
+  const BusElement* element = busElement(handle);
+  if (!element)
+    return failure(AXError::illegalArgument);
+  if (!session_.atspi())
+    return failure(AXError::apiDisabled);
+  if (element->ref().bus.empty())
+    return failure(AXError::cannotComplete);
+
+  if (element->isApplication()) {
+    if (attribute == ax::kRoleAttribute || attribute == ax::kSubroleAttribute)
+      return mappedRole(*element, attribute == ax::kSubroleAttribute);
+    if (attribute == ax::kTitleAttribute) {
+      Facts& f = facts(element->ref());
+      if (!f.readable)
+        return failure(failureOf(*element));
+      return success(Value::string(f.name));
+    }
+    if (attribute == ax::kChildrenAttribute) {
+      auto children = childrenOf(element->ref());
+      if (!children)
+        return failure(failureOf(*element));
+      platform::Array array;
+      for (const AccessibleRef& child : *children)
+        array.push_back(Value(Value::Storage(elementFor(child, element->pid()))));
+      return success(Value(Value::Storage(std::move(array))));
+    }
+    if (attribute == ax::kWindowsAttribute || attribute == ax::kFocusedWindowAttribute ||
+        attribute == ax::kFocusedUIElementAttribute || attribute == "AXMainWindow") {
+      Windows& windows = windowsOf(*element);
+      if (attribute == ax::kWindowsAttribute) {
+        platform::Array array;
+        for (const AccessibleRef& window : windows.frontToBack)
+          array.push_back(Value(Value::Storage(elementFor(window, element->pid()))));
+        return success(Value(Value::Storage(std::move(array))));
+      }
+      // The window owning _NET_ACTIVE_WINDOW, else the topmost one.
+      std::optional<AccessibleRef> focused;
+      auto active = session_.activeWindow();
+      for (const AccessibleRef& window : windows.frontToBack) {
+        if (active && windows.windowOf[window].id == *active)
+          focused = window;
+      }
+      if (!focused && !windows.frontToBack.empty())
+        focused = windows.frontToBack.front();
+      if (!focused)
+        return failure(AXError::noValue);
+      if (attribute != ax::kFocusedUIElementAttribute)
+        return success(Value(Value::Storage(elementFor(*focused, element->pid()))));
+      auto descendant = focusedDescendant(*session_.atspi(), *focused);
+      if (!descendant)
+        return failure(AXError::noValue);
+      return success(Value(Value::Storage(elementFor(*descendant, element->pid()))));
+    }
+    if (attribute == ax::kFrontmostAttribute) {
+      auto facts = session_.process(element->pid());
+      return success(Value::boolean(facts && facts->active));
+    }
+    if (attribute == ax::kHiddenAttribute)
+      return success(Value::boolean(false));
+    return failure(AXError::attributeUnsupported);
+  }
+
+  Facts& f = facts(element->ref());
+  if (!f.readable)
+    return failure(failureOf(*element));
+
+  if (attribute == ax::kRoleAttribute || attribute == ax::kSubroleAttribute)
+    return mappedRole(*element, attribute == ax::kSubroleAttribute);
+  if (attribute == "AXRoleDescription") {
+    auto name = AtspiClient::readString(session_.atspi()->call(
+        AtspiClient::method(element->ref(), kAccessible, "GetLocalizedRoleName")));
+    if (!name)
+      return failure(failureOf(*element));
+    return success(Value::string(*name));
+  }
+  if (attribute == ax::kTitleAttribute)
+    return success(Value::string(f.name));
+  if (attribute == ax::kDescriptionAttribute)
+    return success(Value::string(f.description));
+  if (attribute == ax::kValueAttribute) {
+    if (valueSource(f.role, f.interfaces) == ValueSource::none)
+      return failure(AXError::attributeUnsupported);
+    const auto& value = valueOf(element->ref());
+    if (!value)
+      return failure(AXError::noValue);
+    return success(elementValue(*value));
+  }
+  if (attribute == ax::kIdentifierAttribute || attribute == ax::kPlaceholderValueAttribute) {
+    const auto& attributes = attributesOf(element->ref());
+    std::string_view key = attribute == ax::kIdentifierAttribute ? "id" : "placeholder-text";
+    if (attributes) {
+      for (const auto& [name, value] : *attributes) {
+        if (name == key && !value.empty())
+          return success(Value::string(value));
+      }
+    }
+    if (attribute == ax::kIdentifierAttribute) {
+      auto id = AtspiClient::readStringProperty(session_.atspi()->call(
+          AtspiClient::getProperty(element->ref(), kAccessible, "AccessibleId")));
+      if (id && !id->empty())
+        return success(Value::string(*id));
+    }
+    return failure(AXError::noValue);
+  }
+  if (attribute == ax::kEnabledAttribute)
+    return success(Value::boolean(elementEnabled(f.states)));
+  if (attribute == ax::kFocusedAttribute)
+    return success(Value::boolean(hasState(f.states, BusState::focused)));
+  if (attribute == ax::kBusyAttribute)
+    return success(Value::boolean(hasState(f.states, BusState::busy)));
+  if (attribute == ax::kSelectedAttribute) {
+    if (!hasState(f.states, BusState::selectable) && !hasState(f.states, BusState::selected))
+      return failure(AXError::attributeUnsupported);
+    return success(Value::boolean(hasState(f.states, BusState::selected)));
+  }
+  if (attribute == "AXExpanded") {
+    if (!hasState(f.states, BusState::expandable))
+      return failure(AXError::attributeUnsupported);
+    return success(Value::boolean(hasState(f.states, BusState::expanded)));
+  }
+  if (attribute == ax::kPositionAttribute || attribute == ax::kSizeAttribute) {
+    auto rectangle = rectangleOf(*element);
+    if (!rectangle)
+      return failure(AXError::noValue);
+    if (attribute == ax::kPositionAttribute) {
+      return success(Value(Value::Storage(
+          platform::Point{static_cast<double>(rectangle->x), static_cast<double>(rectangle->y)})));
+    }
+    return success(Value(Value::Storage(platform::Size{static_cast<double>(rectangle->width),
+                                                       static_cast<double>(rectangle->height)})));
+  }
+  if (attribute == ax::kHiddenAttribute) {
+    if (!windowOfToplevel(*element))
+      return failure(AXError::attributeUnsupported);
+    return success(Value::boolean(false));
+  }
+  if (attribute == ax::kMinimizedAttribute) {
+    const XWindowFacts* window = windowOfToplevel(*element);
+    if (!window)
+      return failure(AXError::attributeUnsupported);
+    bool hidden = std::find(window->states.begin(), window->states.end(), "_NET_WM_STATE_HIDDEN") !=
+                  window->states.end();
+    return success(Value::boolean(hidden));
+  }
+  if (attribute == ax::kChildrenAttribute) {
+    auto children = childrenOf(element->ref());
+    if (!children)
+      return failure(failureOf(*element));
+    prefetch(*element, *children);
+    platform::Array array;
+    for (const AccessibleRef& child : *children)
+      array.push_back(Value(Value::Storage(elementFor(child, element->pid()))));
+    return success(Value(Value::Storage(std::move(array))));
+  }
+  if (attribute == ax::kParentAttribute) {
+    if (!f.parent)
+      return failure(AXError::noValue);
+    return success(Value(Value::Storage(elementFor(*f.parent, element->pid()))));
+  }
+  if (attribute == "AXNumberOfCharacters" || attribute == "AXSelectedText" ||
+      attribute == ax::kSelectedTextRangeAttribute || attribute == "AXVisibleCharacterRange")
+    return textAttribute(*element, attribute);
+  return failure(AXError::attributeUnsupported);
+}
+
+AXResult<bool> LinuxAccessibility::isAttributeSettable(const AXElement& handle,
+                                                       std::string_view attribute) {
+  refresh();
+  const BusElement* element = busElement(handle);
+  if (!element)
+    return {AXError::illegalArgument, std::nullopt};
+  if (!session_.atspi())
+    return {AXError::apiDisabled, std::nullopt};
+  if (element->ref().bus.empty())
+    return {AXError::cannotComplete, std::nullopt};
+  if (element->isApplication())
+    return {AXError::success, false};
+  Facts& f = facts(element->ref());
+  if (!f.readable)
+    return {failureOf(*element), std::nullopt};
+  bool settable = false;
+  if (attribute == ax::kValueAttribute) {
+    settable = (offers(f.interfaces, kText) && hasState(f.states, BusState::editable)) ||
+               (offers(f.interfaces, kValueInterface) && isSettableValueRole(f.role));
+  } else if (attribute == ax::kSelectedAttribute) {
+    settable = f.parent && offers(facts(*f.parent).interfaces, kSelection);
+  } else if (attribute == ax::kSelectedTextRangeAttribute) {
+    settable =
+        offers(f.interfaces, kText) && f.role != static_cast<uint32_t>(BusRole::passwordText);
+  }
+  // Focus is never settable: the toolkits' grab-focus activates the window.
+  return {AXError::success, settable};
+}
+
+platform::AXError LinuxAccessibility::setAttributeValue(const AXElement& element,
+                                                        std::string_view attribute,
+                                                        const Value& value) {
+  (void)element;
+  (void)attribute;
+  (void)value;
+  return AXError::cannotComplete;
+}
+
+AXResult<Value> LinuxAccessibility::copyActionNames(const AXElement& handle) {
+  refresh();
+  const BusElement* element = busElement(handle);
+  if (!element)
+    return failure(AXError::illegalArgument);
+  if (!session_.atspi())
+    return failure(AXError::apiDisabled);
+  if (element->ref().bus.empty())
+    return failure(AXError::cannotComplete);
+  if (element->isApplication())
+    return success(Value(Value::Storage(platform::Array{})));
+  Facts& f = facts(element->ref());
+  if (!f.readable)
+    return failure(failureOf(*element));
+  const auto& busActions = actionsOf(element->ref());
+  platform::Array names;
+  for (const MappedAction& action :
+       mapActions(busActions.value_or(std::vector<std::string>{}), f.role, f.states))
+    names.push_back(Value::string(action.name));
+  return success(Value(Value::Storage(std::move(names))));
+}
+
+platform::AXError LinuxAccessibility::performAction(const AXElement& element,
+                                                    std::string_view action) {
+  (void)element;
+  (void)action;
+  return AXError::cannotComplete;
+}
+
+AXResult<AXElement> LinuxAccessibility::copyElementAtPosition(const AXElement& application,
+                                                              float x,
+                                                              float y) {
+  refresh();
+  const BusElement* element = busElement(application);
+  if (!element)
+    return {AXError::illegalArgument, std::nullopt};
+  if (!session_.atspi())
+    return {AXError::apiDisabled, std::nullopt};
+  if (element->ref().bus.empty())
+    return {AXError::cannotComplete, std::nullopt};
+  Windows& windows = windowsOf(*element);
+  for (const AccessibleRef& toplevel : windows.frontToBack) {
+    PixelRect r = windows.windowOf[toplevel].rectangle();
+    if (x < r.x || y < r.y || x >= r.x + r.width || y >= r.y + r.height)
+      continue;
+    PositionRule rule;
+    if (auto found = windows.rules.find(toplevel); found != windows.rules.end())
+      rule = found->second;
+    int32_t px = static_cast<int32_t>(x - static_cast<float>(rule.offsetX));
+    int32_t py = static_cast<int32_t>(y - static_cast<float>(rule.offsetY));
+    AccessibleRef current = toplevel;
+    std::set<AccessibleRef> seen{current};
+    for (int step = 0; step < kMaxHitSteps; ++step) {
+      uint32_t type = static_cast<uint32_t>(rule.coordinates);
+      CallReply reply =
+          session_.atspi()->call(BusCall{current.bus, current.path, kComponent,
+                                         "GetAccessibleAtPoint", [px, py, type](sd_bus_message* m) {
+                                           return sd_bus_message_append(m, "iiu", px, py, type);
+                                         }});
+      auto hit = AtspiClient::readRefProperty(reply);
+      if (!hit) {
+        // The reply is a plain (so), not a variant.
+        sd_bus_message* message = reply.ok() ? reply.reply.get() : nullptr;
+        const char* bus = nullptr;
+        const char* path = nullptr;
+        if (message && sd_bus_message_rewind(message, 1) >= 0 &&
+            sd_bus_message_read(message, "(so)", &bus, &path) > 0)
+          hit = AccessibleRef{bus ? bus : "", path ? path : ""};
+      }
+      if (!hit || hit->path.empty() || hit->path == kNullPath || !seen.insert(*hit).second)
+        break;
+      current = *hit;
+    }
+    return {AXError::success, elementFor(current, element->pid())};
+  }
+  return {AXError::noValue, std::nullopt};
+}
+
+}  // namespace cuh::linux_desktop

@@ -1,0 +1,122 @@
+// Accessibility on the Linux desktop: objects on the accessibility bus as
+// elements, read through the mapping tables onto the macOS attribute,
+// role and action names. What one request reads is kept for that request
+// only (the application's object cache, the reads of a row's elements
+// fetched together with their siblings', the match of top-levels to X
+// windows); an application that timed out fails at once for the rest of it.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/accessibility.h"
+#include "platform/linux/desktop_session.h"
+#include "platform/linux/element_positions.h"
+#include "platform/linux/element_values.h"
+#include "platform/linux/window_matching.h"
+
+namespace cuh::linux_desktop {
+
+// An accessible object of process `pid`. The application element of a
+// process without one on the bus has an empty reference: every call on it
+// fails.
+class BusElement final : public platform::ElementObject {
+ public:
+  BusElement(AccessibleRef ref, int32_t pid) : ref_(std::move(ref)), pid_(pid) {}
+  bool isEqual(const platform::ElementObject& other) const override;
+  const AccessibleRef& ref() const { return ref_; }
+  int32_t pid() const { return pid_; }
+  bool isApplication() const { return ref_.path == kRootPath; }
+
+ private:
+  AccessibleRef ref_;
+  int32_t pid_;
+};
+
+class LinuxAccessibility final : public platform::Accessibility {
+ public:
+  explicit LinuxAccessibility(DesktopSession& session) : session_(session) {}
+
+  // The accessibility bus is reachable and its enabled switch is on (or
+  // cannot be read).
+  bool isProcessTrusted() override;
+  // With prompt: turns the switch on first, as a settings panel would.
+  bool isProcessTrustedWithOptions(bool prompt) override;
+  platform::AXElement createApplication(int32_t pid) override;
+  platform::AXResult<platform::Value> copyAttributeValue(const platform::AXElement& element,
+                                                         std::string_view attribute) override;
+  platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,
+                                               std::string_view attribute) override;
+  // Changing the desktop is not done yet: cannotComplete, nothing sent.
+  platform::AXError setAttributeValue(const platform::AXElement& element,
+                                      std::string_view attribute,
+                                      const platform::Value& value) override;
+  platform::AXResult<platform::Value> copyActionNames(const platform::AXElement& element) override;
+  platform::AXError performAction(const platform::AXElement& element,
+                                  std::string_view action) override;
+  platform::AXResult<platform::AXElement>
+  copyElementAtPosition(const platform::AXElement& application, float x, float y) override;
+
+ private:
+  // What one request learned of one object.
+  struct Facts {
+    bool read = false;  // the reads below were made (they may have failed)
+    bool readable = false;
+    uint32_t role = 0;
+    std::string name;
+    std::string description;
+    uint64_t states = 0;
+    int32_t childCount = 0;
+    std::optional<AccessibleRef> parent;
+    std::vector<std::string> interfaces;
+    // Read on demand or fetched with the siblings'.
+    std::optional<std::optional<BusExtents>> extents;  // by the window's rule
+    std::optional<std::optional<std::vector<std::string>>> actions;
+    std::optional<std::optional<std::vector<std::pair<std::string, std::string>>>> attributes;
+    std::optional<std::optional<ElementValue>> value;
+    std::optional<std::optional<std::vector<AccessibleRef>>> children;
+  };
+  // The top-levels of one application matched to its X windows.
+  struct Windows {
+    std::vector<Toplevel> toplevels;
+    std::map<AccessibleRef, XWindowFacts> windowOf;  // matched ones
+    std::vector<AccessibleRef> frontToBack;          // matched, by stacking
+    std::map<AccessibleRef, PositionRule> rules;
+  };
+
+  // Starts fresh state when a new request began.
+  void refresh();
+  const BusElement* busElement(const platform::AXElement& element) const;
+  platform::AXError failureOf(const BusElement& element) const;
+  Facts& facts(const AccessibleRef& ref);
+  void loadCache(const std::string& bus);
+  Windows& windowsOf(const BusElement& application);
+  std::optional<AccessibleRef> toplevelOf(const AccessibleRef& ref);
+  // The X window of a matched top-level; none for other objects.
+  const XWindowFacts* windowOfToplevel(const BusElement& element);
+  std::optional<PositionRule> ruleFor(const BusElement& element);
+  std::optional<PixelRect> rectangleOf(const BusElement& element);
+  std::optional<std::vector<AccessibleRef>> childrenOf(const AccessibleRef& ref);
+  // Reads the extents, actions, attributes and values of `objects` in one
+  // pipelined batch (what a row of the tree reads of each).
+  void prefetch(const BusElement& parent, const std::vector<AccessibleRef>& objects);
+  const std::optional<std::vector<std::string>>& actionsOf(const AccessibleRef& ref);
+  const std::optional<std::vector<std::pair<std::string, std::string>>>& attributesOf(
+      const AccessibleRef& ref);
+  const std::optional<ElementValue>& valueOf(const AccessibleRef& ref);
+  platform::AXResult<platform::Value> mappedRole(const BusElement& element, bool subrole);
+  platform::AXResult<platform::Value> textAttribute(const BusElement& element,
+                                                    std::string_view attribute);
+  platform::AXElement elementFor(const AccessibleRef& ref, int32_t pid) const;
+
+  DesktopSession& session_;
+  uint64_t generation_ = 0;
+  std::map<AccessibleRef, Facts> facts_;
+  std::map<std::string, bool> cacheLoaded_;
+  std::map<AccessibleRef, Windows> windows_;  // by application root
+};
+
+}  // namespace cuh::linux_desktop

@@ -1,0 +1,149 @@
+#include "platform/linux/linux_platform.h"
+
+#include <X11/Xlib.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/linux/desktop_session.h"
+#include "platform/linux/linux_accessibility.h"
+#include "platform/linux/linux_window_server.h"
+#include "platform/linux/linux_workspace.h"
+#include "platform/linux/unavailable_services.h"
+#include "platform/sim/clock.h"
+#include "platform/sim/event_loop.h"
+#include "platform/sim/sim_application.h"
+#include "platform/sim/sim_process.h"
+
+namespace cuh::linux_desktop {
+
+namespace {
+
+// The portable application object, which also tells its delegate when the
+// desktop went away.
+class LinuxApplication final : public platform::Application {
+ public:
+  explicit LinuxApplication(sim::EventLoop& loop) : application_(loop) {}
+  void setActivationPolicy(platform::ActivationPolicy policy) override {
+    application_.setActivationPolicy(policy);
+  }
+  void setDelegate(platform::ApplicationDelegate* delegate) override {
+    delegate_ = delegate;
+    application_.setDelegate(delegate);
+  }
+  int run() override { return application_.run(); }
+  [[noreturn]] void terminate() override { application_.terminate(); }
+  void desktopDisconnected() {
+    if (delegate_)
+      delegate_->desktopDidDisconnect();
+  }
+
+ private:
+  sim::SimApplication application_;
+  platform::ApplicationDelegate* delegate_ = nullptr;
+};
+
+class LinuxPlatform final : public platform::Platform {
+ public:
+  explicit LinuxPlatform(std::unique_ptr<DesktopSession> session)
+      : session_(std::move(session)),
+        loop_(clock_),
+        application_(loop_),
+        process_(clock_),
+        windowServer_(*session_),
+        workspace_(*session_, loop_),
+        accessibility_(*session_) {
+    XConnection& x = session_->x();
+    activeWindowAtom_ = x.atom("_NET_ACTIVE_WINDOW");
+    // Changes of the active window reach the launch's give-back at once.
+    XSelectInput(x.display(), x.root(), PropertyChangeMask);
+    XFlush(x.display());
+    xWatch_ = loop_.watchDescriptor(x.fileDescriptor(), [this] { serveX(); });
+    if (BusConnection* bus = session_->bus()) {
+      busWatch_ = loop_.watchDescriptor(bus->fileDescriptor(), [this] {
+        if (!session_->bus()->processPending())
+          busWatch_.reset();  // the bus went away: calls fail from now on
+      });
+    }
+  }
+
+  ~LinuxPlatform() override {
+    xWatch_.reset();
+    busWatch_.reset();
+  }
+
+  platform::Accessibility& accessibility() override { return accessibility_; }
+  platform::WindowServer& windowServer() override { return windowServer_; }
+  platform::Workspace& workspace() override { return workspace_; }
+  platform::ForegroundProtection& foregroundProtection() override { return protection_; }
+  platform::BackgroundInput& backgroundInput() override { return input_; }
+  platform::ProcessServices& process() override { return process_; }
+  platform::MainLoop& mainLoop() override { return loop_; }
+  platform::Application& application() override { return application_; }
+  // The end of a request: what it read is forgotten before the next.
+  void willWriteResponse(uint64_t number) override {
+    (void)number;
+    session_->responseWritten();
+  }
+
+  sim::Trace& trace() { return session_->trace(); }
+
+ private:
+  // The X connection has something: events to drain, or its end.
+  void serveX() {
+    XConnection& x = session_->x();
+    bool activeChanged = false;
+    while (!x.lost() && XPending(x.display()) > 0) {
+      XEvent event;
+      XNextEvent(x.display(), &event);
+      if (event.type == PropertyNotify && event.xproperty.window == x.root() &&
+          event.xproperty.atom == activeWindowAtom_)
+        activeChanged = true;
+    }
+    if (x.lost()) {
+      // The server went away: no more waiting on it; end as at the end of
+      // input, once.
+      xWatch_.reset();
+      application_.desktopDisconnected();
+      return;
+    }
+    if (activeChanged) {
+      session_->invalidateWindows();
+      workspace_.activeWindowChanged();
+    }
+  }
+
+  std::unique_ptr<DesktopSession> session_;
+  sim::RealClock clock_;
+  sim::EventLoop loop_;
+  LinuxApplication application_;
+  sim::SimProcess process_;
+  LinuxWindowServer windowServer_;
+  LinuxWorkspace workspace_;
+  LinuxAccessibility accessibility_;
+  UnavailableProtection protection_;
+  UnavailableInput input_;
+  Atom activeWindowAtom_ = 0;
+  sim::EventLoop::DescriptorWatch xWatch_;
+  sim::EventLoop::DescriptorWatch busWatch_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::Platform> createLinuxPlatform(const platform::PlatformOptions& options,
+                                                        std::string* error) {
+  auto session = DesktopSession::open(nullptr, error);
+  if (!session)
+    return nullptr;
+  if (options.tracePath && !session->trace().open(*options.tracePath)) {
+    if (error) {
+      *error = "computer-use-helper: cannot open the trace file " + *options.tracePath + ": " +
+               std::strerror(errno);
+    }
+    return nullptr;
+  }
+  session->trace().keepLines(false);
+  return std::make_unique<LinuxPlatform>(std::move(session));
+}
+
+}  // namespace cuh::linux_desktop
