@@ -10,4 +10,6 @@ cuh_install_packages
 cuh_configure build -DCUH_WERROR=ON
 cmake --build build --target computer-use-helper -j "$(cuh_jobs)" >&2
 cuh_log "ready: type one JSON request per line, e.g. {\"id\":1,\"method\":\"ping\"}"
-exec ./build/computer-use-helper "$@"
+# The demo scene, named last (the first --scene counts, so one given here
+# wins): a set DISPLAY would otherwise select the Linux desktop.
+exec ./build/computer-use-helper "$@" --scene scenes/demo.json

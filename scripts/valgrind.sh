@@ -29,7 +29,7 @@ for session in corpus mixed; do
   cuh_log "valgrind memcheck: $session session"
   valgrind --quiet --leak-check=full --show-leak-kinds=definite,indirect,possible \
     --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 \
-    "$helper" <"$work/$session.jsonl" >"$work/$session.out"
+    "$helper" --scene scenes/demo.json <"$work/$session.jsonl" >"$work/$session.out"
   read_lines=$(wc -l <"$work/$session.jsonl")
   answers=$(wc -l <"$work/$session.out")
   if [ "$read_lines" -ne "$answers" ]; then

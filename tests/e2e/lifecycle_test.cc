@@ -86,7 +86,8 @@ class StandInParent {
 
 TEST(Lifecycle, TheHelperEndsWithinAboutASecondOfItsParent) {
   StandInParent parent;
-  CheckedHelper helper({"--parent-pid", std::to_string(parent.pid())});
+  CheckedHelper helper(
+      {"--scene", sourcePath("scenes/demo.json"), "--parent-pid", std::to_string(parent.pid())});
   ASSERT_TRUE(helper.writeLine(R"({"id":1,"method":"ping"})"));
   ASSERT_EQ(helper.readLine(), kPing1);
   parent.end();
@@ -99,7 +100,8 @@ TEST(Lifecycle, TheHelperEndsWithinAboutASecondOfItsParent) {
 TEST(Lifecycle, AnUnusableParentPidDisablesTheWatch) {
   StandInParent parent;
   std::string pid = std::to_string(parent.pid());
-  CheckedHelper helper({"--parent-pid=" + pid, "--parent-pid", pid + "x"});
+  CheckedHelper helper({"--scene", sourcePath("scenes/demo.json"), "--parent-pid=" + pid,
+                        "--parent-pid", pid + "x"});
   parent.end();
   // Two timer periods later the helper still answers.
   usleep(2200 * 1000);

@@ -30,7 +30,8 @@ class Session : public ::testing::Test {
   void SetUp() override {
     tracePath_ = ::testing::TempDir() + "session-" + std::to_string(getpid()) + ".trace";
     std::remove(tracePath_.c_str());
-    helper_ = std::make_unique<CheckedHelper>(std::vector<std::string>{"--trace", tracePath_});
+    helper_ = std::make_unique<CheckedHelper>(std::vector<std::string>{"--scene", sourcePath("scenes/demo.json"), "--trace",
+                                                             tracePath_});
   }
   void TearDown() override { std::remove(tracePath_.c_str()); }
 

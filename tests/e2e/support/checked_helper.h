@@ -30,7 +30,7 @@ inline std::string sanitizerReport(const std::string& stderrText) {
 
 class CheckedHelper : public HelperProcess {
  public:
-  explicit CheckedHelper(const std::vector<std::string>& arguments = {})
+  explicit CheckedHelper(const std::vector<std::string>& arguments = demoSceneArguments())
       : HelperProcess(arguments) {}
   ~CheckedHelper() {
     EXPECT_TRUE(finish().has_value()) << "the helper did not exit after its input closed";

@@ -23,6 +23,10 @@ std::string sourcePath(std::string_view relative) {
   return std::string(CUH_SOURCE_DIR) + "/" + std::string(relative);
 }
 
+std::vector<std::string> demoSceneArguments() {
+  return {"--scene", sourcePath("scenes/demo.json")};
+}
+
 double steadySeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }

@@ -88,10 +88,14 @@ class ChildProcess {
   std::unique_ptr<ResponseLog> log_;
 };
 
-// The helper binary with `arguments`.
+// The arguments that select the demo scene, so that a set DISPLAY never
+// changes which desktop a test runs on.
+std::vector<std::string> demoSceneArguments();
+
+// The helper binary with `arguments` (by default, on the demo scene).
 class HelperProcess : public ChildProcess {
  public:
-  explicit HelperProcess(const std::vector<std::string>& arguments = {})
+  explicit HelperProcess(const std::vector<std::string>& arguments = demoSceneArguments())
       : ChildProcess(helperBinary(), arguments) {
     logResponses(ResponseLog::open("e2e"));
   }
