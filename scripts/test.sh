@@ -53,8 +53,11 @@ sanitizer_build() {
   cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF
   cmake --build build-asan -j "$jobs"
 }
+# run_ctest DIR [CTEST OPTIONS...]
 run_ctest() {
-  ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 300
+  local dir=$1
+  shift
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300 "$@"
 }
 # The end-to-end and client tests record the responses they read there.
 fresh_responses() {
@@ -71,7 +74,9 @@ stage "install packages" cuh_install_linux_test_packages "${CUH_TEST_PACKAGES[@]
 jobs=$(cuh_jobs)
 stage "configure+build" normal_build
 fresh_responses
-stage "tests" run_ctest build
+stage "tests" run_ctest build -LE linux-desktop
+# The Linux desktop's tests: one test desktop, serially.
+stage "linux desktop" run_ctest build -L linux-desktop
 stage "python client" bash scripts/test-clients.sh python build
 stage "typescript client" bash scripts/test-clients.sh typescript build
 stage "schema check" check_responses

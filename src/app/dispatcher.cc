@@ -36,15 +36,20 @@ Json accessibilityStatus(MethodContext& context) {
 
 // The real foreground guard. The stand-in guards that exercise the request
 // loop alone have none; methods that need one then fail instead of crashing.
-// On a desktop without foreground protection yet, every method that needs
-// it is refused here, first, before it reads or asks anything.
+ForegroundGuard& foregroundGuard(MethodContext& context) {
+  if (ForegroundGuard* guard = context.guard.foregroundGuard())
+    return *guard;
+  throw HelperFailure("macOS foreground protection is not available");
+}
+
+// The guard for a method that protects a target. On a desktop without
+// foreground protection yet, every such method is refused here, first,
+// before it reads or asks anything.
 ForegroundGuard& protection(MethodContext& context) {
   if (context.platform.foregroundProtection().availability() ==
       platform::ProtectionOutcome::unavailable)
     throw HelperFailure(methodNotAvailableMessage(context.method));
-  if (ForegroundGuard* guard = context.guard.foregroundGuard())
-    return *guard;
-  throw HelperFailure("macOS foreground protection is not available");
+  return foregroundGuard(context);
 }
 
 Json release(MethodContext& context) {
@@ -108,7 +113,7 @@ constexpr std::array kMethods = {
                 [](MethodContext& c) { return protection(c).beginGuard(c.params); },
                 kObservedWindowParams},
     MethodEntry{"end_guard", Completion::direct, "",
-                [](MethodContext& c) { return protection(c).endGuard(c.params); }, kTokenParams},
+                [](MethodContext& c) { return foregroundGuard(c).endGuard(c.params); }, kTokenParams},
     MethodEntry{"list_windows", Completion::finish, "windows",
                 [](MethodContext& c) { return listWindows(c.platform); }},
     MethodEntry{"list_apps", Completion::finish, "apps",

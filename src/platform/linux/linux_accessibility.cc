@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <set>
 
 #include "platform/ax_names.h"
@@ -47,7 +48,12 @@ AXResult<Value> failure(AXError error) {
 Value elementValue(const ElementValue& value) {
   if (const auto* text = std::get_if<std::string>(&value))
     return Value::string(*text);
-  return Value::floating(std::get<double>(value));
+  // Whole numbers as integers, as the platform's numbers of check states
+  // and integral slider values are.
+  double number = std::get<double>(value);
+  if (std::isfinite(number) && number == std::trunc(number) && std::abs(number) < 9.0e15)
+    return Value::integer(static_cast<int64_t>(number));
+  return Value::floating(number);
 }
 
 }  // namespace

@@ -1,0 +1,485 @@
+// The helper binary on the test desktop (scripts/desktop-session.sh): the
+// methods that work for real applications answer with the protocol's
+// shapes, the ones that need foreground protection are refused by name,
+// and the robustness rules hold (a hung target costs one timeout, a lost X
+// server ends the helper with status 0). Every helper must leave standard
+// error empty.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "e2e/support/helper_process.h"
+#include "platform/linux/x_connection.h"
+#include "platform/linux/x_windows.h"
+#include "platform/linux/support/desktop_apps.h"
+
+namespace cuh::linux_desktop {
+namespace {
+
+using nlohmann::json;
+using testing::FixtureApp;
+
+// The helper on the test desktop ($DISPLAY, no scene). Ended by closing its
+// input; it must exit with status 0 and print nothing.
+class DesktopHelper : public e2e::HelperProcess {
+ public:
+  DesktopHelper() : e2e::HelperProcess(std::vector<std::string>{}) {}
+  ~DesktopHelper() {
+    EXPECT_EQ(finish(), std::optional<int>(0));
+    EXPECT_EQ(stderrText(), "");
+  }
+  // The result of a request that must succeed.
+  json result(const json& request, double timeoutSeconds = 10) {
+    auto response = this->request(request, timeoutSeconds);
+    EXPECT_TRUE(response && response->value("ok", false)) << (response ? response->dump() : "none");
+    return response && response->contains("result") ? (*response)["result"] : json();
+  }
+  // The error of a request that must fail.
+  std::string error(const json& request, double timeoutSeconds = 10) {
+    auto response = this->request(request, timeoutSeconds);
+    EXPECT_TRUE(response && !response->value("ok", true)) << (response ? response->dump() : "none");
+    return response ? response->value("error", "") : "";
+  }
+};
+
+json request(int id, const std::string& method, json params = json::object()) {
+  return json{{"id", id}, {"method", method}, {"params", std::move(params)}};
+}
+
+// The row of window `id` in a list_windows result; null when unlisted.
+json rowOf(const json& windows, unsigned long id) {
+  for (const json& row : windows["windows"]) {
+    if (row["windowId"] == id)
+      return row;
+  }
+  return json();
+}
+
+// The observed-window parameters of a listed row.
+json observed(const json& row) {
+  return json{{"pid", row["pid"]},
+              {"windowId", row["windowId"]},
+              {"width", row["width"]},
+              {"height", row["height"]}};
+}
+
+// The first snapshot row with this role and title.
+json findRow(const json& elements, const std::string& role, const std::string& title) {
+  for (const json& row : elements) {
+    if (row["role"] == role && row["title"] == title)
+      return row;
+  }
+  return json();
+}
+
+std::unique_ptr<XConnection> openX() {
+  std::string error;
+  auto x = XConnection::open(nullptr, &error);
+  EXPECT_TRUE(x) << error;
+  return x;
+}
+
+// Waits until the helper lists `window`; its row.
+json waitForRow(DesktopHelper& helper, unsigned long window) {
+  json row;
+  testing::waitUntil([&] {
+    row = rowOf(helper.result(request(1, "list_windows")), window);
+    return !row.is_null();
+  });
+  return row;
+}
+
+TEST(HelperDesktopTest, ListsWindowsAsXReportsThemAndXtermToo) {
+  FixtureApp app;
+  FixtureApp tools({"--title", "Second Fixture", "--non-unique", "--second-window"});
+  testing::ChildProcess xterm({"xterm", "-title", "Plain Xterm"});
+  auto x = openX();
+  ASSERT_TRUE(x);
+  XWindowReader reader(*x);
+  DesktopHelper helper;
+
+  // Every managed window with a pid is listed, front to back as the
+  // stacking list says, with R as its frame; xterm has no accessibility
+  // and is listed all the same.
+  std::vector<XWindowFacts> expected;
+  json windows;
+  ASSERT_TRUE(testing::waitUntil([&] {
+    expected.clear();
+    for (const XWindowFacts& facts : reader.windowList()) {
+      if (facts.pid && *facts.pid == xterm.pid())
+        expected.push_back(facts);
+    }
+    if (expected.empty())
+      return false;
+    windows = helper.result(request(1, "list_windows"));
+    return !rowOf(windows, expected.front().id).is_null();
+  })) << "xterm was never listed";
+
+  // Windows of the second fixture may still be appearing: compared once
+  // the helper's listing and the server's agree on the windows.
+  std::vector<XWindowFacts> listed;
+  ASSERT_TRUE(testing::waitUntil([&] {
+    listed.clear();
+    for (const XWindowFacts& facts : reader.windowList()) {
+      if (!facts.overrideRedirect && facts.rectangle().width > 1 && facts.rectangle().height > 1)
+        listed.push_back(facts);
+    }
+    windows = helper.result(request(2, "list_windows"));
+    if (windows["windows"].size() != listed.size())
+      return false;
+    for (size_t i = 0; i < listed.size(); ++i) {
+      if (windows["windows"][i]["windowId"] != listed[i].id)
+        return false;
+    }
+    return true;
+  })) << windows.dump();
+  for (size_t i = 0; i < listed.size(); ++i) {
+    const json& row = windows["windows"][i];
+    const XWindowFacts& facts = listed[i];
+    SCOPED_TRACE(row.dump());
+    PixelRect r = facts.rectangle();
+    EXPECT_EQ(row["windowId"], facts.id);
+    EXPECT_EQ(row["pid"], *facts.pid);
+    EXPECT_EQ(row["title"], facts.name.value_or(""));
+    EXPECT_EQ(row["zOrder"], i);
+    EXPECT_EQ(row["x"], r.x);
+    EXPECT_EQ(row["y"], r.y);
+    EXPECT_EQ(row["width"], r.width);
+    EXPECT_EQ(row["height"], r.height);
+    EXPECT_EQ(row["onScreen"], true);
+  }
+  json fixtureRow = rowOf(windows, app.window("main"));
+  EXPECT_EQ(fixtureRow["owner"], "CUH Fixture");
+  EXPECT_EQ(fixtureRow["bundleId"], "dev.cuh.Fixture");
+  json xtermRow = rowOf(windows, expected.front().id);
+  EXPECT_EQ(xtermRow["title"], "Plain Xterm");
+  EXPECT_EQ(xtermRow["owner"], "XTerm");
+  EXPECT_EQ(xtermRow["focused"], false);  // no accessibility: nothing to match
+
+  // window_info: the same frame, and the owner checked.
+  json info = helper.result(request(3, "window_info", {{"windowId", app.window("main")}}));
+  EXPECT_EQ(info["ownerPid"], app.pid());
+  EXPECT_EQ(info["bounds"]["x"], fixtureRow["x"]);
+  EXPECT_EQ(info["bounds"]["width"], fixtureRow["width"]);
+}
+
+TEST(HelperDesktopTest, NamesIdentifiesAndDrawsTheApplications) {
+  FixtureApp app;
+  testing::ChildProcess xterm({"xterm", "-title", "Plain Xterm"});
+  DesktopHelper helper;
+  json apps;
+  json fixture, terminal;
+  ASSERT_TRUE(testing::waitUntil([&] {
+    apps = helper.result(request(1, "list_apps"));
+    fixture = terminal = json();
+    for (const json& row : apps["apps"]) {
+      if (row["pid"] == app.pid())
+        fixture = row;
+      if (row["pid"] == xterm.pid())
+        terminal = row;
+    }
+    return !fixture.is_null() && !terminal.is_null();
+  })) << apps.dump();
+  // The desktop file names and places the fixture; xterm (no desktop file
+  // on the test desktop's data directories? it has one in /usr/share) is
+  // named either way, and its path is a file.
+  EXPECT_EQ(fixture["name"], "CUH Fixture");
+  EXPECT_EQ(fixture["bundleId"], "dev.cuh.Fixture");
+  EXPECT_THAT(fixture["path"].get<std::string>(),
+              ::testing::EndsWith("/applications/dev.cuh.Fixture.desktop"));
+  EXPECT_EQ(fixture["isFinishedLaunching"], true);
+  EXPECT_FALSE(terminal["name"].get<std::string>().empty());
+  ASSERT_TRUE(terminal.contains("path"));
+  EXPECT_EQ(access(terminal["path"].get<std::string>().c_str(), R_OK), 0);
+
+  // Icons: the desktop file's theme icon and an executable's.
+  for (const json& row : {fixture, terminal}) {
+    json icon = helper.result(request(2, "app_icon", {{"path", row["path"]}, {"pixels", 32}}));
+    std::string base64 = icon.value("base64", "");
+    // A PNG's signature, Base64 encoded.
+    EXPECT_TRUE(base64.starts_with("iVBORw0KGgo")) << row.dump();
+  }
+}
+
+TEST(HelperDesktopTest, SnapshotsTheFixtureWhereItsElementsAre) {
+  FixtureApp app;
+  DesktopHelper helper;
+  json row = waitForRow(helper, app.window("main"));
+  ASSERT_FALSE(row.is_null());
+  json tree = helper.result(request(2, "accessibility_tree", observed(row)));
+  const json& elements = tree["elements"];
+  ASSERT_GT(elements.size(), 10u) << tree.dump();
+  EXPECT_EQ(elements[0]["role"], "AXWindow");
+  EXPECT_EQ(elements[0]["subrole"], "AXStandardWindow");
+  EXPECT_EQ(elements[0]["title"], "CUH Fixture");
+  EXPECT_EQ(elements[0]["width"], row["width"]);
+  EXPECT_EQ(elements[0]["height"], row["height"]);
+
+  struct Expected {
+    const char* role;
+    const char* title;
+    const char* subrole;
+    std::optional<std::string> value;
+  };
+  const Expected table[] = {
+      {"AXButton", "Press Me", "", std::nullopt},
+      {"AXTextField", "Name", "", ""},
+      {"AXTextField", "Password", "AXSecureTextField", ""},  // never read
+      {"AXCheckBox", "Remember", "", "0"},
+      {"AXSlider", "Volume", "", "30"},
+      {"AXStaticText", "Status", "", "Ready"},
+  };
+  for (const Expected& expected : table) {
+    json element = findRow(elements, expected.role, expected.title);
+    ASSERT_FALSE(element.is_null()) << expected.title << " in " << tree.dump();
+    EXPECT_EQ(element["subrole"], expected.subrole) << expected.title;
+    if (expected.value) {
+      EXPECT_EQ(element["value"], *expected.value) << expected.title;
+    }
+    EXPECT_EQ(element["enabled"], true);
+  }
+  EXPECT_EQ(findRow(elements, "AXTextField", "Name")["placeholder"], "Type a name");
+  json press = findRow(elements, "AXButton", "Press Me");
+  EXPECT_THAT(press["actions"], ::testing::Contains("AXPress"));
+  EXPECT_EQ(findRow(elements, "AXSlider", "Volume")["valueSettable"], true);
+
+  // Geometry: where GTK itself says the button is on screen, within 1 px,
+  // relative to the listed frame.
+  auto bus = testing::openAccessibilityBus();
+  ASSERT_TRUE(bus);
+  AtspiClient client(*bus);
+  auto application = testing::applicationOf(client, app.pid());
+  ASSERT_TRUE(application);
+  std::optional<BusExtents> truth;
+  std::vector<AccessibleRef> queue{*application};
+  for (size_t i = 0; i < queue.size() && i < 400 && !truth; ++i) {
+    if (client.name(queue[i]) == "Press Me")
+      truth = client.extents(queue[i], CoordType::screen);
+    if (auto children = client.children(queue[i]))
+      queue.insert(queue.end(), children->begin(), children->end());
+  }
+  ASSERT_TRUE(truth);
+  EXPECT_NEAR(press["x"].get<double>() + row["x"].get<double>(), truth->x, 1);
+  EXPECT_NEAR(press["y"].get<double>() + row["y"].get<double>(), truth->y, 1);
+  EXPECT_NEAR(press["width"].get<double>(), truth->width, 1);
+  EXPECT_NEAR(press["height"].get<double>(), truth->height, 1);
+
+}
+
+// A hostile tree (a cycle, 10,000 children, a 1 MiB name, a password
+// field), served by our own objects on the bus: the snapshot keeps its
+// limits, finishes, and never reads the password.
+TEST(HelperDesktopTest, SnapshotOfAHostileTreeKeepsItsLimits) {
+  FixtureApp app({}, CUH_HOSTILE_APP);
+  DesktopHelper helper;
+  json row = waitForRow(helper, app.window("main"));
+  ASSERT_FALSE(row.is_null());
+  json tree = helper.result(request(2, "accessibility_tree", observed(row)), 30);
+  const json& elements = tree["elements"];
+  ASSERT_TRUE(elements.is_array()) << tree.dump().substr(0, 2000);
+  EXPECT_GT(elements.size(), 1u);
+  EXPECT_LE(elements.size(), 600u);  // the snapshot's row limit
+  bool sawPassword = false;
+  for (const json& element : elements) {
+    if (element["subrole"] == "AXSecureTextField") {
+      sawPassword = true;
+      EXPECT_EQ(element["value"], "");
+    }
+  }
+  EXPECT_TRUE(sawPassword);
+  for (const json& line : app.log())
+    EXPECT_NE(line.value("event", ""), "password-read") << line.dump();
+}
+
+TEST(HelperDesktopTest, ResolvesAnElementAfterTheWindowMovedAndNotAfterItWentAway) {
+  FixtureApp app;
+  DesktopHelper helper;
+  json row = waitForRow(helper, app.window("main"));
+  ASSERT_FALSE(row.is_null());
+  json elements = helper.result(request(2, "accessibility_tree", observed(row)))["elements"];
+  json press = findRow(elements, "AXButton", "Press Me");
+  json remember = findRow(elements, "AXCheckBox", "Remember");
+  ASSERT_FALSE(press.is_null());
+  ASSERT_FALSE(remember.is_null());
+
+  app.command("move 200 150");
+  ASSERT_TRUE(app.waitFor({{"event", "moved"}}));
+  json moved;
+  ASSERT_TRUE(testing::waitUntil([&] {
+    moved = waitForRow(helper, app.window("main"));
+    return moved["x"] != row["x"] || moved["y"] != row["y"];
+  })) << "the window never moved: " << row.dump();
+
+  json params = observed(moved);
+  params["element"] = press;
+  json resolved = helper.result(request(3, "resolve_element", params));
+  EXPECT_EQ(resolved["windowX"], moved["x"]);
+  EXPECT_EQ(resolved["windowY"], moved["y"]);
+  EXPECT_NEAR(resolved["targetX"].get<double>(),
+              press["x"].get<double>() + press["width"].get<double>() / 2, 1);
+  EXPECT_NEAR(resolved["targetY"].get<double>(),
+              press["y"].get<double>() + press["height"].get<double>() / 2, 1);
+
+  app.command("remove Remember");
+  ASSERT_TRUE(app.waitFor({{"event", "removed"}}));
+  params["element"] = remember;
+  EXPECT_EQ(helper.error(request(4, "resolve_element", params)),
+            "The indexed accessibility element is no longer present. Call get_app_state again");
+}
+
+TEST(HelperDesktopTest, MethodsThatNeedForegroundProtectionAreRefusedByName) {
+  DesktopHelper helper;
+  for (const char* method : {"begin_guard", "element_action", "click", "drag", "scroll", "key"}) {
+    EXPECT_EQ(helper.error(request(1, method, {{"pid", 1}, {"windowId", 2}})),
+              std::string("This method is not available on the Linux desktop yet: ") + method +
+                  "; nothing was sent");
+  }
+  // The rest of the lifecycle answers as everywhere (no lease to end).
+  EXPECT_EQ(helper.result(request(2, "ping")), (json{{"ready", true}}));
+  EXPECT_EQ(helper.error(request(3, "end_guard", {{"token", "none"}})),
+            "No macOS foreground guard lease is active");
+  EXPECT_EQ(helper.result(request(4, "release")), (json{{"released", true}}));
+}
+
+TEST(HelperDesktopTest, LaunchesMousepadInTheBackgroundByIdentifierAndByName) {
+  FixtureApp user({"--title", "User Window"});
+  auto x = openX();
+  ASSERT_TRUE(x);
+  XWindowReader reader(*x);
+  ASSERT_TRUE(testing::waitUntil([&] { return reader.activeWindow() == user.window("main"); }));
+  DesktopHelper helper;
+
+  json first = helper.result(request(1, "launch_app", {{"app", "org.xfce.mousepad"}}), 15);
+  ASSERT_EQ(first["launched"], true);
+  int pid = first["pid"].get<int>();
+  ASSERT_GT(pid, 0);
+  // Its window is listed, and the user's window stayed (or is again) the
+  // active one.
+  json windows = helper.result(request(2, "list_windows"));
+  bool listed = false;
+  for (const json& row : windows["windows"])
+    listed = listed || row["pid"] == pid;
+  EXPECT_TRUE(listed) << windows.dump();
+  // The window manager activates a new window as it maps it; the helper
+  // gives the foreground back at once (a window of the launch that takes
+  // it later within the launch's grace period too).
+  auto userActive = [&] { return reader.activeWindow() == user.window("main"); };
+  EXPECT_TRUE(testing::waitUntil(userActive, std::chrono::milliseconds(500)));
+  usleep(1000 * 1000);
+  EXPECT_TRUE(userActive()) << "active: " << reader.activeWindow().value_or(0);
+
+  // By name: mousepad is single-instance; the running one takes the launch.
+  json second = helper.result(request(3, "launch_app", {{"app", "Mousepad"}}), 15);
+  EXPECT_EQ(second["pid"], pid);
+  EXPECT_TRUE(testing::waitUntil(userActive, std::chrono::milliseconds(500)));
+  usleep(1000 * 1000);
+  EXPECT_TRUE(userActive()) << "active: " << reader.activeWindow().value_or(0);
+  kill(pid, SIGTERM);
+
+  EXPECT_EQ(helper.error(request(4, "launch_app", {{"app", "/no/such/app.desktop"}})),
+            "The file \xE2\x80\x9C" "app.desktop\xE2\x80\x9D couldn\xE2\x80\x99t be opened because "
+            "there is no such file.");
+  EXPECT_EQ(helper.error(request(5, "launch_app", {{"app", "no.such.identifier"}})),
+            "App not found: no.such.identifier");
+}
+
+// Runs the helper with one environment variable changed.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name))
+      old_ = old;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~ScopedEnvironment() {
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(HelperDesktopTest, TrustFollowsTheAccessibilityBus) {
+  {
+    DesktopHelper helper;
+    EXPECT_EQ(helper.result(request(1, "accessibility_status")), (json{{"trusted", true}}));
+  }
+  // No bus where the address says: not trusted, and no start-up error.
+  ScopedEnvironment bus("AT_SPI_BUS_ADDRESS", "unix:path=/nonexistent/cuh-bus");
+  DesktopHelper helper;
+  EXPECT_EQ(helper.result(request(1, "accessibility_status")), (json{{"trusted", false}}));
+  EXPECT_EQ(helper.result(request(2, "list_windows")).is_object(), true);
+}
+
+TEST(HelperDesktopTest, AHungTargetCostsOneTimeoutAndAKilledOneAnswersToo) {
+  FixtureApp app;
+  DesktopHelper helper;
+  json row = waitForRow(helper, app.window("main"));
+  ASSERT_FALSE(row.is_null());
+  json params = observed(row);
+
+  app.process().signal(SIGSTOP);
+  auto started = std::chrono::steady_clock::now();
+  auto response = helper.request(request(2, "accessibility_tree", params), 20);
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  ASSERT_TRUE(response);
+  // One timeout (1 s) per hung application, not one per call.
+  EXPECT_LT(seconds, 3.5) << response->dump();
+  app.process().signal(SIGKILL);
+
+  // Gone while asked: an answer, not a hang.
+  response = helper.request(request(3, "accessibility_tree", params), 20);
+  ASSERT_TRUE(response);
+  EXPECT_FALSE(response->value("ok", true));
+}
+
+TEST(HelperDesktopTest, ABadDisplayIsNamedAndALostServerEndsTheHelperQuietly) {
+  {
+    ScopedEnvironment display("DISPLAY", ":4711");
+    e2e::HelperProcess helper(std::vector<std::string>{});
+    EXPECT_EQ(helper.waitForExit(), std::optional<int>(2));
+    std::string text = helper.stderrText();
+    EXPECT_THAT(text, ::testing::HasSubstr(":4711"));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  }
+
+  // A private X server of this test, killed under the helper.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::string fd = std::to_string(fds[1]);
+  testing::ChildProcess server(
+      {"Xvfb", "-displayfd", fd, "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+  close(fds[1]);
+  char number[16] = {};
+  ssize_t n = read(fds[0], number, sizeof number - 1);
+  close(fds[0]);
+  ASSERT_GT(n, 0);
+  std::string name = ":" + std::string(number, strcspn(number, "\n"));
+  ScopedEnvironment display("DISPLAY", name.c_str());
+  e2e::HelperProcess helper(std::vector<std::string>{});
+  EXPECT_EQ(helper.request(request(1, "ping")), (json{{"id", 1}, {"ok", true}, {"result", {{"ready", true}}}}));
+  server.signal(SIGKILL);
+  server.end();
+  EXPECT_EQ(helper.waitForExit(10), std::optional<int>(0));
+  EXPECT_EQ(helper.stderrText(), "");
+}
+
+}  // namespace
+}  // namespace cuh::linux_desktop
