@@ -43,6 +43,10 @@ class SimAccessibility final : public platform::Accessibility {
   platform::AXElement createApplication(int32_t pid) override;
   platform::AXResult<platform::Value> copyAttributeValue(const platform::AXElement& element,
                                                          std::string_view attribute) override;
+  platform::AXResult<platform::AttributeSlots> copyMultipleAttributeValues(
+      const platform::AXElement& element,
+      std::span<const std::string_view> attributes,
+      platform::CopyMultipleOptions options) override;
   platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,
                                                std::string_view attribute) override;
   platform::AXError setAttributeValue(const platform::AXElement& element,
