@@ -91,9 +91,14 @@ AXElement resolveExpectedElement(platform::Accessibility& ax,
         "use an exact coordinate action");
   }
 
+  const std::vector<std::string_view> leafAttributes =
+      examinedAttributes(expected, strictValue, /*withChildren=*/false);
+  const std::vector<std::string_view> expandedAttributes =
+      examinedAttributes(expected, strictValue, /*withChildren=*/true);
+
   // Quick acceptance: the element the path still leads to, when it fits.
   if (auto atPath = followPath(ax, root, expected.path)) {
-    const AttributeBatch read(ax, *atPath, examinedAttributes(expected, strictValue, false));
+    const AttributeBatch read(ax, *atPath, leafAttributes);
     if (semanticIdentityMatches(ax, read, expected, strictValue) &&
         withinTolerance(score(read, windowBounds, expected))) {
       return *atPath;
@@ -116,7 +121,7 @@ AXElement resolveExpectedElement(platform::Accessibility& ax,
     ++examined;
     // The children of the last element examined would never be examined.
     const bool expand = entry.depth <= kSearchExpandDepth && examined < kSearchElements;
-    const AttributeBatch read(ax, entry.element, examinedAttributes(expected, strictValue, expand));
+    const AttributeBatch read(ax, entry.element, expand ? expandedAttributes : leafAttributes);
     if (semanticIdentityMatches(ax, read, expected, strictValue) &&
         withinTolerance(score(read, windowBounds, expected))) {
       if (found)

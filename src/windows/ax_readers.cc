@@ -105,7 +105,7 @@ std::vector<AXElement> children(platform::Accessibility& ax, const AXElement& el
 AttributeBatch::AttributeBatch(platform::Accessibility& ax,
                                const AXElement& element,
                                std::span<const std::string_view> attributes)
-    : attributes_(attributes.begin(), attributes.end()) {
+    : attributes_(attributes) {
   auto answer =
       ax.copyMultipleAttributeValues(element, attributes, platform::CopyMultipleOptions::none);
   if (answer.ok() && answer.value && answer.value->size() == attributes.size()) {

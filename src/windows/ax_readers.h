@@ -48,9 +48,9 @@ std::string textOf(const platform::Value& value);
 // keeps its own answer). Each reader takes its slot with exactly the rules
 // of the single reader it is named after, so reading in a batch never
 // changes an answer; a batch that fails as a whole reads as if each single
-// read had failed. The names must outlive the batch (the vocabulary's
-// constants do); asking for an attribute the batch did not read is a
-// mistake of the caller and reads as unreadable.
+// read had failed. The list of names is not copied: it must outlive the
+// batch. Asking for an attribute the batch did not read is a mistake of the
+// caller and reads as unreadable.
 class AttributeBatch {
  public:
   AttributeBatch(platform::Accessibility& ax,
@@ -71,7 +71,7 @@ class AttributeBatch {
   const platform::AXResult<platform::Value>& slot(std::string_view attribute) const;
 
  private:
-  std::vector<std::string_view> attributes_;
+  std::span<const std::string_view> attributes_;
   platform::AttributeSlots slots_;
 };
 

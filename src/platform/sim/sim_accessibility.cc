@@ -89,6 +89,10 @@ AXResult<Value> SimAccessibility::read(const AXElement& element, std::string_vie
   Resolved target = resolve(element);
   if (target.error != AXError::success)
     return {target.error, std::nullopt};
+  return readResolved(target, attribute);
+}
+
+AXResult<Value> SimAccessibility::readResolved(const Resolved& target, std::string_view attribute) {
   World& world = context_.world;
   auto found = [](Value v) { return AXResult<Value>{AXError::success, std::move(v)}; };
   auto none = AXResult<Value>{AXError::noValue, std::nullopt};
@@ -171,7 +175,7 @@ AXResult<platform::AttributeSlots> SimAccessibility::copyMultipleAttributeValues
   platform::AttributeSlots slots;
   slots.reserve(attributes.size());
   for (std::string_view attribute : attributes) {
-    AXResult<Value> slot = read(element, attribute);
+    AXResult<Value> slot = readResolved(target, attribute);
     if (!slot.ok() && options == platform::CopyMultipleOptions::stopOnError)
       return {slot.error, std::nullopt};
     slots.push_back(std::move(slot));

@@ -81,6 +81,9 @@ class SimAccessibility final : public platform::Accessibility {
     Window* window = nullptr;
   };
   Resolved resolve(const platform::AXElement& element) const;
+  // An attribute of an element resolved without error.
+  platform::AXResult<platform::Value> readResolved(const Resolved& target,
+                                                   std::string_view attribute);
   platform::AXError setResolved(const Resolved& target,
                                 std::string_view attribute,
                                 const platform::Value& value);
