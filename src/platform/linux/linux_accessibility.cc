@@ -68,6 +68,10 @@ void LinuxAccessibility::refresh() {
   if (generation_ == session_.requestGeneration())
     return;
   generation_ = session_.requestGeneration();
+  forgetRequest();
+}
+
+void LinuxAccessibility::forgetRequest() {
   facts_.clear();
   cacheLoaded_.clear();
   windows_.clear();
@@ -337,7 +341,7 @@ LinuxAccessibility::attributesOf(const AccessibleRef& ref) {
         session_.atspi()->call(AtspiClient::method(ref, kAccessible, "GetAttributes")));
   }
   if (!f.attributes)
-    f.attributes = std::nullopt;
+    f.attributes.emplace();  // read as none
   return *f.attributes;
 }
 
@@ -348,6 +352,120 @@ const std::optional<ElementValue>& LinuxAccessibility::valueOf(const AccessibleR
                                : std::nullopt;
   }
   return *f.value;
+}
+
+const std::optional<std::string>& LinuxAccessibility::roleNameOf(const AccessibleRef& ref) {
+  Facts& f = facts(ref);
+  if (!f.roleName) {
+    f.roleName = AtspiClient::readString(
+        session_.atspi()->call(AtspiClient::method(ref, kAccessible, "GetLocalizedRoleName")));
+  }
+  return *f.roleName;
+}
+
+const std::optional<std::string>& LinuxAccessibility::accessibleIdOf(const AccessibleRef& ref) {
+  Facts& f = facts(ref);
+  if (!f.accessibleId) {
+    f.accessibleId = AtspiClient::readStringProperty(
+        session_.atspi()->call(AtspiClient::getProperty(ref, kAccessible, "AccessibleId")));
+  }
+  return *f.accessibleId;
+}
+
+void LinuxAccessibility::fetchAhead(const BusElement& element,
+                                    std::span<const std::string_view> attributes) {
+  const AccessibleRef& ref = element.ref();
+  auto asked = [&](std::string_view name) {
+    return std::find(attributes.begin(), attributes.end(), name) != attributes.end();
+  };
+  enum class Kind { extents, objectAttributes, accessibleId, value, roleName, children };
+  std::vector<BusCall> calls;
+  std::vector<Kind> kinds;
+  auto add = [&](BusCall call, Kind kind) {
+    calls.push_back(std::move(call));
+    kinds.push_back(kind);
+  };
+  Facts& f = facts(ref);
+  ValueSource source = valueSource(f.role, f.interfaces);
+  if ((asked(ax::kPositionAttribute) || asked(ax::kSizeAttribute)) && !f.extents &&
+      !windowOfToplevel(element)) {
+    if (auto rule = ruleFor(element))
+      add(AtspiClient::getExtents(ref, rule->coordinates), Kind::extents);
+  }
+  if ((asked(ax::kIdentifierAttribute) || asked(ax::kPlaceholderValueAttribute)) && !f.attributes)
+    add(AtspiClient::method(ref, kAccessible, "GetAttributes"), Kind::objectAttributes);
+  if (asked(ax::kIdentifierAttribute) && !f.accessibleId)
+    add(AtspiClient::getProperty(ref, kAccessible, "AccessibleId"), Kind::accessibleId);
+  if (asked(ax::kValueAttribute) && !f.value) {
+    if (auto call = valueCall(ref, source))
+      add(std::move(*call), Kind::value);
+  }
+  if (asked("AXRoleDescription") && !f.roleName)
+    add(AtspiClient::method(ref, kAccessible, "GetLocalizedRoleName"), Kind::roleName);
+  // A combo box's role depends on its children.
+  bool comboBox = f.role == static_cast<uint32_t>(BusRole::comboBox) &&
+                  (asked(ax::kRoleAttribute) || asked(ax::kSubroleAttribute));
+  if ((asked(ax::kChildrenAttribute) || comboBox) && !f.children)
+    add(AtspiClient::method(ref, kAccessible, "GetChildren"), Kind::children);
+  if (calls.empty())
+    return;
+  std::vector<CallReply> replies = session_.atspi()->callAll(calls);
+  Facts& now = facts_[ref];
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    switch (kinds[i]) {
+      case Kind::extents:
+        now.extents = AtspiClient::readExtents(replies[i]);
+        break;
+      case Kind::objectAttributes:
+        now.attributes = AtspiClient::readAttributes(replies[i]);
+        break;
+      case Kind::accessibleId:
+        now.accessibleId = AtspiClient::readStringProperty(replies[i]);
+        break;
+      case Kind::value:
+        now.value = valueFrom(source, now.states, &replies[i]);
+        break;
+      case Kind::roleName:
+        now.roleName = AtspiClient::readString(replies[i]);
+        break;
+      case Kind::children:
+        now.children = AtspiClient::readRefs(replies[i]);
+        break;
+    }
+  }
+}
+
+AXResult<platform::AttributeSlots> LinuxAccessibility::copyMultipleAttributeValues(
+    const AXElement& handle,
+    std::span<const std::string_view> attributes,
+    platform::CopyMultipleOptions options) {
+  if (attributes.empty())
+    return {AXError::success, platform::AttributeSlots{}};
+  refresh();
+  const BusElement* element = busElement(handle);
+  if (!element)
+    return {AXError::illegalArgument, std::nullopt};
+  if (!session_.atspi())
+    return {AXError::apiDisabled, std::nullopt};
+  if (element->ref().bus.empty())
+    return {AXError::cannotComplete, std::nullopt};
+  // An application element answers some attributes without asking (its
+  // role), so its slots are each their own; any other element that cannot
+  // be read fails every slot alike.
+  if (!element->isApplication()) {
+    if (!facts(element->ref()).readable)
+      return {failureOf(*element), std::nullopt};
+    fetchAhead(*element, attributes);
+  }
+  platform::AttributeSlots slots;
+  slots.reserve(attributes.size());
+  for (std::string_view attribute : attributes) {
+    AXResult<Value> slot = copyAttributeValue(handle, attribute);
+    if (!slot.ok() && options == platform::CopyMultipleOptions::stopOnError)
+      return {slot.error, std::nullopt};
+    slots.push_back(std::move(slot));
+  }
+  return {AXError::success, std::move(slots)};
 }
 
 AXResult<Value> LinuxAccessibility::mappedRole(const BusElement& element, bool subrole) {
@@ -508,8 +626,7 @@ AXResult<Value> LinuxAccessibility::copyAttributeValue(const AXElement& handle,
   if (attribute == ax::kRoleAttribute || attribute == ax::kSubroleAttribute)
     return mappedRole(*element, attribute == ax::kSubroleAttribute);
   if (attribute == "AXRoleDescription") {
-    auto name = AtspiClient::readString(session_.atspi()->call(
-        AtspiClient::method(element->ref(), kAccessible, "GetLocalizedRoleName")));
+    const auto& name = roleNameOf(element->ref());
     if (!name)
       return failure(failureOf(*element));
     return success(Value::string(*name));
@@ -536,8 +653,7 @@ AXResult<Value> LinuxAccessibility::copyAttributeValue(const AXElement& handle,
       }
     }
     if (attribute == ax::kIdentifierAttribute) {
-      auto id = AtspiClient::readStringProperty(session_.atspi()->call(
-          AtspiClient::getProperty(element->ref(), kAccessible, "AccessibleId")));
+      const auto& id = accessibleIdOf(element->ref());
       if (id && !id->empty())
         return success(Value::string(*id));
     }

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ class LinuxAccessibility final : public platform::Accessibility {
   platform::AXElement createApplication(int32_t pid) override;
   platform::AXResult<platform::Value> copyAttributeValue(const platform::AXElement& element,
                                                          std::string_view attribute) override;
+  // The calls that the attributes need and this request has not made yet
+  // are sent together (one round trip), then every slot is answered as its
+  // single read would be.
+  platform::AXResult<platform::AttributeSlots> copyMultipleAttributeValues(
+      const platform::AXElement& element,
+      std::span<const std::string_view> attributes,
+      platform::CopyMultipleOptions options) override;
   platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,
                                                std::string_view attribute) override;
   // Changing the desktop is not done yet: cannotComplete, nothing sent.
@@ -59,6 +67,10 @@ class LinuxAccessibility final : public platform::Accessibility {
                                   std::string_view action) override;
   platform::AXResult<platform::AXElement>
   copyElementAtPosition(const platform::AXElement& application, float x, float y) override;
+
+  // A request starts or ended: everything read for the last one is
+  // dropped.
+  void forgetRequest();
 
  private:
   // What one request learned of one object.
@@ -78,6 +90,8 @@ class LinuxAccessibility final : public platform::Accessibility {
     std::optional<std::optional<std::vector<std::pair<std::string, std::string>>>> attributes;
     std::optional<std::optional<ElementValue>> value;
     std::optional<std::optional<std::vector<AccessibleRef>>> children;
+    std::optional<std::optional<std::string>> roleName;      // localized
+    std::optional<std::optional<std::string>> accessibleId;  // the property
   };
   // The top-levels of one application matched to its X windows.
   struct Windows {
@@ -107,6 +121,11 @@ class LinuxAccessibility final : public platform::Accessibility {
   const std::optional<std::vector<std::pair<std::string, std::string>>>& attributesOf(
       const AccessibleRef& ref);
   const std::optional<ElementValue>& valueOf(const AccessibleRef& ref);
+  const std::optional<std::string>& roleNameOf(const AccessibleRef& ref);
+  const std::optional<std::string>& accessibleIdOf(const AccessibleRef& ref);
+  // Sends, pipelined, the calls that reading `attributes` of `element`
+  // would make one at a time, and keeps their answers for the request.
+  void fetchAhead(const BusElement& element, std::span<const std::string_view> attributes);
   platform::AXResult<platform::Value> mappedRole(const BusElement& element, bool subrole);
   platform::AXResult<platform::Value> textAttribute(const BusElement& element,
                                                     std::string_view attribute);
