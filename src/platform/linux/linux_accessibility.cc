@@ -143,36 +143,57 @@ void LinuxAccessibility::loadCache(const std::string& bus) {
   }
 }
 
-LinuxAccessibility::Facts& LinuxAccessibility::facts(const AccessibleRef& ref) {
+void LinuxAccessibility::readFacts(std::span<const AccessibleRef> refs) {
   AtspiClient* client = session_.atspi();
-  if (client && !ref.bus.empty())
+  if (!client)
+    return;
+  std::vector<AccessibleRef> unread;
+  for (const AccessibleRef& ref : refs) {
+    if (ref.bus.empty())
+      continue;
     loadCache(ref.bus);
-  Facts& f = facts_[ref];
-  if (f.read || !client || ref.bus.empty())
-    return f;
-  f.read = true;
-  std::vector<BusCall> calls = {
-      AtspiClient::method(ref, kAccessible, "GetRole"),
-      AtspiClient::getProperty(ref, kAccessible, "Name"),
-      AtspiClient::getProperty(ref, kAccessible, "Description"),
-      AtspiClient::method(ref, kAccessible, "GetState"),
-      AtspiClient::getProperty(ref, kAccessible, "ChildCount"),
-      AtspiClient::getProperty(ref, kAccessible, "Parent"),
-      AtspiClient::method(ref, kAccessible, "GetInterfaces"),
-  };
+    Facts& f = facts_[ref];
+    if (f.read)
+      continue;
+    f.read = true;
+    unread.push_back(ref);
+  }
+  if (unread.empty())
+    return;
+  // What the object cache holds of an object, for those it left out.
+  constexpr size_t kCallsPerObject = 7;
+  std::vector<BusCall> calls;
+  calls.reserve(unread.size() * kCallsPerObject);
+  for (const AccessibleRef& ref : unread) {
+    calls.push_back(AtspiClient::method(ref, kAccessible, "GetRole"));
+    calls.push_back(AtspiClient::getProperty(ref, kAccessible, "Name"));
+    calls.push_back(AtspiClient::getProperty(ref, kAccessible, "Description"));
+    calls.push_back(AtspiClient::method(ref, kAccessible, "GetState"));
+    calls.push_back(AtspiClient::getProperty(ref, kAccessible, "ChildCount"));
+    calls.push_back(AtspiClient::getProperty(ref, kAccessible, "Parent"));
+    calls.push_back(AtspiClient::method(ref, kAccessible, "GetInterfaces"));
+  }
   std::vector<CallReply> replies = client->callAll(calls);
-  auto role = AtspiClient::readUint(replies[0]);
-  f.readable = role.has_value();
-  f.role = role.value_or(0);
-  f.name = AtspiClient::readStringProperty(replies[1]).value_or("");
-  f.description = AtspiClient::readStringProperty(replies[2]).value_or("");
-  f.states = AtspiClient::readStates(replies[3]).value_or(0);
-  f.childCount = AtspiClient::readIntProperty(replies[4]).value_or(0);
-  if (auto parent = AtspiClient::readRefProperty(replies[5]);
-      parent && !parent->path.empty() && parent->path != kNullPath)
-    f.parent = parent;
-  f.interfaces = AtspiClient::readStrings(replies[6]).value_or(std::vector<std::string>{});
-  return f;
+  for (size_t i = 0; i < unread.size(); ++i) {
+    const CallReply* reply = &replies[i * kCallsPerObject];
+    Facts& f = facts_[unread[i]];
+    auto role = AtspiClient::readUint(reply[0]);
+    f.readable = role.has_value();
+    f.role = role.value_or(0);
+    f.name = AtspiClient::readStringProperty(reply[1]).value_or("");
+    f.description = AtspiClient::readStringProperty(reply[2]).value_or("");
+    f.states = AtspiClient::readStates(reply[3]).value_or(0);
+    f.childCount = AtspiClient::readIntProperty(reply[4]).value_or(0);
+    if (auto parent = AtspiClient::readRefProperty(reply[5]);
+        parent && !parent->path.empty() && parent->path != kNullPath)
+      f.parent = parent;
+    f.interfaces = AtspiClient::readStrings(reply[6]).value_or(std::vector<std::string>{});
+  }
+}
+
+LinuxAccessibility::Facts& LinuxAccessibility::facts(const AccessibleRef& ref) {
+  readFacts(std::span<const AccessibleRef>(&ref, 1));
+  return facts_[ref];
 }
 
 std::optional<std::vector<AccessibleRef>> LinuxAccessibility::childrenOf(const AccessibleRef& ref) {
@@ -266,12 +287,13 @@ void LinuxAccessibility::prefetch(const BusElement& parent,
   auto rule = ruleFor(parent);
   struct Pending {
     AccessibleRef object;
-    enum { extents, actions, attributes, value } kind;
+    enum { extents, actions, attributes, accessibleId, children, value } kind;
     ValueSource source = ValueSource::none;
   };
   std::vector<BusCall> calls;
   std::vector<Pending> pending;
   size_t count = std::min(objects.size(), kPrefetchLimit);
+  readFacts(std::span<const AccessibleRef>(objects.data(), count));
   for (size_t i = 0; i < count; ++i) {
     const AccessibleRef& object = objects[i];
     Facts& f = facts(object);
@@ -288,6 +310,16 @@ void LinuxAccessibility::prefetch(const BusElement& parent,
     if (!f.attributes) {
       calls.push_back(AtspiClient::method(object, kAccessible, "GetAttributes"));
       pending.push_back({object, Pending::attributes});
+    }
+    // Asked where the object attributes have no id, known only afterwards.
+    if (!f.accessibleId) {
+      calls.push_back(AtspiClient::getProperty(object, kAccessible, "AccessibleId"));
+      pending.push_back({object, Pending::accessibleId});
+    }
+    // The row of a child reads its children in turn.
+    if (!f.children) {
+      calls.push_back(AtspiClient::method(object, kAccessible, "GetChildren"));
+      pending.push_back({object, Pending::children});
     }
     if (!f.value) {
       ValueSource source = valueSource(f.role, f.interfaces);
@@ -311,6 +343,12 @@ void LinuxAccessibility::prefetch(const BusElement& parent,
         break;
       case Pending::attributes:
         f.attributes = AtspiClient::readAttributes(replies[i]);
+        break;
+      case Pending::accessibleId:
+        f.accessibleId = AtspiClient::readStringProperty(replies[i]);
+        break;
+      case Pending::children:
+        f.children = AtspiClient::readRefs(replies[i]);
         break;
       case Pending::value:
         f.value = valueFrom(pending[i].source, f.states, &replies[i]);

@@ -106,6 +106,9 @@ class LinuxAccessibility final : public platform::Accessibility {
   const BusElement* busElement(const platform::AXElement& element) const;
   platform::AXError failureOf(const BusElement& element) const;
   Facts& facts(const AccessibleRef& ref);
+  // Reads the facts of those of `refs` that this request has not read, in
+  // one pipelined batch.
+  void readFacts(std::span<const AccessibleRef> refs);
   void loadCache(const std::string& bus);
   Windows& windowsOf(const BusElement& application);
   std::optional<AccessibleRef> toplevelOf(const AccessibleRef& ref);
@@ -114,8 +117,9 @@ class LinuxAccessibility final : public platform::Accessibility {
   std::optional<PositionRule> ruleFor(const BusElement& element);
   std::optional<PixelRect> rectangleOf(const BusElement& element);
   std::optional<std::vector<AccessibleRef>> childrenOf(const AccessibleRef& ref);
-  // Reads the extents, actions, attributes and values of `objects` in one
-  // pipelined batch (what a row of the tree reads of each).
+  // Reads the extents, actions, object attributes, accessible ids,
+  // children and values of `objects` in one pipelined batch (what a row of
+  // the tree reads of each).
   void prefetch(const BusElement& parent, const std::vector<AccessibleRef>& objects);
   const std::optional<std::vector<std::string>>& actionsOf(const AccessibleRef& ref);
   const std::optional<std::vector<std::pair<std::string, std::string>>>& attributesOf(

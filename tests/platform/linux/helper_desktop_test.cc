@@ -463,7 +463,9 @@ TEST(HelperDesktopTest, LaunchesMousepadInTheBackgroundByIdentifierAndByName) {
   EXPECT_TRUE(testing::waitUntil(userActive, std::chrono::milliseconds(500)));
   usleep(1000 * 1000);
   EXPECT_TRUE(userActive()) << "active: " << reader.activeWindow().value_or(0);
+  // Gone before the next test, whose windows its windows could cover.
   kill(pid, SIGTERM);
+  EXPECT_TRUE(testing::waitUntil([&] { return kill(pid, 0) != 0; }));
 
   EXPECT_EQ(helper.error(request(4, "launch_app", {{"app", "/no/such/app.desktop"}})),
             "The file \xE2\x80\x9C"
