@@ -31,6 +31,10 @@ constexpr const char* kSelection = "org.a11y.atspi.Selection";
 constexpr std::chrono::milliseconds kSwitchTimeout{1000};
 // Children of one object whose row reads are fetched together, at most.
 constexpr size_t kPrefetchLimit = 128;
+// Objects whose row reads one request fetches ahead, level by level below
+// an object whose children are read, at most (a little more than a
+// snapshot's rows).
+constexpr size_t kSubtreePrefetchLimit = 1024;
 // Steps down GetAccessibleAtPoint, at most (a cycle must end).
 constexpr int kMaxHitSteps = 64;
 
@@ -72,6 +76,8 @@ void LinuxAccessibility::refresh() {
 }
 
 void LinuxAccessibility::forgetRequest() {
+  prefetched_ = 0;
+  subtreeSeen_.clear();
   facts_.clear();
   cacheLoaded_.clear();
   windows_.clear();
@@ -292,8 +298,8 @@ void LinuxAccessibility::prefetch(const BusElement& parent,
   };
   std::vector<BusCall> calls;
   std::vector<Pending> pending;
-  size_t count = std::min(objects.size(), kPrefetchLimit);
-  readFacts(std::span<const AccessibleRef>(objects.data(), count));
+  size_t count = objects.size();
+  readFacts(objects);
   for (size_t i = 0; i < count; ++i) {
     const AccessibleRef& object = objects[i];
     Facts& f = facts(object);
@@ -354,6 +360,33 @@ void LinuxAccessibility::prefetch(const BusElement& parent,
         f.value = valueFrom(pending[i].source, f.states, &replies[i]);
         break;
     }
+  }
+}
+
+void LinuxAccessibility::prefetchSubtree(const BusElement& parent,
+                                         const std::vector<AccessibleRef>& children) {
+  // The children themselves always; what lies below within the bound.
+  std::vector<AccessibleRef> level(children.begin(),
+                                   children.begin() + std::min(children.size(), kPrefetchLimit));
+  prefetch(parent, level);
+  while (!level.empty() && prefetched_ < kSubtreePrefetchLimit) {
+    // The next level: the children of this one's objects, each object once
+    // (a cycle ends here).
+    std::vector<AccessibleRef> next;
+    for (const AccessibleRef& object : level) {
+      const Facts& f = facts_[object];
+      if (!f.children || !*f.children)
+        continue;
+      const auto& below = **f.children;
+      for (size_t i = 0; i < std::min(below.size(), kPrefetchLimit); ++i) {
+        if (next.size() + prefetched_ < kSubtreePrefetchLimit &&
+            subtreeSeen_.insert(below[i]).second)
+          next.push_back(below[i]);
+      }
+    }
+    prefetch(parent, next);
+    prefetched_ += next.size();
+    level = std::move(next);
   }
 }
 
@@ -741,7 +774,7 @@ AXResult<Value> LinuxAccessibility::copyAttributeValue(const AXElement& handle,
     auto children = childrenOf(element->ref());
     if (!children)
       return failure(failureOf(*element));
-    prefetch(*element, *children);
+    prefetchSubtree(*element, *children);
     platform::Array array;
     for (const AccessibleRef& child : *children)
       array.push_back(Value(Value::Storage(elementFor(child, element->pid()))));

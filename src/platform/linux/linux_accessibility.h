@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -121,6 +122,10 @@ class LinuxAccessibility final : public platform::Accessibility {
   // children and values of `objects` in one pipelined batch (what a row of
   // the tree reads of each).
   void prefetch(const BusElement& parent, const std::vector<AccessibleRef>& objects);
+  // Prefetches `children` of `parent` and then, level by level, what lies
+  // below them (one or two waits per level instead of per object), up to a
+  // bound per request.
+  void prefetchSubtree(const BusElement& parent, const std::vector<AccessibleRef>& children);
   const std::optional<std::vector<std::string>>& actionsOf(const AccessibleRef& ref);
   const std::optional<std::vector<std::pair<std::string, std::string>>>& attributesOf(
       const AccessibleRef& ref);
@@ -140,6 +145,8 @@ class LinuxAccessibility final : public platform::Accessibility {
   std::map<AccessibleRef, Facts> facts_;
   std::map<std::string, bool> cacheLoaded_;
   std::map<AccessibleRef, Windows> windows_;  // by application root
+  size_t prefetched_ = 0;                     // objects fetched ahead
+  std::set<AccessibleRef> subtreeSeen_;       // below a prefetched level
 };
 
 }  // namespace cuh::linux_desktop
