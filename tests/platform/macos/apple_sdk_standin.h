@@ -280,7 +280,7 @@ CFMachPortRef CGEventTapCreateForPid(pid_t pid,
 void CGEventTapEnable(CFMachPortRef tap, bool enable);
 bool CGEventTapIsEnabled(CFMachPortRef tap);
 // CGEventSetWindowLocation is deliberately absent: the SDK does not declare
-// it, so the adapter must.
+// it, and the adapter looks it up at run time.
 
 // ---- HIServices accessibility ----
 typedef const struct __AXUIElement* AXUIElementRef;
@@ -416,6 +416,7 @@ __attribute__((objc_root_class))
 + (instancetype)date;
 + (instancetype)dateWithTimeIntervalSinceNow:(NSTimeInterval)secs;
 @property(readonly) NSTimeInterval timeIntervalSince1970;
+- (BOOL)isEqualToDate:(NSDate*)otherDate;
 @end
 
 @interface NSThread : NSObject
@@ -429,9 +430,11 @@ __attribute__((objc_root_class))
 @property(readonly) NSTimeInterval systemUptime;
 @end
 
+typedef unsigned char uuid_t[16];  // <uuid/uuid.h>
 @interface NSUUID : NSObject
 + (instancetype)UUID;
 @property(readonly, copy) NSString* UUIDString;
+- (void)getUUIDBytes:(uuid_t)uuid;
 @end
 
 @interface NSTimer : NSObject
@@ -550,6 +553,7 @@ extern "C" const NSColorSpaceName NSDeviceRGBColorSpace;
 @property(nullable, readonly, copy) NSString* bundleIdentifier;
 @property(nullable, readonly, copy) NSURL* bundleURL;
 @property(readonly) pid_t processIdentifier;
+@property(nullable, readonly, copy) NSDate* launchDate;
 @end
 
 @interface NSWorkspaceOpenConfiguration : NSObject
