@@ -42,7 +42,9 @@ Json buildRow(platform::Accessibility& ax,
   row["identifier"] = stringAttribute(ax, entry.element, ax::kIdentifierAttribute);
   row["actions"] = actions(ax, entry.element);
   row["path"] = entry.path;
-  row["busy"] = platform::boolAttribute(ax, entry.element, ax::kBusyAttribute).value_or(false);
+  row["busy"] =
+      platform::boolAttribute(ax, entry.element, ax::kElementBusyAttribute).value_or(false) ||
+      platform::boolAttribute(ax, entry.element, ax::kBusyAttribute).value_or(false);
   row["focused"] =
       platform::boolAttribute(ax, entry.element, ax::kFocusedAttribute).value_or(false);
   row["enabled"] = platform::boolAttribute(ax, entry.element, ax::kEnabledAttribute).value_or(true);
