@@ -35,9 +35,24 @@ class MacRunningApplication final : public platform::RunningApplication {
 
   int32_t processIdentifier() const override { return application_.processIdentifier; }
   bool isTerminated() const override { return application_.isTerminated; }
+  // One launch of one process: the same pid and the same launch date, both
+  // documented properties (-[NSRunningApplication isEqual:] promises nothing
+  // across two lookups). An application launched outside LaunchServices has
+  // no launch date; two such objects with one pid are one launch, since a pid
+  // is not reused within the span of a request.
   bool isEqual(const platform::RunningApplication& other) const override {
     const auto* mac = dynamic_cast<const MacRunningApplication*>(&other);
-    return mac && [application_ isEqual:mac->application_];
+    if (!mac)
+      return false;
+    if (application_ == mac->application_)
+      return true;
+    if (application_.processIdentifier != mac->application_.processIdentifier)
+      return false;
+    NSDate* mine = application_.launchDate;
+    NSDate* theirs = mac->application_.launchDate;
+    if (!mine || !theirs)
+      return !mine && !theirs;
+    return [mine isEqualToDate:theirs];
   }
   platform::ActivationPolicy activationPolicy() const override {
     return static_cast<platform::ActivationPolicy>(application_.activationPolicy);
