@@ -20,9 +20,11 @@ class MacPlatform final : public platform::Platform {
   platform::ProcessServices& process() override { return *process_; }
   platform::MainLoop& mainLoop() override { return *mainLoop_; }
   platform::Application& application() override { return *application_; }
+  // A response ends the request in flight (requests run one at a time).
+  void willWriteResponse(uint64_t) override { accessibility_->requestEnded(); }
 
  private:
-  std::unique_ptr<platform::Accessibility> accessibility_ = createAccessibility();
+  std::unique_ptr<MacAccessibilityService> accessibility_ = createAccessibility();
   std::unique_ptr<platform::WindowServer> windowServer_ = createWindowServer();
   std::unique_ptr<platform::Workspace> workspace_ = createWorkspace();
   std::unique_ptr<quartz::Events> events_ = createEvents();

@@ -312,6 +312,9 @@ Boolean AXIsProcessTrusted(void);
 Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options);
 CFTypeID AXUIElementGetTypeID(void);
 AXUIElementRef AXUIElementCreateApplication(pid_t pid);
+AXUIElementRef AXUIElementCreateSystemWide(void);
+AXError AXUIElementSetMessagingTimeout(AXUIElementRef element, float timeoutInSeconds);
+AXError AXUIElementGetPid(AXUIElementRef element, pid_t* pid);
 AXError AXUIElementCopyAttributeValue(AXUIElementRef element,
                                       CFStringRef attribute,
                                       CFTypeRef* value);
