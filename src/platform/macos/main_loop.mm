@@ -18,6 +18,16 @@ int64_t delayNanoseconds(double seconds) {
   return static_cast<int64_t>(std::min(seconds, 3.2e9) * NSEC_PER_SEC);
 }
 
+// Runs one work item under a dispatch or run-loop block, which no C++
+// exception may leave. A failed item ends there; what it held (a request's
+// reply handle among it) is released with the block, and the helper goes on.
+void runItem(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (...) {
+  }
+}
+
 class MacRepeatingTimer final : public platform::RepeatingTimerObject {
  public:
   explicit MacRepeatingTimer(NSTimer* timer) : timer_(timer) {}
@@ -31,14 +41,14 @@ class MacMainLoop final : public platform::MainLoop {
  public:
   void post(std::function<void()> work) override {
     dispatch_async(dispatch_get_main_queue(), ^{
-      work();
+      runItem(work);
     });
   }
 
   void postDelayed(double seconds, std::function<void()> work) override {
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, delayNanoseconds(seconds)),
                    dispatch_get_main_queue(), ^{
-                     work();
+                     runItem(work);
                    });
   }
 
@@ -47,7 +57,7 @@ class MacMainLoop final : public platform::MainLoop {
     NSTimer* timer = [NSTimer scheduledTimerWithTimeInterval:interval
                                                      repeats:YES
                                                        block:^(NSTimer*) {
-                                                         block();
+                                                         runItem(block);
                                                        }];
     // Called on the main thread, so the timer is scheduled on the main run
     // loop, in its default mode only; the common modes keep it firing while a

@@ -128,7 +128,10 @@ class MacWorkspace final : public platform::Workspace {
       // fileURLWithPath: would raise on nil; answer the way the platform
       // answers a failed launch: later, with a description.
       dispatch_async(dispatch_get_main_queue(), ^{
-        completion(nullptr, std::string("The application path is not valid UTF-8."));
+        try {
+          completion(nullptr, std::string("The application path is not valid UTF-8."));
+        } catch (...) {
+        }
       });
       return;
     }
@@ -139,8 +142,14 @@ class MacWorkspace final : public platform::Workspace {
         openApplicationAtURL:[NSURL fileURLWithPath:path]
                configuration:open
            completionHandler:^(NSRunningApplication* application, NSError* error) {
-             completion(wrap(application),
-                        error ? toString(error.localizedDescription) : std::nullopt);
+             // The handler is called by AppKit, which no C++ exception may
+             // cross. A completion that fails ends here; the request's reply
+             // handle it held answers when the block goes.
+             try {
+               completion(wrap(application),
+                          error ? toString(error.localizedDescription) : std::nullopt);
+             } catch (...) {
+             }
            }];
   }
 

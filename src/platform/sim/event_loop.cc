@@ -157,7 +157,15 @@ bool EventLoop::runOneReady() {
     work = std::move(ready_.front());
     ready_.pop_front();
   }
-  work();
+  // The one catch of a work item: a failed step ends there and the loop goes
+  // on. The step's own state goes with it; a request it held is answered by
+  // its reply handle, which answers when its last copy goes unanswered.
+  // Anything that is not a std::exception (the application's terminate)
+  // still leaves the loop.
+  try {
+    work();
+  } catch (const std::exception&) {
+  }
   return true;
 }
 
