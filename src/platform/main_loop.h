@@ -19,9 +19,9 @@ class MainLoop {
   virtual ~MainLoop() = default;
 
   // dispatch_async to the main queue. Callable from any thread; work items
-  // run on the main thread in post order. A work item (here, delayed or a
-  // timer's) that throws a std::exception ends there and the loop goes on;
-  // what it held is released, so a request's reply handle it held answers.
+  // run on the main thread in post order. Whatever a work item (here, delayed
+  // or a timer's) throws ends that item and the loop goes on; what it held is
+  // released, so a request's reply handle it held answers.
   virtual void post(std::function<void()> work) = 0;
   // dispatch_after on the main queue: runs `work` no earlier than `seconds`
   // from now. Items due at the same time run in post order.

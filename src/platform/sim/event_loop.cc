@@ -157,14 +157,13 @@ bool EventLoop::runOneReady() {
     work = std::move(ready_.front());
     ready_.pop_front();
   }
-  // The one catch of a work item: a failed step ends there and the loop goes
-  // on. The step's own state goes with it; a request it held is answered by
-  // its reply handle, which answers when its last copy goes unanswered.
-  // Anything that is not a std::exception (the application's terminate)
-  // still leaves the loop.
+  // The one catch of a work item, as on a Mac, where nothing may leave a
+  // run-loop block: a failed step ends there and the loop goes on. The
+  // step's own state goes with it; a request it held is answered by its
+  // reply handle, which answers when its last copy goes unanswered.
   try {
     work();
-  } catch (const std::exception&) {
+  } catch (...) {
   }
   return true;
 }

@@ -34,9 +34,8 @@ class EventLoop final : public platform::MainLoop {
   void runFor(double seconds) override;
   void sleep(double seconds) override;
 
-  // Runs until quit() is called. A std::exception thrown by a work item ends
-  // that item only; other exceptions propagate out of run(), and the loop
-  // stays usable.
+  // Runs until quit() is called. Whatever a work item throws ends that item
+  // only; the loop goes on.
   void run();
   // Makes the outermost run() return after the current item. Thread-safe.
   void quit();
