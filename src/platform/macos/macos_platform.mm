@@ -40,8 +40,8 @@ class MacPlatform final : public platform::Platform {
 }  // namespace
 
 std::unique_ptr<platform::Platform> createMacPlatform(std::string* error) {
-  // AppKit must be set up on the main thread; the main dispatch queue and the
-  // event taps are served there.
+  // AppKit must be set up on the main thread; the main run loop, which serves
+  // the main loop's work and the event taps, is that thread's.
   if (![NSThread isMainThread]) {
     if (error)
       *error = "The macOS helper must start on the main thread.";

@@ -152,6 +152,35 @@ CFRunLoopRef CFRunLoopGetMain(void);
 void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
 void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
 
+// The main loop: blocks performed on the run loop, run-loop timers, nested
+// runs (CFRunLoop.h, CFDate.h).
+typedef double CFTimeInterval;
+typedef CFTimeInterval CFAbsoluteTime;
+typedef unsigned long CFOptionFlags;
+typedef struct __CFRunLoopTimer* CFRunLoopTimerRef;
+typedef enum : SInt32 {
+  kCFRunLoopRunFinished = 1,
+  kCFRunLoopRunStopped = 2,
+  kCFRunLoopRunTimedOut = 3,
+  kCFRunLoopRunHandledSource = 4,
+} CFRunLoopRunResult;
+extern const CFRunLoopMode kCFRunLoopDefaultMode;
+CFAbsoluteTime CFAbsoluteTimeGetCurrent(void);
+void CFRunLoopPerformBlock(CFRunLoopRef rl, CFTypeRef mode, void (^block)(void));
+void CFRunLoopWakeUp(CFRunLoopRef rl);
+CFRunLoopRunResult CFRunLoopRunInMode(CFRunLoopMode mode,
+                                      CFTimeInterval seconds,
+                                      Boolean returnAfterSourceHandled);
+CFRunLoopTimerRef CFRunLoopTimerCreateWithHandler(CFAllocatorRef allocator,
+                                                  CFAbsoluteTime fireDate,
+                                                  CFTimeInterval interval,
+                                                  CFOptionFlags flags,
+                                                  CFIndex order,
+                                                  void (^block)(CFRunLoopTimerRef timer));
+void CFRunLoopAddTimer(CFRunLoopRef rl, CFRunLoopTimerRef timer, CFRunLoopMode mode);
+void CFRunLoopTimerInvalidate(CFRunLoopTimerRef timer);
+void CFRunLoopTimerSetNextFireDate(CFRunLoopTimerRef timer, CFAbsoluteTime fireDate);
+
 // ---- CoreGraphics ----
 typedef double CGFloat;
 struct CGPoint {
@@ -336,15 +365,10 @@ AXValueType AXValueGetType(AXValueRef value);
 Boolean AXValueGetValue(AXValueRef value, AXValueType theType, void* valuePtr);
 
 // ---- libdispatch ----
-typedef uint64_t dispatch_time_t;
 typedef struct dispatch_queue_s* dispatch_queue_t;
 typedef void (^dispatch_block_t)(void);
-#define DISPATCH_TIME_NOW (0ull)
-#define NSEC_PER_SEC 1000000000ull
 dispatch_queue_t dispatch_get_main_queue(void);
-dispatch_time_t dispatch_time(dispatch_time_t when, int64_t delta);
 void dispatch_async(dispatch_queue_t queue, dispatch_block_t block);
-void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, dispatch_block_t block);
 
 }  // extern "C"
 
@@ -417,15 +441,12 @@ __attribute__((objc_root_class))
 
 @interface NSDate : NSObject
 + (instancetype)date;
-+ (instancetype)dateWithTimeIntervalSinceNow:(NSTimeInterval)secs;
 @property(readonly) NSTimeInterval timeIntervalSince1970;
 - (BOOL)isEqualToDate:(NSDate*)otherDate;
 @end
 
 @interface NSThread : NSObject
 @property(class, readonly) BOOL isMainThread;
-+ (void)sleepForTimeInterval:(NSTimeInterval)ti;
-+ (void)sleepUntilDate:(NSDate*)date;
 @end
 
 @interface NSProcessInfo : NSObject
@@ -438,23 +459,6 @@ typedef unsigned char uuid_t[16];  // <uuid/uuid.h>
 + (instancetype)UUID;
 @property(readonly, copy) NSString* UUIDString;
 - (void)getUUIDBytes:(uuid_t)uuid;
-@end
-
-@interface NSTimer : NSObject
-+ (NSTimer*)scheduledTimerWithTimeInterval:(NSTimeInterval)interval
-                                   repeats:(BOOL)repeats
-                                     block:(void (^)(NSTimer* timer))block;
-- (void)invalidate;
-@end
-
-typedef NSString* NSRunLoopMode;
-extern "C" const NSRunLoopMode NSRunLoopCommonModes;
-
-@interface NSRunLoop : NSObject
-@property(class, readonly, strong) NSRunLoop* currentRunLoop;
-@property(class, readonly, strong) NSRunLoop* mainRunLoop;
-- (void)addTimer:(NSTimer*)timer forMode:(NSRunLoopMode)mode;
-- (void)runUntilDate:(NSDate*)limitDate;
 @end
 
 // ---- AppKit ----
