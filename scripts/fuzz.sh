@@ -14,18 +14,20 @@ jobs=$(cuh_jobs)
 cuh_log "fuzz build (clang, -DCUH_FUZZ=ON)"
 cuh_configure build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCUH_FUZZ=ON -DCUH_TESTS=OFF \
   -DCUH_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build-fuzz -j "$jobs" --target cuh_request_fuzzer cuh_scene_fuzzer
+cmake --build build-fuzz -j "$jobs" --target cuh_request_line_fuzzer cuh_request_fuzzer cuh_scene_fuzzer
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-for target in request scene; do
+for target in request_line request scene; do
   # New inputs found go to a scratch directory; the committed seeds stay
   # read-only. A crash leaves its input in build-fuzz/artifacts/.
   work="build-fuzz/corpus-$target"
   mkdir -p "$work" build-fuzz/artifacts
+  dict=()
+  [[ $target == request* ]] && dict=(-dict=fuzz/request.dict)
   cuh_log "fuzzing $target for ${seconds}s"
   "build-fuzz/cuh_${target}_fuzzer" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
-    -rss_limit_mb=2048 -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1 \
+    -rss_limit_mb=2048 "${dict[@]}" -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1 \
     "$work" "fuzz/corpus/$target" >&2
 done
 cuh_log "no crash in ${seconds}s per target"

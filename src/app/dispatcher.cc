@@ -53,18 +53,56 @@ Json close(MethodContext& context) {
   return Json{{"closed", true}};
 }
 
+// What each method reads up front (see MethodEntry::parameters).
+using K = ParamKind;
+constexpr ParamSpec kPromptParams[] = {{"prompt", K::optionalNumber}};
+constexpr ParamSpec kObservedWindowParams[] = {{"pid", K::pid},
+                                               {"windowId", K::windowId},
+                                               {"width", K::number},
+                                               {"height", K::number}};
+constexpr ParamSpec kTokenParams[] = {{"token", K::string}};
+constexpr ParamSpec kLaunchParams[] = {{"app", K::string}};
+constexpr ParamSpec kResolveParams[] = {{"pid", K::pid},
+                                        {"windowId", K::windowId},
+                                        {"width", K::number},
+                                        {"height", K::number},
+                                        {"element", K::dictionary}};
+constexpr ParamSpec kElementActionParams[] = {{"pid", K::pid},
+                                              {"windowId", K::windowId},
+                                              {"width", K::number},
+                                              {"height", K::number},
+                                              {"operation", K::string}};
+constexpr ParamSpec kWindowInfoParams[] = {{"windowId", K::windowId}, {"ownerPid", K::optionalInt}};
+constexpr ParamSpec kAppIconParams[] = {{"path", K::string}, {"pixels", K::optionalNumber}};
+constexpr ParamSpec kClickParams[] = {{"pid", K::pid},       {"windowId", K::windowId},
+                                      {"x", K::number},      {"y", K::number},
+                                      {"width", K::number},  {"height", K::number},
+                                      {"button", K::string}, {"clickCount", K::integer}};
+constexpr ParamSpec kDragParams[] = {
+    {"pid", K::pid},    {"windowId", K::windowId}, {"fromX", K::number}, {"fromY", K::number},
+    {"toX", K::number}, {"toY", K::number},        {"width", K::number}, {"height", K::number}};
+// dx and dy also have a wheel range, checked by the method.
+constexpr ParamSpec kScrollParams[] = {
+    {"pid", K::pid},    {"windowId", K::windowId}, {"x", K::number},     {"y", K::number},
+    {"dx", K::integer}, {"dy", K::integer},        {"width", K::number}, {"height", K::number}};
+constexpr ParamSpec kKeyParams[] = {
+    {"pid", K::pid},        {"windowId", K::windowId}, {"x", K::number},
+    {"y", K::number},       {"width", K::number},      {"height", K::number},
+    {"keyName", K::string}, {"keyCode", K::integer},   {"flags", K::integer}};
+
 constexpr std::array kMethods = {
     MethodEntry{"ping", Completion::finish, "",
                 [](MethodContext&) {
                   return Json{{"ready", true}};
                 }},
-    MethodEntry{"accessibility_status", Completion::finish, "", accessibilityStatus},
+    MethodEntry{"accessibility_status", Completion::finish, "", accessibilityStatus, kPromptParams},
     MethodEntry{"close", Completion::terminate, "", close},
     MethodEntry{"release", Completion::finish, "", release},
     MethodEntry{"begin_guard", Completion::directOnSuccess, "",
-                [](MethodContext& c) { return protection(c).beginGuard(c.params); }},
+                [](MethodContext& c) { return protection(c).beginGuard(c.params); },
+                kObservedWindowParams},
     MethodEntry{"end_guard", Completion::direct, "",
-                [](MethodContext& c) { return protection(c).endGuard(c.params); }},
+                [](MethodContext& c) { return protection(c).endGuard(c.params); }, kTokenParams},
     MethodEntry{"list_windows", Completion::finish, "windows",
                 [](MethodContext& c) { return listWindows(c.platform); }},
     MethodEntry{"list_apps", Completion::finish, "apps",
@@ -73,38 +111,47 @@ constexpr std::array kMethods = {
                 [](MethodContext& c) {
                   startLaunchApplication(c.platform, c.params, *c.reply);
                   return Json();
-                }},
+                },
+                kLaunchParams},
     MethodEntry{"accessibility_tree", Completion::finish, "elements",
-                [](MethodContext& c) { return accessibilityTree(c.platform, c.params); }},
+                [](MethodContext& c) { return accessibilityTree(c.platform, c.params); },
+                kObservedWindowParams},
     MethodEntry{"resolve_element", Completion::finish, "",
-                [](MethodContext& c) { return resolveElementRequest(c.platform, c.params); }},
+                [](MethodContext& c) { return resolveElementRequest(c.platform, c.params); },
+                kResolveParams},
     MethodEntry{
         "element_action", Completion::finish, "",
-        [](MethodContext& c) { return performElementAction(c.platform, protection(c), c.params); }},
+        [](MethodContext& c) { return performElementAction(c.platform, protection(c), c.params); },
+        kElementActionParams},
     MethodEntry{"window_info", Completion::finish, "",
-                [](MethodContext& c) { return windowInfo(c.platform, c.params); }},
+                [](MethodContext& c) { return windowInfo(c.platform, c.params); },
+                kWindowInfoParams},
     MethodEntry{"app_icon", Completion::finish, "",
-                [](MethodContext& c) { return appIcon(c.platform, c.params); }},
+                [](MethodContext& c) { return appIcon(c.platform, c.params); }, kAppIconParams},
     MethodEntry{"click", Completion::asynchronous, "",
                 [](MethodContext& c) {
                   startClick(c.platform, protection(c), c.params, *c.reply);
                   return Json();
-                }},
+                },
+                kClickParams},
     MethodEntry{"drag", Completion::asynchronous, "",
                 [](MethodContext& c) {
                   startDrag(c.platform, protection(c), c.params, *c.reply);
                   return Json();
-                }},
+                },
+                kDragParams},
     MethodEntry{"key", Completion::asynchronous, "",
                 [](MethodContext& c) {
                   startKey(c.platform, protection(c), c.params, *c.reply);
                   return Json();
-                }},
+                },
+                kKeyParams},
     MethodEntry{"scroll", Completion::asynchronous, "",
                 [](MethodContext& c) {
                   startScroll(c.platform, protection(c), c.params, *c.reply);
                   return Json();
-                }},
+                },
+                kScrollParams},
 };
 
 // Methods served while a guard lease is held.
@@ -172,6 +219,9 @@ void HelperDelegate::runNextRequest() {
 
 void HelperDelegate::dispatch(Json object) {
   Request request = readRequest(std::move(object));
+  // Every path below ends the request exactly once, through finish,
+  // answerDirectly or the terminate case.
+  platform_.requestStarted();
 
   guard_->expireLease();
   if (guard_->hasLease() && !passesLeaseGate(request.method)) {
@@ -210,6 +260,7 @@ void HelperDelegate::dispatch(Json object) {
       return;
     case Completion::terminate:
       // The request stays in flight: nothing queued behind it is answered.
+      platform_.requestEnded();
       writeResponse(request.id, outcome.result ? &*outcome.result : nullptr, outcome.error);
       platform_.application().terminate();
       return;
@@ -224,6 +275,7 @@ void HelperDelegate::finish(std::optional<int64_t> id,
   } catch (const std::exception&) {
     // The response still goes out and the queue goes on.
   }
+  platform_.requestEnded();
   writeResponse(id, result ? &*result : nullptr, error);
   requestInFlight_ = false;
   runNextRequest();
@@ -232,6 +284,7 @@ void HelperDelegate::finish(std::optional<int64_t> id,
 void HelperDelegate::answerDirectly(std::optional<int64_t> id,
                                     const Json* result,
                                     const std::optional<std::string>& error) {
+  platform_.requestEnded();
   writeResponse(id, result, error);
   requestInFlight_ = false;
   runNextRequest();

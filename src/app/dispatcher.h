@@ -13,6 +13,7 @@
 #include "app/request_guard.h"
 #include "platform/platform.h"
 #include "protocol/json.h"
+#include "protocol/params.h"
 #include "protocol/reply.h"
 
 namespace cuh {
@@ -54,6 +55,10 @@ struct MethodEntry {
   // The operation; null while its subsystem is not built in, so the method
   // answers as unsupported. Asynchronous operations return null JSON.
   Json (*run)(MethodContext& context);
+  // The parameters the operation reads before it asks the desktop anything,
+  // in the order it reads them (so the first one missing names the failure).
+  // Parameters read later, once the desktop has answered, are not listed.
+  std::span<const ParamSpec> parameters = {};
 };
 
 // The whole table, in dispatch order.

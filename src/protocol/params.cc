@@ -127,4 +127,33 @@ std::optional<int64_t> optionalInt(const Json& params, std::string_view key) {
   return result;
 }
 
+void readParameter(const Json& params, const ParamSpec& spec) {
+  switch (spec.kind) {
+    case ParamKind::pid:
+      requiredPid(params, spec.key);
+      return;
+    case ParamKind::windowId:
+      requiredWindowId(params, spec.key);
+      return;
+    case ParamKind::integer:
+      requiredInt(params, spec.key);
+      return;
+    case ParamKind::number:
+      requiredDouble(params, spec.key);
+      return;
+    case ParamKind::string:
+      requiredString(params, spec.key);
+      return;
+    case ParamKind::dictionary:
+      requiredDictionary(params, spec.key);
+      return;
+    case ParamKind::optionalNumber:
+      optionalNumber(params, spec.key);
+      return;
+    case ParamKind::optionalInt:
+      optionalInt(params, spec.key);
+      return;
+  }
+}
+
 }  // namespace cuh

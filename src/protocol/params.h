@@ -46,4 +46,26 @@ std::optional<int64_t> optionalInt(const Json& params, std::string_view key);
 // True when `value` is a number or a boolean (the platform number type).
 bool isNumber(const Json& value);
 
+// The reader a parameter goes through.
+enum class ParamKind {
+  pid,             // requiredPid
+  windowId,        // requiredWindowId
+  integer,         // requiredInt
+  number,          // requiredDouble
+  string,          // requiredString
+  dictionary,      // requiredDictionary
+  optionalNumber,  // optionalNumber
+  optionalInt,     // optionalInt
+};
+
+// One parameter a method reads before it asks the desktop anything.
+struct ParamSpec {
+  std::string_view key;
+  ParamKind kind;
+};
+
+// Reads `spec.key` from `params` with the reader of its kind, raising what
+// that reader raises; the value read is discarded.
+void readParameter(const Json& params, const ParamSpec& spec);
+
 }  // namespace cuh
