@@ -163,6 +163,8 @@ bool EventLoop::runOneReady() {
   // reply handle, which answers when its last copy goes unanswered.
   try {
     work();
+  } catch (const Unwind&) {
+    throw;
   } catch (...) {
   }
   return true;
