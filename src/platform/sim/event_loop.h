@@ -34,8 +34,13 @@ class EventLoop final : public platform::MainLoop {
   void runFor(double seconds) override;
   void sleep(double seconds) override;
 
-  // Runs until quit() is called. Exceptions thrown by work items propagate
-  // out of run(); the loop stays usable.
+  // Thrown by a work item to leave the loop altogether (the application's
+  // terminate, which never returns); everything else a work item throws ends
+  // that item only.
+  struct Unwind {};
+
+  // Runs until quit() is called. Whatever a work item throws, except Unwind,
+  // ends that item only; the loop goes on.
   void run();
   // Makes the outermost run() return after the current item. Thread-safe.
   void quit();

@@ -95,7 +95,8 @@ std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
   state->accessibility = std::make_unique<SimAccessibility>(context);
   state->windowServer = std::make_unique<SimWindowServer>(context);
   state->workspace = std::make_unique<SimWorkspace>(context);
-  state->events = std::make_unique<SimEvents>(context, *state->accessibility);
+  state->events =
+      std::make_unique<SimEvents>(context, *state->accessibility, options.windowLocation);
   state->application = std::make_unique<SimApplication>(*state->loop);
   State* raw = state.get();
   state->script = std::make_unique<Script>(

@@ -31,6 +31,9 @@ struct DesktopOptions {
   // Keeps the trace in memory for traceLines(). The binary turns it off, so
   // that a long session does not grow without bound.
   bool keepTrace = true;
+  // Whether the events have the window-location call; without it they carry
+  // their screen location only, as on a Mac that lacks the call.
+  bool windowLocation = true;
 };
 
 class SimDesktop final : public platform::Platform {

@@ -120,13 +120,14 @@ bool isMouseType(uint32_t type) {
 
 }  // namespace
 
-SimEvents::SimEvents(SimContext& context, SimAccessibility& accessibility)
-    : context_(context), accessibility_(accessibility) {}
+SimEvents::SimEvents(SimContext& context, SimAccessibility& accessibility, bool windowLocation)
+    : context_(context), accessibility_(accessibility), windowLocation_(windowLocation) {}
 
 SimEvents::~SimEvents() = default;
 
 std::shared_ptr<SimEvent> SimEvents::make(SimEvent::Kind kind, uint32_t type) const {
   auto event = std::make_shared<SimEvent>(kind, type);
+  event->windowLocationSupported = windowLocation_;
   // Events carry the pid of the process that created them.
   event->platformFields[quartz::kCGEventSourceUnixProcessID] = context_.helperPid();
   return event;
