@@ -142,10 +142,41 @@ void SimDesktop::reset() {
   build(origin_->world.clone(), origin_->script);
 }
 
+namespace {
+
+// The Quartz library's state that outlives a request: its focus controllers
+// (an armed lease among them) and the mouse-event counter.
+nlohmann::json describeQuartz(quartz::Services& services) {
+  nlohmann::json controllers = nlohmann::json::array();
+  for (const auto& [pid, controller] : services.foregroundProtection().controllers()) {
+    const quartz::FocusContext& context = controller->context();
+    controllers.push_back({{"pid", pid},
+                           {"protecting", context.protecting},
+                           {"semanticGuardActive", context.semanticGuardActive},
+                           {"userIntervened", context.userIntervened},
+                           {"foreground", {context.foregroundPID, context.foregroundWindowID}},
+                           {"expectedWindowID", context.expectedWindowID},
+                           {"expectedStateMarker", context.expectedStateMarker},
+                           {"sawSyntheticActivation", context.sawSyntheticActivation},
+                           {"borrowed", controller->holdsBorrowedState()}});
+  }
+  return {{"controllers", std::move(controllers)},
+          {"nextMouseEventNumber", services.mouseEventNumbers().next()}};
+}
+
+}  // namespace
+
 nlohmann::json SimDesktop::describe() const {
-  return {{"world", state_->context->world.describe()}, {"uptime", state_->clock->uptime()},
-          {"wallTime", state_->clock->wallTime()},      {"trace", state_->trace.lines()},
-          {"posted", state_->events->posted().size()},  {"script", state_->script->progress()}};
+  return {{"world", state_->context->world.describe()},
+          {"uptime", state_->clock->uptime()},
+          {"wallTime", state_->clock->wallTime()},
+          {"trace", state_->trace.lines()},
+          {"posted", state_->events->posted().size()},
+          {"taps", state_->events->describeTaps()},
+          {"script", state_->script->progress()},
+          {"quartz", describeQuartz(*state_->quartz)},
+          {"queuedWork", state_->loop->queuedWork()},
+          {"terminated", state_->application->terminated()}};
 }
 
 std::unique_ptr<SimDesktop> SimDesktop::load(const std::string& path, DesktopOptions options) {

@@ -77,7 +77,9 @@ class SimDesktop final : public platform::Platform {
   // delegate over this desktop must be gone).
   void reset();
   // The state reset() restores, as JSON: the model, the clock, the trace,
-  // the script's progress and the posted events. Two desktops built from
+  // the script's progress, the posted events, the taps, the Quartz
+  // library's focus controllers and mouse-event counter, the loop's queued
+  // work and whether the application terminated. Two desktops built from
   // one scene describe alike until one of them changes.
   nlohmann::json describe() const;
   // Every trace line so far, in order.
