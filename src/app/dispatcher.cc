@@ -219,6 +219,9 @@ void HelperDelegate::runNextRequest() {
 
 void HelperDelegate::dispatch(Json object) {
   Request request = readRequest(std::move(object));
+  // Every path below ends the request exactly once, through finish,
+  // answerDirectly or the terminate case.
+  platform_.requestStarted();
 
   guard_->expireLease();
   if (guard_->hasLease() && !passesLeaseGate(request.method)) {
@@ -257,6 +260,7 @@ void HelperDelegate::dispatch(Json object) {
       return;
     case Completion::terminate:
       // The request stays in flight: nothing queued behind it is answered.
+      platform_.requestEnded();
       writeResponse(request.id, outcome.result ? &*outcome.result : nullptr, outcome.error);
       platform_.application().terminate();
       return;
@@ -271,6 +275,7 @@ void HelperDelegate::finish(std::optional<int64_t> id,
   } catch (const std::exception&) {
     // The response still goes out and the queue goes on.
   }
+  platform_.requestEnded();
   writeResponse(id, result ? &*result : nullptr, error);
   requestInFlight_ = false;
   runNextRequest();
@@ -279,6 +284,7 @@ void HelperDelegate::finish(std::optional<int64_t> id,
 void HelperDelegate::answerDirectly(std::optional<int64_t> id,
                                     const Json* result,
                                     const std::optional<std::string>& error) {
+  platform_.requestEnded();
   writeResponse(id, result, error);
   requestInFlight_ = false;
   runNextRequest();

@@ -1,6 +1,8 @@
 // The accessibility API (HIServices AXUIElement*), one call per method.
 #include "platform/macos/apple_sdk.h"
 
+#include <vector>
+
 #include "platform/accessibility.h"
 #include "platform/macos/cf_value.h"
 #include "platform/macos/scoped_cf.h"
@@ -13,6 +15,24 @@ platform::AXError toPlatform(AXError error) {
   // The platform enum carries the same numbers; codes it does not name pass
   // through unchanged and read as failures.
   return static_cast<platform::AXError>(error);
+}
+
+// One slot of a batched read: an AXValue of the error type is that error;
+// CFNull (or nothing) is an attribute without a value, which a single read
+// answers with kAXErrorNoValue; anything else is the value.
+platform::AXResult<platform::Value> slotFromCF(CFTypeRef object) {
+  if (!object || CFGetTypeID(object) == CFNullGetTypeID())
+    return {platform::AXError::noValue, std::nullopt};
+  if (CFGetTypeID(object) == AXValueGetTypeID()) {
+    auto value = static_cast<AXValueRef>(object);
+    if (AXValueGetType(value) == kAXValueTypeAXError) {
+      AXError error = kAXErrorFailure;
+      if (!AXValueGetValue(value, kAXValueTypeAXError, &error) || error == kAXErrorSuccess)
+        error = kAXErrorFailure;
+      return {toPlatform(error), std::nullopt};
+    }
+  }
+  return {platform::AXError::success, valueFromCF(object)};
 }
 
 class MacAccessibility final : public platform::Accessibility {
@@ -45,6 +65,50 @@ class MacAccessibility final : public platform::Accessibility {
     if (owned)
       result.value = valueFromCF(owned.get());
     return result;
+  }
+
+  platform::AXResult<platform::AttributeSlots> copyMultipleAttributeValues(
+      const platform::AXElement& element,
+      std::span<const std::string_view> attributes,
+      platform::CopyMultipleOptions options) override {
+    AXUIElementRef ref = elementRef(element);
+    if (!ref)
+      return {platform::AXError::illegalArgument, std::nullopt};
+    if (attributes.empty())
+      return {platform::AXError::success, platform::AttributeSlots{}};
+    std::vector<ScopedCFTypeRef<CFStringRef>> names;
+    std::vector<const void*> entries;
+    names.reserve(attributes.size());
+    entries.reserve(attributes.size());
+    for (std::string_view attribute : attributes) {
+      names.push_back(cfString(attribute));
+      if (!names.back())
+        return {platform::AXError::illegalArgument, std::nullopt};
+      entries.push_back(names.back().get());
+    }
+    ScopedCFTypeRef<CFArrayRef> list(CFArrayCreate(kCFAllocatorDefault, entries.data(),
+                                                   static_cast<CFIndex>(entries.size()),
+                                                   &kCFTypeArrayCallBacks));
+    if (!list)
+      return {platform::AXError::failure, std::nullopt};
+    CFArrayRef values = nullptr;
+    const AXError error = AXUIElementCopyMultipleAttributeValues(
+        ref, list.get(), static_cast<AXCopyMultipleAttributeOptions>(options), &values);
+    ScopedCFTypeRef<CFArrayRef> owned(values);
+    if (error != kAXErrorSuccess)
+      return {toPlatform(error), std::nullopt};
+    // One value per attribute asked, or the answer cannot be lined up with
+    // the attributes at all.
+    if (!owned || CFArrayGetCount(owned.get()) != static_cast<CFIndex>(attributes.size()))
+      return {platform::AXError::failure, std::nullopt};
+    platform::AttributeSlots slots;
+    slots.reserve(attributes.size());
+    for (CFIndex i = 0; i < CFArrayGetCount(owned.get()); ++i) {
+      slots.push_back(slotFromCF(CFArrayGetValueAtIndex(owned.get(), i)));
+      if (!slots.back().ok() && options == platform::CopyMultipleOptions::stopOnError)
+        return {slots.back().error, std::nullopt};
+    }
+    return {platform::AXError::success, std::move(slots)};
   }
 
   platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,

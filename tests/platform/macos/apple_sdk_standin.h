@@ -332,6 +332,20 @@ AXValueRef AXValueCreate(AXValueType theType, const void* valuePtr);
 AXValueType AXValueGetType(AXValueRef value);
 Boolean AXValueGetValue(AXValueRef value, AXValueType theType, void* valuePtr);
 
+// The batched read, and the CFNull its slots may hold. In C++ the SDK's
+// CF_OPTIONS makes the options type a plain UInt32 with an enum of constants.
+typedef UInt32 AXCopyMultipleAttributeOptions;
+enum : AXCopyMultipleAttributeOptions {
+  kAXCopyMultipleAttributeOptionStopOnError = 0x1,
+};
+AXError AXUIElementCopyMultipleAttributeValues(AXUIElementRef element,
+                                               CFArrayRef attributes,
+                                               AXCopyMultipleAttributeOptions options,
+                                               CFArrayRef* values);
+typedef const struct __CFNull* CFNullRef;
+extern const CFNullRef kCFNull;
+CFTypeID CFNullGetTypeID(void);
+
 // ---- libdispatch ----
 typedef uint64_t dispatch_time_t;
 typedef struct dispatch_queue_s* dispatch_queue_t;
