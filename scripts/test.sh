@@ -50,7 +50,7 @@ normal_build() {
   cmake --build build -j "$jobs"
 }
 sanitizer_build() {
-  cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF
+  cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF -DCUH_TEST_SHARDS=4
   cmake --build build-asan -j "$jobs"
 }
 run_ctest() {
