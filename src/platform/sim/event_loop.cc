@@ -271,4 +271,9 @@ bool EventLoop::runUntilIdle(double maxSeconds) {
   }
 }
 
+size_t EventLoop::queuedWork() {
+  std::lock_guard lock(mutex_);
+  return ready_.size() + held_.size() + delayed_.size() + timers_.size();
+}
+
 }  // namespace cuh::sim

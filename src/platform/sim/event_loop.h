@@ -6,6 +6,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -58,6 +59,9 @@ class EventLoop final : public platform::MainLoop {
   // none is left, ignoring repeating timers, or until `maxSeconds` of loop
   // time have passed. Returns true when the loop went idle.
   bool runUntilIdle(double maxSeconds = 3600);
+  // Tests: how much is still queued: items ready or held, delayed work and
+  // repeating timers.
+  size_t queuedWork();
 
   Clock& clock() { return clock_; }
 

@@ -268,6 +268,20 @@ void SimEvents::disableTaps(int32_t pid, uint32_t reason) {
   }
 }
 
+nlohmann::json SimEvents::describeTaps() const {
+  nlohmann::json out = nlohmann::json::array();
+  for (const auto& weak : taps_) {
+    if (auto tap = weak.lock()) {
+      out.push_back({{"pid", tap->pid},
+                     {"mask", tap->mask},
+                     {"enabled", tap->enabled},
+                     {"valid", tap->valid},
+                     {"sourceInLoop", tap->sourceInLoop}});
+    }
+  }
+  return out;
+}
+
 EventTap SimEvents::tapCreateForPid(int32_t pid,
                                     quartz::CGEventTapPlacement,
                                     quartz::CGEventTapOptions,

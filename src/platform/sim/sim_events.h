@@ -119,6 +119,9 @@ class SimEvents final : public quartz::Events {
   }
   // A tap went away without being invalidated.
   void tapDestroyed(const SimTap& tap);
+  // The taps still alive, in creation order, as JSON: pid, mask, enabled,
+  // valid and whether their source is in the run loop.
+  nlohmann::json describeTaps() const;
 
  private:
   std::shared_ptr<SimEvent> make(SimEvent::Kind kind, uint32_t type) const;
