@@ -8,7 +8,7 @@
 # AddressSanitizer + LeakSanitizer + UndefinedBehaviorSanitizer build, where
 # every end-to-end test is also a leak check of the binary. Last it fuzzes
 # the request and scene paths for a bounded time (scripts/fuzz.sh,
-# $CUH_FUZZ_SECONDS per target, default 60). Each stage's time and the total
+# $CUH_FUZZ_SECONDS per target, default 30). Each stage's time and the total
 # are printed at the end (and as each stage ends), so that the CI budget can
 # be watched.
 set -euo pipefail
