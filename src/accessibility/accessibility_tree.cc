@@ -23,14 +23,15 @@ struct Entry {
 };
 
 // A row's plain attributes, read in one round trip: the eight texts, the
-// four booleans, the frame and, where the walk goes on below the element,
-// its children (last, so that it can be left off).
-constexpr std::array<std::string_view, 15> kRowAttributes = {
+// five booleans (busy has two names), the frame and, where the walk goes on
+// below the element, its children (last, so that it can be left off).
+constexpr std::array<std::string_view, 16> kRowAttributes = {
     ax::kRoleAttribute,        ax::kSubroleAttribute,    ax::kTitleAttribute,
     ax::kDescriptionAttribute, ax::kHelpAttribute,       ax::kPlaceholderValueAttribute,
-    ax::kValueAttribute,       ax::kIdentifierAttribute, ax::kBusyAttribute,
-    ax::kFocusedAttribute,     ax::kEnabledAttribute,    ax::kSelectedAttribute,
-    ax::kPositionAttribute,    ax::kSizeAttribute,       ax::kChildrenAttribute};
+    ax::kValueAttribute,       ax::kIdentifierAttribute, ax::kElementBusyAttribute,
+    ax::kBusyAttribute,        ax::kFocusedAttribute,    ax::kEnabledAttribute,
+    ax::kSelectedAttribute,    ax::kPositionAttribute,   ax::kSizeAttribute,
+    ax::kChildrenAttribute};
 
 bool settable(platform::Accessibility& ax, const AXElement& element, std::string_view attribute) {
   auto answer = ax.isAttributeSettable(element, attribute);
@@ -61,7 +62,9 @@ Json buildRow(platform::Accessibility& ax,
   row["identifier"] = read.text(ax::kIdentifierAttribute);
   row["actions"] = actions(ax, entry.element);
   row["path"] = entry.path;
-  row["busy"] = read.boolean(ax::kBusyAttribute).value_or(false);
+  // "AXElementBusy" is the documented name; "AXBusy" is read as well.
+  row["busy"] = read.boolean(ax::kElementBusyAttribute).value_or(false) ||
+                read.boolean(ax::kBusyAttribute).value_or(false);
   row["focused"] = read.boolean(ax::kFocusedAttribute).value_or(false);
   row["enabled"] = read.boolean(ax::kEnabledAttribute).value_or(true);
   row["selectable"] = settable(ax, entry.element, ax::kSelectedAttribute);

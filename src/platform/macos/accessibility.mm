@@ -1,6 +1,8 @@
 // The accessibility API (HIServices AXUIElement*), one call per method.
 #include "platform/macos/apple_sdk.h"
 
+#include <mutex>
+#include <set>
 #include <vector>
 
 #include "platform/accessibility.h"
@@ -16,6 +18,10 @@ platform::AXError toPlatform(AXError error) {
   // through unchanged and read as failures.
   return static_cast<platform::AXError>(error);
 }
+
+// How long one call into an application may take before it fails with
+// kAXErrorCannotComplete, instead of the system's much longer default.
+constexpr float kMessagingTimeoutSeconds = 1.0f;
 
 // One slot of a batched read: an AXValue of the error type is that error;
 // CFNull (or nothing) is an attribute without a value, which a single read
@@ -35,8 +41,21 @@ platform::AXResult<platform::Value> slotFromCF(CFTypeRef object) {
   return {platform::AXError::success, valueFromCF(object)};
 }
 
-class MacAccessibility final : public platform::Accessibility {
+class MacAccessibility final : public MacAccessibilityService {
  public:
+  // The timeout is set on the system-wide element, which makes it the
+  // default of every element without one of its own.
+  MacAccessibility() {
+    ScopedCFTypeRef<AXUIElementRef> systemWide(AXUIElementCreateSystemWide());
+    if (systemWide)
+      AXUIElementSetMessagingTimeout(systemWide.get(), kMessagingTimeoutSeconds);
+  }
+
+  void requestEnded() override {
+    std::lock_guard lock(mutex_);
+    unresponsive_.clear();
+  }
+
   bool isProcessTrusted() override { return AXIsProcessTrusted(); }
 
   bool isProcessTrustedWithOptions(bool prompt) override {
@@ -58,9 +77,11 @@ class MacAccessibility final : public platform::Accessibility {
     AXUIElementRef ref = elementRef(element);
     if (!name || !ref)
       return {platform::AXError::illegalArgument, std::nullopt};
+    if (givenUp(ref))
+      return {platform::AXError::cannotComplete, std::nullopt};
     CFTypeRef value = nullptr;
     platform::AXResult<platform::Value> result;
-    result.error = toPlatform(AXUIElementCopyAttributeValue(ref, name.get(), &value));
+    result.error = noted(ref, AXUIElementCopyAttributeValue(ref, name.get(), &value));
     ScopedCFTypeRef<CFTypeRef> owned(value);
     if (owned)
       result.value = valueFromCF(owned.get());
@@ -76,6 +97,8 @@ class MacAccessibility final : public platform::Accessibility {
       return {platform::AXError::illegalArgument, std::nullopt};
     if (attributes.empty())
       return {platform::AXError::success, platform::AttributeSlots{}};
+    if (givenUp(ref))
+      return {platform::AXError::cannotComplete, std::nullopt};
     std::vector<ScopedCFTypeRef<CFStringRef>> names;
     std::vector<const void*> entries;
     names.reserve(attributes.size());
@@ -92,11 +115,12 @@ class MacAccessibility final : public platform::Accessibility {
     if (!list)
       return {platform::AXError::failure, std::nullopt};
     CFArrayRef values = nullptr;
-    const AXError error = AXUIElementCopyMultipleAttributeValues(
-        ref, list.get(), static_cast<AXCopyMultipleAttributeOptions>(options), &values);
+    const platform::AXError error = noted(
+        ref, AXUIElementCopyMultipleAttributeValues(
+                 ref, list.get(), static_cast<AXCopyMultipleAttributeOptions>(options), &values));
     ScopedCFTypeRef<CFArrayRef> owned(values);
-    if (error != kAXErrorSuccess)
-      return {toPlatform(error), std::nullopt};
+    if (error != platform::AXError::success)
+      return {error, std::nullopt};
     // One value per attribute asked, or the answer cannot be lined up with
     // the attributes at all.
     if (!owned || CFArrayGetCount(owned.get()) != static_cast<CFIndex>(attributes.size()))
@@ -117,9 +141,11 @@ class MacAccessibility final : public platform::Accessibility {
     AXUIElementRef ref = elementRef(element);
     if (!name || !ref)
       return {platform::AXError::illegalArgument, std::nullopt};
+    if (givenUp(ref))
+      return {platform::AXError::cannotComplete, std::nullopt};
     Boolean settable = false;
     platform::AXResult<bool> result;
-    result.error = toPlatform(AXUIElementIsAttributeSettable(ref, name.get(), &settable));
+    result.error = noted(ref, AXUIElementIsAttributeSettable(ref, name.get(), &settable));
     if (result.ok())
       result.value = settable != 0;
     return result;
@@ -133,16 +159,20 @@ class MacAccessibility final : public platform::Accessibility {
     AXUIElementRef ref = elementRef(element);
     if (!name || !object || !ref)
       return platform::AXError::illegalArgument;
-    return toPlatform(AXUIElementSetAttributeValue(ref, name.get(), object.get()));
+    if (givenUp(ref))
+      return platform::AXError::cannotComplete;
+    return noted(ref, AXUIElementSetAttributeValue(ref, name.get(), object.get()));
   }
 
   platform::AXResult<platform::Value> copyActionNames(const platform::AXElement& element) override {
     AXUIElementRef ref = elementRef(element);
     if (!ref)
       return {platform::AXError::illegalArgument, std::nullopt};
+    if (givenUp(ref))
+      return {platform::AXError::cannotComplete, std::nullopt};
     CFArrayRef names = nullptr;
     platform::AXResult<platform::Value> result;
-    result.error = toPlatform(AXUIElementCopyActionNames(ref, &names));
+    result.error = noted(ref, AXUIElementCopyActionNames(ref, &names));
     ScopedCFTypeRef<CFArrayRef> owned(names);
     if (owned)
       result.value = valueFromCF(owned.get());
@@ -155,7 +185,9 @@ class MacAccessibility final : public platform::Accessibility {
     AXUIElementRef ref = elementRef(element);
     if (!name || !ref)
       return platform::AXError::illegalArgument;
-    return toPlatform(AXUIElementPerformAction(ref, name.get()));
+    if (givenUp(ref))
+      return platform::AXError::cannotComplete;
+    return noted(ref, AXUIElementPerformAction(ref, name.get()));
   }
 
   platform::AXResult<platform::AXElement>
@@ -163,18 +195,49 @@ class MacAccessibility final : public platform::Accessibility {
     AXUIElementRef ref = elementRef(application);
     if (!ref)
       return {platform::AXError::illegalArgument, std::nullopt};
+    if (givenUp(ref))
+      return {platform::AXError::cannotComplete, std::nullopt};
     AXUIElementRef hit = nullptr;
     platform::AXResult<platform::AXElement> result;
-    result.error = toPlatform(AXUIElementCopyElementAtPosition(ref, x, y, &hit));
+    result.error = noted(ref, AXUIElementCopyElementAtPosition(ref, x, y, &hit));
     if (hit)
       result.value = adoptElement(hit);
     return result;
   }
+
+ private:
+  static pid_t pidOf(AXUIElementRef ref) {
+    pid_t pid = 0;
+    return AXUIElementGetPid(ref, &pid) == kAXErrorSuccess ? pid : 0;
+  }
+
+  // Whether a call to the application of `ref` has not completed in this
+  // request: then every further call to it fails at once, so a request
+  // waits at most one timeout per hung application.
+  bool givenUp(AXUIElementRef ref) {
+    pid_t pid = pidOf(ref);
+    std::lock_guard lock(mutex_);
+    return pid > 0 && unresponsive_.count(pid) != 0;
+  }
+
+  // A call's answer, remembering the application when it did not complete.
+  platform::AXError noted(AXUIElementRef ref, AXError error) {
+    if (error == kAXErrorCannotComplete) {
+      if (pid_t pid = pidOf(ref); pid > 0) {
+        std::lock_guard lock(mutex_);
+        unresponsive_.insert(pid);
+      }
+    }
+    return toPlatform(error);
+  }
+
+  std::mutex mutex_;
+  std::set<pid_t> unresponsive_;
 };
 
 }  // namespace
 
-std::unique_ptr<platform::Accessibility> createAccessibility() {
+std::unique_ptr<MacAccessibilityService> createAccessibility() {
   return std::make_unique<MacAccessibility>();
 }
 
