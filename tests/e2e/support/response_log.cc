@@ -65,6 +65,7 @@ void ResponseLog::requestLine(std::string_view line) {
   const json& id = request["id"];
   if (id.is_number_unsigned() && id.get<uint64_t>() > uint64_t{INT64_MAX})
     return;  // answered with a null id
+  std::lock_guard lock(mutex_);
   pending_[id.get<int64_t>()].push_back(request["method"].get<std::string>());
 }
 
@@ -72,6 +73,7 @@ void ResponseLog::received(std::string_view line) {
   json response = json::parse(line, nullptr, false);
   json method;
   if (response.is_object() && response.contains("id") && response["id"].is_number_integer()) {
+    std::lock_guard lock(mutex_);
     auto found = pending_.find(response["id"].get<int64_t>());
     if (found != pending_.end()) {
       method = found->second.front();

@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -35,7 +36,10 @@ class ResponseLog {
   std::FILE* file_;
   std::string partialLine_;
   // Methods of the requests not yet answered, by id, oldest first: the
-  // helper answers valid requests in order.
+  // helper answers valid requests in order. Requests are recorded by
+  // whichever thread writes them (the load test's writer) while answers are
+  // matched on the reading thread.
+  std::mutex mutex_;
   std::map<int64_t, std::deque<std::string>> pending_;
 };
 
