@@ -21,7 +21,7 @@ constexpr std::chrono::milliseconds kBusLookupTimeout{1000};
 
 }  // namespace
 
-std::optional<uint64_t> processStartTicks(int32_t pid) {
+std::optional<std::vector<std::string>> processStatFields(int32_t pid) {
   if (pid <= 0)
     return std::nullopt;
   std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
@@ -33,15 +33,20 @@ std::optional<uint64_t> processStartTicks(int32_t pid) {
   size_t close = text.rfind(')');
   if (close == std::string::npos)
     return std::nullopt;
-  std::istringstream fields(text.substr(close + 1));
-  std::string field;
-  // After the name: state (3), ..., starttime (22).
-  for (int index = 3; index <= 22; ++index) {
-    if (!(fields >> field))
-      return std::nullopt;
-  }
+  std::istringstream stream(text.substr(close + 1));
+  std::vector<std::string> fields;
+  for (std::string field; stream >> field;)
+    fields.push_back(std::move(field));
+  return fields;
+}
+
+std::optional<uint64_t> processStartTicks(int32_t pid) {
+  // starttime is field 22; the list starts at field 3.
+  std::optional<std::vector<std::string>> fields = processStatFields(pid);
+  if (!fields || fields->size() < 20)
+    return std::nullopt;
   try {
-    return std::stoull(field);
+    return std::stoull((*fields)[19]);
   } catch (...) {
     return std::nullopt;
   }

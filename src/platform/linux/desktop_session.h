@@ -37,8 +37,12 @@ struct ProcessFacts {
   std::optional<std::string> path;  // desktop file, else executable
 };
 
+// The fields of /proc/PID/stat after the command name (which may hold
+// anything, spaces and parentheses included), from the state (field 3) on;
+// none when the process is gone.
+std::optional<std::vector<std::string>> processStatFields(int32_t pid);
 // The start time of a process (clock ticks since boot); none when it is
-// gone. The field after the command name, which may hold anything.
+// gone.
 std::optional<uint64_t> processStartTicks(int32_t pid);
 // /proc/PID/exe; none when unreadable.
 std::optional<std::string> processExecutable(int32_t pid);

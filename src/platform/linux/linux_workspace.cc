@@ -35,17 +35,13 @@ std::string curlyQuoted(const std::string& name) {
 }
 
 std::optional<int32_t> parentOf(int32_t pid) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-  std::string text;
-  if (!file || !std::getline(file, text))
+  // The parent is field 4; the list starts at field 3.
+  std::optional<std::vector<std::string>> fields = processStatFields(pid);
+  if (!fields || fields->size() < 2)
     return std::nullopt;
-  size_t close = text.rfind(')');
-  if (close == std::string::npos)
-    return std::nullopt;
-  std::istringstream fields(text.substr(close + 1));
-  std::string state;
   int32_t parent = 0;
-  if (!(fields >> state >> parent))
+  std::istringstream field((*fields)[1]);
+  if (!(field >> parent))
     return std::nullopt;
   return parent;
 }

@@ -13,6 +13,7 @@
 #include "platform/linux/atspi_client.h"
 #include "platform/linux/atspi_mapping.h"
 #include "platform/linux/support/desktop_apps.h"
+#include "platform/linux/support/scoped_environment.h"
 #include "platform/linux/x_connection.h"
 #include "platform/linux/x_windows.h"
 
@@ -20,32 +21,10 @@ namespace cuh::linux_desktop {
 namespace {
 
 using testing::FixtureApp;
+using testing::ScopedEnvironment;
 using testing::StderrCapture;
 
 constexpr auto kTimeout = std::chrono::milliseconds(1000);
-
-// Sets (or unsets, with null) an environment variable for one scope.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name))
-      old_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnvironment() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // What the batch test reads of each object.
 struct Read {

@@ -21,6 +21,7 @@
 
 #include "e2e/support/helper_process.h"
 #include "platform/linux/support/desktop_apps.h"
+#include "platform/linux/support/scoped_environment.h"
 #include "platform/linux/x_connection.h"
 #include "platform/linux/x_windows.h"
 
@@ -29,6 +30,7 @@ namespace {
 
 using nlohmann::json;
 using testing::FixtureApp;
+using testing::ScopedEnvironment;
 
 // The helper on the test desktop ($DISPLAY, no scene). Ended by closing its
 // input; it must exit with status 0 and print nothing.
@@ -474,29 +476,6 @@ TEST(HelperDesktopTest, LaunchesMousepadInTheBackgroundByIdentifierAndByName) {
   EXPECT_EQ(helper.error(request(5, "launch_app", {{"app", "no.such.identifier"}})),
             "App not found: no.such.identifier");
 }
-
-// Runs the helper with one environment variable changed.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name))
-      old_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnvironment() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(HelperDesktopTest, TrustFollowsTheAccessibilityBus) {
   {
