@@ -1,6 +1,10 @@
 // Arbitrary bytes as request lines, through the reader's line splitting and
 // parsing, the dispatcher and every method, on the demo desktop with the
-// virtual clock. Every answer must be one whole JSON line.
+// virtual clock. Every answer must be one whole JSON line. One desktop
+// serves the whole run: each input gets a fresh helper delegate over the
+// desktop as loaded, and the desktop is reset after the input, once the
+// delegate is gone. Now and then the reset desktop is compared with a
+// freshly loaded one.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +24,8 @@ namespace {
 // Loop time allowed for the requests of one input (a guard lease lasts 20 s,
 // clicks and launches take well under a second).
 constexpr double kLoopBoundSeconds = 120;
+// Inputs between two comparisons of the reset desktop with a fresh one.
+constexpr uint64_t kCompareEvery = 1000;
 
 void checkLine(std::string_view line) {
   if (line.empty() || line.back() != '\n' || line.find('\n') != line.size() - 1)
@@ -33,7 +39,9 @@ void checkLine(std::string_view line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const cuh::Json demo = cuh::Json::parse(cuh::sim::SimDesktop::demoSceneText());
-  auto desktop = cuh::sim::SimDesktop::create(demo);
+  static const cuh::Json fresh = cuh::sim::SimDesktop::create(demo)->describe();
+  static std::unique_ptr<cuh::sim::SimDesktop> desktop = cuh::sim::SimDesktop::create(demo);
+  static uint64_t inputs = 0;
   cuh::HelperOptions options;
   options.inputFd = -1;
   options.output = [](std::string_view line) { checkLine(line); };
@@ -70,5 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     delegate->applicationWillTerminate();
   desktop->application().setDelegate(nullptr);
   delegate.reset();
+  // Resetting here rather than before the next input frees what this input
+  // left on the desktop within the input, so libFuzzer's per-input leak
+  // check sees as many frees as allocations.
+  desktop->reset();
+  if (inputs++ % kCompareEvery == 0 && desktop->describe() != fresh)
+    std::abort();
   return 0;
 }

@@ -49,8 +49,7 @@ void checkLine(std::string_view line, std::optional<int64_t> id) {
 // What the dispatcher would answer before asking the desktop anything: the
 // first failing parameter's message, or the request's fields echoed back
 // (through the writer's encoding of arbitrary strings and numbers).
-void answer(cuh::ResponseWriter& writer, cuh::Json object) {
-  cuh::Request request = cuh::readRequest(std::move(object));
+void answer(cuh::ResponseWriter& writer, const cuh::Request& request) {
   const cuh::MethodEntry* entry = cuh::findMethod(cuh::methodTable(), request.method);
   if (!entry) {
     writer.writeResponse(request.id, nullptr,
@@ -90,8 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       writer.writeInvalidJson();
       return;
     }
-    expectedId = cuh::requestId(object->contains("id") ? (*object)["id"] : cuh::Json());
-    answer(writer, std::move(*object));
+    cuh::Request request = cuh::readRequest(std::move(*object));
+    expectedId = request.id;
+    answer(writer, request);
   };
   splitter.feed(std::string_view(reinterpret_cast<const char*>(data), size), handler);
   splitter.finish(handler);

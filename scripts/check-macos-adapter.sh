@@ -1,8 +1,8 @@
 #!/bin/sh
-# Syntax-checks every Objective-C++ file of the macOS adapter against the
-# declarations-only SDK stand-in, and the Quartz library it is built with, so
-# the adapter is checked on hosts without the Apple SDK. Fails on any error
-# or warning.
+# Syntax-checks every Objective-C++ file of the macOS adapter and of the Mac
+# self-check against the declarations-only SDK stand-in, and the Quartz
+# library they are built with, so the adapter is checked on hosts without the
+# Apple SDK. Fails on any error or warning.
 #
 # Usage: scripts/check-macos-adapter.sh [SOURCE_DIR]
 # The compiler is $CLANGXX, else clang++.
@@ -37,6 +37,18 @@ for file in "$root"/src/platform/macos/*.mm; do
 done
 
 mmfiles=$count
+
+# The Mac self-check (tests/platform/macos/), against the same stand-in; it
+# includes the loop contract's table from tests/.
+for file in "$root"/tests/platform/macos/*.mm; do
+  [ -e "$file" ] || continue
+  count=$((count + 1))
+  # shellcheck disable=SC2086 # $flags is a word list on purpose
+  if ! "$compiler" $flags "-I$root/tests" "$file"; then
+    echo "check-macos-adapter: errors in ${file#"$root"/}" >&2
+    failed=$((failed + 1))
+  fi
+done
 
 # The Quartz library that the adapter builds its foreground protection and
 # background input from: plain C++ that a Mac compiles with clang, under the

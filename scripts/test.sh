@@ -8,7 +8,7 @@
 # AddressSanitizer + LeakSanitizer + UndefinedBehaviorSanitizer build, where
 # every end-to-end test is also a leak check of the binary. Last it fuzzes
 # the request and scene paths for a bounded time (scripts/fuzz.sh,
-# $CUH_FUZZ_SECONDS per target, default 60). Each stage's time and the total
+# $CUH_FUZZ_SECONDS per target, default 30). Each stage's time and the total
 # are printed at the end (and as each stage ends), so that the CI budget can
 # be watched.
 set -euo pipefail
@@ -50,7 +50,7 @@ normal_build() {
   cmake --build build -j "$jobs"
 }
 sanitizer_build() {
-  cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF
+  cuh_configure build-asan -DCUH_WERROR=ON -DCUH_SANITIZE=ON -DCUH_BENCHMARKS=OFF -DCUH_TEST_SHARDS=4
   cmake --build build-asan -j "$jobs"
 }
 # run_ctest DIR [CTEST OPTIONS...]

@@ -1,6 +1,8 @@
 #include "accessibility/accessibility_tree.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -20,42 +22,63 @@ struct Entry {
   std::vector<int64_t> path;
 };
 
+// A row's plain attributes, read in one round trip: the eight texts, the
+// five booleans (busy has two names), the frame and, where the walk goes on
+// below the element, its children (last, so that it can be left off).
+constexpr std::array<std::string_view, 16> kRowAttributes = {
+    ax::kRoleAttribute,        ax::kSubroleAttribute,    ax::kTitleAttribute,
+    ax::kDescriptionAttribute, ax::kHelpAttribute,       ax::kPlaceholderValueAttribute,
+    ax::kValueAttribute,       ax::kIdentifierAttribute, ax::kElementBusyAttribute,
+    ax::kBusyAttribute,        ax::kFocusedAttribute,    ax::kEnabledAttribute,
+    ax::kSelectedAttribute,    ax::kPositionAttribute,   ax::kSizeAttribute,
+    ax::kChildrenAttribute};
+
 bool settable(platform::Accessibility& ax, const AXElement& element, std::string_view attribute) {
   auto answer = ax.isAttributeSettable(element, attribute);
   return answer.ok() && answer.value.value_or(false);
 }
 
+// The row of one element, and its children when `withChildren`: one batched
+// read, then the action names and the two settable queries, in that order.
 Json buildRow(platform::Accessibility& ax,
               const Entry& entry,
               size_t index,
-              const platform::Rect& windowFrame) {
+              const platform::Rect& windowFrame,
+              bool withChildren,
+              std::vector<AXElement>& kids) {
+  std::span<const std::string_view> names(kRowAttributes);
+  const AttributeBatch read(ax, entry.element,
+                            withChildren ? names : names.first(names.size() - 1));
   Json row = Json::object();
   row["index"] = index;
   row["depth"] = entry.depth;
-  row["role"] = stringAttribute(ax, entry.element, ax::kRoleAttribute);
-  row["subrole"] = stringAttribute(ax, entry.element, ax::kSubroleAttribute);
-  row["title"] = stringAttribute(ax, entry.element, ax::kTitleAttribute);
-  row["description"] = stringAttribute(ax, entry.element, ax::kDescriptionAttribute);
-  row["help"] = stringAttribute(ax, entry.element, ax::kHelpAttribute);
-  row["placeholder"] = stringAttribute(ax, entry.element, ax::kPlaceholderValueAttribute);
-  row["value"] = stringAttribute(ax, entry.element, ax::kValueAttribute);
-  row["identifier"] = stringAttribute(ax, entry.element, ax::kIdentifierAttribute);
+  row["role"] = read.text(ax::kRoleAttribute);
+  row["subrole"] = read.text(ax::kSubroleAttribute);
+  row["title"] = read.text(ax::kTitleAttribute);
+  row["description"] = read.text(ax::kDescriptionAttribute);
+  row["help"] = read.text(ax::kHelpAttribute);
+  row["placeholder"] = read.text(ax::kPlaceholderValueAttribute);
+  row["value"] = read.text(ax::kValueAttribute);
+  row["identifier"] = read.text(ax::kIdentifierAttribute);
   row["actions"] = actions(ax, entry.element);
   row["path"] = entry.path;
-  row["busy"] = platform::boolAttribute(ax, entry.element, ax::kBusyAttribute).value_or(false);
-  row["focused"] =
-      platform::boolAttribute(ax, entry.element, ax::kFocusedAttribute).value_or(false);
-  row["enabled"] = platform::boolAttribute(ax, entry.element, ax::kEnabledAttribute).value_or(true);
+  // "AXElementBusy" is the documented name; "AXBusy" is read as well.
+  row["busy"] = read.boolean(ax::kElementBusyAttribute).value_or(false) ||
+                read.boolean(ax::kBusyAttribute).value_or(false);
+  row["focused"] = read.boolean(ax::kFocusedAttribute).value_or(false);
+  row["enabled"] = read.boolean(ax::kEnabledAttribute).value_or(true);
   row["selectable"] = settable(ax, entry.element, ax::kSelectedAttribute);
   row["valueSettable"] = settable(ax, entry.element, ax::kValueAttribute);
-  if (auto selected = platform::boolAttribute(ax, entry.element, ax::kSelectedAttribute))
+  if (auto selected = read.boolean(ax::kSelectedAttribute))
     row["selected"] = *selected;
-  if (auto frame = rect(ax, entry.element); frame && frame->width() > 0 && frame->height() > 0) {
+  if (auto frame = read.frame(); frame && frame->width() > 0 && frame->height() > 0) {
     row["x"] = frame->minX() - windowFrame.minX();
     row["y"] = frame->minY() - windowFrame.minY();
     row["width"] = frame->width();
     row["height"] = frame->height();
   }
+  if (withChildren)
+    kids = read.elements(ax::kChildrenAttribute);
   return row;
 }
 
@@ -70,10 +93,11 @@ Json snapshotRows(platform::Accessibility& ax,
   while (rows.size() < kTreeRowLimit && !stack.empty()) {
     Entry entry = std::move(stack.back());
     stack.pop_back();
-    rows.push_back(buildRow(ax, entry, rows.size(), windowFrame));
     // The last row's children would be dropped unread.
-    if (entry.depth <= kTreeExpandDepth && rows.size() < kTreeRowLimit) {
-      std::vector<AXElement> kids = children(ax, entry.element);
+    const bool expand = entry.depth <= kTreeExpandDepth && rows.size() + 1 < kTreeRowLimit;
+    std::vector<AXElement> kids;
+    rows.push_back(buildRow(ax, entry, rows.size(), windowFrame, expand, kids));
+    if (expand) {
       size_t count = std::min(kids.size(), kTreeChildLimit);
       for (size_t i = count; i > 0; --i) {
         std::vector<int64_t> path = entry.path;

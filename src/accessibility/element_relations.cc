@@ -1,5 +1,6 @@
 #include "accessibility/element_relations.h"
 
+#include <array>
 #include <string>
 
 #include "platform/ax_names.h"
@@ -33,13 +34,17 @@ bool belongsToWindow(platform::Accessibility& ax,
 }
 
 std::optional<AXElement> editableAncestor(platform::Accessibility& ax, const AXElement& element) {
+  // The role and the way up, one round trip per element examined.
+  static constexpr std::array<std::string_view, 2> kAttributes = {ax::kRoleAttribute,
+                                                                  ax::kParentAttribute};
   AXElement current = element;
   for (int examined = 0; examined < kEditableAncestorLimit; ++examined) {
-    if (isEditableRole(stringAttribute(ax, current, ax::kRoleAttribute)))
+    const AttributeBatch read(ax, current, kAttributes);
+    if (isEditableRole(read.text(ax::kRoleAttribute)))
       return current;
     if (examined + 1 == kEditableAncestorLimit)
       break;
-    auto parent = platform::elementAttribute(ax, current, ax::kParentAttribute);
+    auto parent = read.element(ax::kParentAttribute);
     if (!parent)
       return std::nullopt;
     current = std::move(*parent);

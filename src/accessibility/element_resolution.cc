@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "accessibility/semantic_identity.h"
+#include "platform/ax_names.h"
 #include "protocol/helper_failure.h"
 #include "windows/ax_readers.h"
 
@@ -35,16 +36,33 @@ std::optional<AXElement> followPath(platform::Accessibility& ax,
   return current;
 }
 
+// What is read of each element examined, in one round trip: what the
+// identity comparison compares, the frame when the expectation has one, and
+// the children when the search goes on below the element.
+std::vector<std::string_view> examinedAttributes(const ElementExpectation& expected,
+                                                 bool strictValue,
+                                                 bool withChildren) {
+  std::vector<std::string_view> attributes = identityAttributes(expected, strictValue);
+  if (expected.hasFrame()) {
+    attributes.push_back(ax::kPositionAttribute);
+    attributes.push_back(ax::kSizeAttribute);
+  }
+  if (withChildren &&
+      std::find(attributes.begin(), attributes.end(), ax::kChildrenAttribute) == attributes.end()) {
+    attributes.push_back(ax::kChildrenAttribute);
+  }
+  return attributes;
+}
+
 // The score of an element that passed the identity comparison: 0 without an
 // expected frame, else its geometry distance, else (no usable frame) the
 // largest finite double.
-double score(platform::Accessibility& ax,
-             const AXElement& element,
+double score(const AttributeBatch& read,
              const platform::Rect& windowBounds,
              const ElementExpectation& expected) {
   if (!expected.hasFrame())
     return 0;
-  auto frame = rect(ax, element);
+  auto frame = read.frame();
   if (!frame || !hasPositiveSize(*frame))
     return std::numeric_limits<double>::max();
   return geometryDistance(expected, *frame, windowBounds);
@@ -73,10 +91,16 @@ AXElement resolveExpectedElement(platform::Accessibility& ax,
         "use an exact coordinate action");
   }
 
+  const std::vector<std::string_view> leafAttributes =
+      examinedAttributes(expected, strictValue, /*withChildren=*/false);
+  const std::vector<std::string_view> expandedAttributes =
+      examinedAttributes(expected, strictValue, /*withChildren=*/true);
+
   // Quick acceptance: the element the path still leads to, when it fits.
   if (auto atPath = followPath(ax, root, expected.path)) {
-    if (semanticIdentityMatches(ax, *atPath, expected, strictValue) &&
-        withinTolerance(score(ax, *atPath, windowBounds, expected))) {
+    const AttributeBatch read(ax, *atPath, leafAttributes);
+    if (semanticIdentityMatches(ax, read, expected, strictValue) &&
+        withinTolerance(score(read, windowBounds, expected))) {
       return *atPath;
     }
   }
@@ -95,15 +119,17 @@ AXElement resolveExpectedElement(platform::Accessibility& ax,
     Entry entry = std::move(stack.back());
     stack.pop_back();
     ++examined;
-    if (semanticIdentityMatches(ax, entry.element, expected, strictValue) &&
-        withinTolerance(score(ax, entry.element, windowBounds, expected))) {
+    // The children of the last element examined would never be examined.
+    const bool expand = entry.depth <= kSearchExpandDepth && examined < kSearchElements;
+    const AttributeBatch read(ax, entry.element, expand ? expandedAttributes : leafAttributes);
+    if (semanticIdentityMatches(ax, read, expected, strictValue) &&
+        withinTolerance(score(read, windowBounds, expected))) {
       if (found)
         throwAmbiguous();
       found = entry.element;
     }
-    // The children of the last element examined would never be examined.
-    if (entry.depth <= kSearchExpandDepth && examined < kSearchElements) {
-      std::vector<AXElement> kids = children(ax, entry.element);
+    if (expand) {
+      std::vector<AXElement> kids = read.elements(ax::kChildrenAttribute);
       size_t count = std::min(kids.size(), kSearchChildren);
       for (size_t i = count; i > 0; --i) {
         stack.push_back({std::move(kids[i - 1]), entry.depth + 1});

@@ -1,6 +1,7 @@
 #include "accessibility/text_insertion.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "accessibility/element_relations.h"
@@ -29,9 +30,8 @@ std::optional<platform::AXElement> editableAtPoint(const ElementActionContext& c
 }
 
 // The field's selection, when it reads as a range.
-std::optional<platform::Range> selectedRange(platform::Accessibility& ax,
-                                             const platform::AXElement& field) {
-  auto selection = ax.copyAttributeValue(field, ax::kSelectedTextRangeAttribute);
+std::optional<platform::Range> selectedRange(const AttributeBatch& read) {
+  const auto& selection = read.slot(ax::kSelectedTextRangeAttribute);
   if (!selection.ok() || !selection.value)
     return std::nullopt;
   if (const auto* range = selection.value->as<platform::Range>())
@@ -51,13 +51,16 @@ std::optional<platform::AXElement> uniqueFocusedEditable(platform::Accessibility
     stack.pop_back();
     // editableAncestor(element) is the element itself exactly when its own
     // role is editable.
-    if (platform::boolAttribute(ax, element, ax::kFocusedAttribute).value_or(false) &&
-        isEditableRole(stringAttribute(ax, element, ax::kRoleAttribute))) {
+    static constexpr std::array<std::string_view, 3> kAttributes = {
+        ax::kFocusedAttribute, ax::kRoleAttribute, ax::kChildrenAttribute};
+    const AttributeBatch read(ax, element, kAttributes);
+    if (read.boolean(ax::kFocusedAttribute).value_or(false) &&
+        isEditableRole(read.text(ax::kRoleAttribute))) {
       if (found)
         return std::nullopt;
       found = element;
     }
-    std::vector<platform::AXElement> kids = children(ax, element);
+    std::vector<platform::AXElement> kids = read.elements(ax::kChildrenAttribute);
     if (kids.size() > kFocusedEditableChildren)
       kids.resize(kFocusedEditableChildren);
     for (auto it = kids.rbegin(); it != kids.rend(); ++it)
@@ -86,8 +89,11 @@ Json insertText(const ElementActionContext& context) {
         "window has no unique focused editable element");
   }
 
-  const std::string current = stringAttribute(ax, *field, ax::kValueAttribute);
-  TextReplacement edit = replaceSelection(current, selectedRange(ax, *field), text);
+  static constexpr std::array<std::string_view, 2> kFieldAttributes = {
+      ax::kValueAttribute, ax::kSelectedTextRangeAttribute};
+  const AttributeBatch fieldNow(ax, *field, kFieldAttributes);
+  const std::string current = fieldNow.text(ax::kValueAttribute);
+  TextReplacement edit = replaceSelection(current, selectedRange(fieldNow), text);
 
   if (ax.setAttributeValue(*field, ax::kValueAttribute, platform::Value::string(edit.value)) !=
       platform::AXError::success) {

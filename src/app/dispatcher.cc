@@ -113,7 +113,8 @@ constexpr std::array kMethods = {
                 [](MethodContext& c) { return protection(c).beginGuard(c.params); },
                 kObservedWindowParams},
     MethodEntry{"end_guard", Completion::direct, "",
-                [](MethodContext& c) { return foregroundGuard(c).endGuard(c.params); }, kTokenParams},
+                [](MethodContext& c) { return foregroundGuard(c).endGuard(c.params); },
+                kTokenParams},
     MethodEntry{"list_windows", Completion::finish, "windows",
                 [](MethodContext& c) { return listWindows(c.platform); }},
     MethodEntry{"list_apps", Completion::finish, "apps",
@@ -230,6 +231,9 @@ void HelperDelegate::runNextRequest() {
 
 void HelperDelegate::dispatch(Json object) {
   Request request = readRequest(std::move(object));
+  // Every path below ends the request exactly once, through finish,
+  // answerDirectly or the terminate case.
+  platform_.requestStarted();
 
   guard_->expireLease();
   if (guard_->hasLease() && !passesLeaseGate(request.method)) {
@@ -269,6 +273,7 @@ void HelperDelegate::dispatch(Json object) {
       return;
     case Completion::terminate:
       // The request stays in flight: nothing queued behind it is answered.
+      platform_.requestEnded();
       writeResponse(request.id, outcome.result ? &*outcome.result : nullptr, outcome.error);
       platform_.application().terminate();
       return;
@@ -283,6 +288,7 @@ void HelperDelegate::finish(std::optional<int64_t> id,
   } catch (const std::exception&) {
     // The response still goes out and the queue goes on.
   }
+  platform_.requestEnded();
   writeResponse(id, result ? &*result : nullptr, error);
   requestInFlight_ = false;
   runNextRequest();
@@ -291,6 +297,7 @@ void HelperDelegate::finish(std::optional<int64_t> id,
 void HelperDelegate::answerDirectly(std::optional<int64_t> id,
                                     const Json* result,
                                     const std::optional<std::string>& error) {
+  platform_.requestEnded();
   writeResponse(id, result, error);
   requestInFlight_ = false;
   runNextRequest();

@@ -61,8 +61,9 @@ class HelperDelegate final : public RequestCompletion,
   // as a loop: completions called from inside it return to the loop rather
   // than nesting one call level per request.
   void runNextRequest();
-  // Restores borrowed focus state, writes the
-  // response, clears the in-flight flag and starts the next request.
+  // Restores borrowed focus state, tells the platform the request ended,
+  // writes the response, clears the in-flight flag and starts the next
+  // request.
   void finish(std::optional<int64_t> id,
               std::optional<Json> result,
               std::optional<std::string> error) override;
@@ -111,7 +112,8 @@ class HelperDelegate final : public RequestCompletion,
 
   // Takes one request off the queue and runs it (dispatcher.cc).
   void dispatch(Json object);
-  // A direct answer: write, clear the in-flight flag, start the next one.
+  // A direct answer: end the request, write, clear the in-flight flag, start
+  // the next one.
   void answerDirectly(std::optional<int64_t> id,
                       const Json* result,
                       const std::optional<std::string>& error);

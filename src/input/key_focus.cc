@@ -1,6 +1,8 @@
 #include "input/key_focus.h"
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "accessibility/element_relations.h"
@@ -59,21 +61,28 @@ void focusElement(platform::Accessibility& ax, const platform::AXElement& elemen
 }
 
 void selectAll(platform::Accessibility& ax, const platform::AXElement& element) {
+  // The role, the value a field would need and the way up: one round trip
+  // per element examined.
+  static constexpr std::array<std::string_view, 3> kAttributes = {
+      ax::kRoleAttribute, ax::kValueAttribute, ax::kParentAttribute};
   std::optional<platform::AXElement> field;
+  std::string value;
   platform::AXElement current = element;
   for (int examined = 0; examined < kFocusChainLimit; ++examined) {
-    if (isEditableRole(stringAttribute(ax, current, ax::kRoleAttribute))) {
+    const AttributeBatch read(ax, current, kAttributes);
+    if (isEditableRole(read.text(ax::kRoleAttribute))) {
       field = current;
+      value = read.text(ax::kValueAttribute);
       break;
     }
-    auto parent = platform::elementAttribute(ax, current, ax::kParentAttribute);
+    auto parent = read.element(ax::kParentAttribute);
     if (!parent)
       break;
     current = std::move(*parent);
   }
   if (!field)
     throw HelperFailure("No editable macOS element is selected for background select-all");
-  int64_t length = utf16UnitCount(stringAttribute(ax, *field, ax::kValueAttribute));
+  int64_t length = utf16UnitCount(value);
   platform::Value range(platform::Value::Storage(platform::Range{0, length}));
   if (ax.setAttributeValue(*field, ax::kSelectedTextRangeAttribute, range) !=
       platform::AXError::success)

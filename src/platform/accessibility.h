@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "platform/element.h"
 #include "platform/value.h"
@@ -35,6 +37,19 @@ struct AXResult {
   bool ok() const { return error == AXError::success; }
 };
 
+// AXCopyMultipleAttributeOptions: how a batched read treats an attribute
+// that cannot be read.
+enum class CopyMultipleOptions : uint32_t {
+  // Every attribute gets its slot, failed ones included.
+  none = 0,
+  // kAXCopyMultipleAttributeOptionStopOnError: the first attribute whose read
+  // fails ends the call, which then fails with that attribute's error.
+  stopOnError = 1,
+};
+
+// The slots of a batched read, one per attribute asked, in the order asked.
+using AttributeSlots = std::vector<AXResult<Value>>;
+
 class Accessibility {
  public:
   virtual ~Accessibility() = default;
@@ -54,6 +69,23 @@ class Accessibility {
   // cannot be read. Success with no value is possible and means "nothing".
   virtual AXResult<Value> copyAttributeValue(const AXElement& element,
                                              std::string_view attribute) = 0;
+
+  // AXUIElementCopyMultipleAttributeValues: the attributes of one element,
+  // read in one round trip. On success the value holds one slot per
+  // attribute, in the order asked, and each slot is what copyAttributeValue
+  // of that attribute alone would have answered at that moment: an error
+  // (error set, no value), success with a value, or success without one.
+  // Nothing is cached across calls.
+  // The call itself fails (error set, no slots) when the element cannot be
+  // asked at all (a handle of no element, an element that is gone, an
+  // application that does not answer); every attribute's read would then
+  // have failed with that error. With `stopOnError` it also fails with the
+  // error of the first attribute whose read fails. An empty list succeeds
+  // with no slots and costs no round trip.
+  virtual AXResult<AttributeSlots> copyMultipleAttributeValues(
+      const AXElement& element,
+      std::span<const std::string_view> attributes,
+      CopyMultipleOptions options) = 0;
 
   // AXUIElementIsAttributeSettable. The value is present on success.
   virtual AXResult<bool> isAttributeSettable(const AXElement& element,

@@ -33,7 +33,11 @@ inline constexpr std::string_view kValueAttribute = "AXValue";
 inline constexpr std::string_view kEnabledAttribute = "AXEnabled";
 // Whether the element has keyboard focus within its application.
 inline constexpr std::string_view kFocusedAttribute = "AXFocused";
-// Whether the element is busy (loading, computing).
+// Whether the element is busy (loading, computing). "AXElementBusy" is the
+// name macOS documents; "AXBusy" is undocumented but answered by some
+// elements (and is the simulated desktop's `busy`). A row is busy when
+// either reads as true.
+inline constexpr std::string_view kElementBusyAttribute = "AXElementBusy";
 inline constexpr std::string_view kBusyAttribute = "AXBusy";
 // Whether the element is selected (a row, a tab).
 inline constexpr std::string_view kSelectedAttribute = "AXSelected";

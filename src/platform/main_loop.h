@@ -18,11 +18,16 @@ class MainLoop {
  public:
   virtual ~MainLoop() = default;
 
-  // dispatch_async to the main queue. Callable from any thread; work items
-  // run on the main thread in post order.
+  // Queues `work` for the main thread (on a Mac, a block performed on the main
+  // run loop in its common modes). Callable from any thread; work items run
+  // on the main thread in post order, in nested runs too. Whatever a work
+  // item (here, delayed or a timer's) throws ends that item and the loop goes
+  // on; what it held is released, so a request's reply handle it held
+  // answers.
   virtual void post(std::function<void()> work) = 0;
-  // dispatch_after on the main queue: runs `work` no earlier than `seconds`
-  // from now. Items due at the same time run in post order.
+  // Runs `work` on the main thread no earlier than `seconds` from now (on a
+  // Mac, behind a run-loop timer). Callable from any thread. Items due at the
+  // same time run in post order.
   virtual void postDelayed(double seconds, std::function<void()> work) = 0;
   // A repeating scheduled timer: `block` runs every `interval` seconds on the
   // main thread, between other work, until the handle goes.

@@ -32,6 +32,22 @@ class Platform {
   virtual MainLoop& mainLoop() = 0;
   virtual Application& application() = 0;
 
+  // Told by the dispatcher on the main thread as it starts a request, before
+  // the request's first platform call. Requests never overlap: each
+  // requestStarted is followed by exactly one requestEnded before the next.
+  // From here on a backend may keep what it fetched (object lookups,
+  // attributes read ahead of time) to answer later calls of the same
+  // request, but only while a fresh call would still answer the same: after
+  // the helper's own set, perform or posted event, and after a wait (a sleep,
+  // a run of the main loop), calls must reach the application again.
+  virtual void requestStarted() {}
+  // Told when that request is over: after its last platform call (the
+  // restore of borrowed focus state included) and before its response line
+  // is written. Everything kept for the request is dropped here; calls made
+  // outside a request (the housekeeping timer, tap callbacks, shutdown)
+  // never use it. A helper that ends with a request in flight may not tell.
+  virtual void requestEnded() {}
+
   // Told by the response writer as it writes a response line, just before
   // the line's bytes go out, with the line's number (1 for the first); on
   // whichever thread writes it, under the writer's lock, so in line order.

@@ -1,6 +1,7 @@
 #include "windows/exact_window.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -48,25 +49,33 @@ std::optional<AXElement> resolve(platform::Platform& platform, int32_t pid, cons
 
 }  // namespace
 
+void WindowElementFacts::read() {
+  if (facts_)
+    return;
+  // Everything the comparison may need, in one round trip.
+  static constexpr std::array<std::string_view, 5> kAttributes = {
+      ax::kPositionAttribute, ax::kSizeAttribute, ax::kHiddenAttribute, ax::kMinimizedAttribute,
+      ax::kTitleAttribute};
+  const AttributeBatch batch(*ax_, element_, kAttributes);
+  facts_ = Facts{batch.frame(),
+                 batch.boolean(ax::kHiddenAttribute).value_or(false) ||
+                     batch.boolean(ax::kMinimizedAttribute).value_or(false),
+                 batch.text(ax::kTitleAttribute)};
+}
+
 const std::optional<platform::Rect>& WindowElementFacts::frame() {
-  if (!frame_)
-    frame_ = rect(*ax_, element_);
-  return *frame_;
+  read();
+  return facts_->frame;
 }
 
 bool WindowElementFacts::hiddenOrMinimized() {
-  if (!hiddenOrMinimized_) {
-    hiddenOrMinimized_ =
-        platform::boolAttribute(*ax_, element_, ax::kHiddenAttribute).value_or(false) ||
-        platform::boolAttribute(*ax_, element_, ax::kMinimizedAttribute).value_or(false);
-  }
-  return *hiddenOrMinimized_;
+  read();
+  return facts_->hiddenOrMinimized;
 }
 
 const std::string& WindowElementFacts::title() {
-  if (!title_)
-    title_ = stringAttribute(*ax_, element_, ax::kTitleAttribute);
-  return *title_;
+  read();
+  return facts_->title;
 }
 
 double windowFrameTolerance(double width, double height) {

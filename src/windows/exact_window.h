@@ -11,8 +11,9 @@
 
 namespace cuh {
 
-// What windowMatches reads of one window element, each attribute read at
-// most once and only when the comparison gets that far. A listing compares
+// What windowMatches reads of one window element: its frame, AXHidden,
+// AXMinimized and AXTitle, read together in one round trip when the
+// comparison first needs one of them, and at most once. A listing compares
 // one application's focused window with every row of that application; the
 // element does not change in between, so one read serves all rows.
 class WindowElementFacts {
@@ -29,11 +30,16 @@ class WindowElementFacts {
   const std::string& title();
 
  private:
+  struct Facts {
+    std::optional<platform::Rect> frame;
+    bool hiddenOrMinimized = false;
+    std::string title;
+  };
+  void read();
+
   platform::Accessibility* ax_;
   platform::AXElement element_;
-  std::optional<std::optional<platform::Rect>> frame_;
-  std::optional<bool> hiddenOrMinimized_;
-  std::optional<std::string> title_;
+  std::optional<Facts> facts_;
 };
 
 // The row and the element both have a frame, the

@@ -8,6 +8,7 @@
 #include "accessibility/ax_scene.h"
 #include "accessibility/resolve_element_request.h"
 #include "protocol/helper_failure.h"
+#include "support/counting_accessibility.h"
 #include "support/failure_message.h"
 
 namespace cuh {
@@ -222,6 +223,15 @@ TEST(AccessibilityTreeTest, RowKeysFollowTheirRules) {
        {{"attributes", {{"AXBusy", 1}, {"AXEnabled", 0}}}},
        {{"busy", true}, {"enabled", false}},
        {}},
+      // The documented busy attribute counts as much as the undocumented one.
+      {"busy by the documented name",
+       {{"busy", false}, {"attributes", {{"AXElementBusy", true}}}},
+       {{"busy", true}},
+       {}},
+      {"busy by neither name",
+       {{"busy", false}, {"attributes", {{"AXElementBusy", 0}}}},
+       {{"busy", false}},
+       {}},
       {"settable selection and value",
        {{"settable", {"AXSelected", "AXValue"}}},
        {{"selectable", true}, {"valueSettable", true}},
@@ -305,6 +315,39 @@ TEST(AccessibilityTreeTest, SnapshotStopsAtSixHundredRows) {
   EXPECT_EQ(rows[599]["index"], 599);
   EXPECT_EQ(rows[599]["path"], Json::array({19, 8}));
   EXPECT_EQ(rows[599]["title"], "8");
+}
+
+// A row costs four round trips: one batched read of its plain attributes
+// (with its children where the walk goes on below it), the action names and
+// the two settable queries. Children are read only where the walk expands:
+// not at depth 14, not for the 600th row.
+TEST(AccessibilityTreeTest, EachRowCostsFourRoundTrips) {
+  Json groups = Json::array();
+  for (int g = 0; g < 30; ++g)
+    groups.push_back({{"role", "AXGroup"}, {"children", blanks(30)}});
+  struct Case {
+    const char* name;
+    Json children;
+    size_t rows;
+    uint64_t childLists;
+  };
+  const Case cases[] = {
+      {"cut at 600 rows", groups, 600, 599},
+      {"deeper than the walk goes", Json::array({testing::nested(16, {{"role", "AXButton"}})}), 15,
+       14},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto desktop = desktopWith(c.children);
+    platform::AXElement window = testing::windowElement(*desktop);
+    testing::CountingAccessibility counter(desktop->accessibility());
+    Json rows = snapshotRows(counter, window, testing::kWindowFrame);
+    ASSERT_EQ(rows.size(), c.rows);
+    EXPECT_EQ(counter.calls(), 4 * c.rows);
+    EXPECT_EQ(counter.batches(), c.rows);
+    EXPECT_EQ(counter.reads("AXChildren"), c.childLists);
+    EXPECT_EQ(counter.reads("AXRole"), c.rows);
+  }
 }
 
 }  // namespace

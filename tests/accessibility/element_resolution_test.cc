@@ -81,6 +81,8 @@ TEST(ElementResolutionTest, ThePathStillLeadingToTheElementCostsOneWalk) {
   EXPECT_EQ(desktop->targetName(found), "save");
   EXPECT_EQ(counter.reads("AXChildren"), 2u);  // the path walk only: no search
   EXPECT_EQ(counter.reads("AXRole"), 1u);      // one identity comparison
+  // The walk's two child lists, then the identity and the frame together.
+  EXPECT_EQ(counter.calls(), 3u);
 }
 
 struct ResolveCase {
@@ -270,6 +272,8 @@ TEST(ElementResolutionTest, SearchExaminesTwelveHundredElements) {
     }
     EXPECT_EQ(outcome, expected);
     EXPECT_EQ(counter.reads("AXRole"), 1200u);  // one identity comparison per element
+    // The walk's one child list, then one round trip per element examined.
+    EXPECT_EQ(counter.calls(), 1u + 1200u);
   }
 }
 

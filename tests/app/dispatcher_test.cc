@@ -13,6 +13,7 @@
 #include "platform/sim/sim_application.h"
 #include "platform/sim/sim_desktop.h"
 #include "protocol/helper_failure.h"
+#include "support/forwarding_platform.h"
 
 namespace cuh {
 namespace {
@@ -52,6 +53,29 @@ class RecordingGuard final : public RequestGuard {
   const std::vector<std::string>& lines_;
 };
 
+// The desktop, with the request notifications noted in the same log as the
+// guard's calls while `noting` is set.
+class NotingPlatform final : public testing::ForwardingPlatform {
+ public:
+  NotingPlatform(platform::Platform& inner,
+                 std::vector<std::string>& log,
+                 const std::vector<std::string>& lines)
+      : ForwardingPlatform(inner), log_(log), lines_(lines) {}
+
+  void requestStarted() override { note("started"); }
+  void requestEnded() override { note("ended"); }
+
+  bool noting = false;
+
+ private:
+  void note(const std::string& what) {
+    if (noting)
+      log_.push_back(what + "@" + std::to_string(lines_.size()));
+  }
+  std::vector<std::string>& log_;
+  const std::vector<std::string>& lines_;
+};
+
 class DispatcherTest : public ::testing::Test {
  protected:
   void SetUp() override { start(Json::object()); }
@@ -63,6 +87,7 @@ class DispatcherTest : public ::testing::Test {
     lines.clear();
     log.clear();
     desktop = sim::SimDesktop::create(scene);
+    platform = std::make_unique<NotingPlatform>(*desktop, log, lines);
     HelperOptions options;
     options.parentPID = parentPID;
     options.inputFd = -1;
@@ -71,7 +96,7 @@ class DispatcherTest : public ::testing::Test {
     guard = recording.get();
     options.guard = std::move(recording);
     options.methods = methods;
-    delegate = HelperDelegate::create(*desktop, std::move(options));
+    delegate = HelperDelegate::create(*platform, std::move(options));
     desktop->application().setDelegate(delegate.get());
   }
   void TearDown() override {
@@ -95,6 +120,7 @@ class DispatcherTest : public ::testing::Test {
   }
 
   std::unique_ptr<sim::SimDesktop> desktop;
+  std::unique_ptr<NotingPlatform> platform;
   std::shared_ptr<HelperDelegate> delegate;
   RecordingGuard* guard = nullptr;
   std::vector<std::string> lines;
@@ -360,6 +386,51 @@ TEST_F(DispatcherTest, CompletionKindsDecideTheRestore) {
     EXPECT_EQ(restored, c.restored) << c.request;
     EXPECT_FALSE(delegate->requestInFlight()) << c.request;
   }
+}
+
+// The platform hears of each request's start before anything of it runs,
+// and of its end once, after the restore and before its answer is written,
+// on every way a request completes.
+TEST_F(DispatcherTest, EveryRequestStartsAndEndsOnceBeforeItsAnswer) {
+  start(Json::object(), kTestMethods);
+  platform->noting = true;
+  struct Case {
+    std::string request;
+    bool lease;
+    std::vector<std::string> log;
+  };
+  const std::vector<std::string> finished = {"started@0", "expireLease@0", "restore@0", "ended@0"};
+  const std::vector<std::string> direct = {"started@0", "expireLease@0", "ended@0"};
+  const Case cases[] = {
+      {R"({"id":1,"method":"ping"})", false, finished},
+      {R"({"id":2,"method":"unknown"})", false, finished},
+      {R"({"id":3,"method":"failing"})", false, finished},
+      {R"({"id":4,"method":"slow"})", false, finished},
+      {R"({"id":5,"method":"slow_fails"})", false, finished},
+      {R"({"id":6,"method":"forgets"})", false, finished},
+      {R"({"id":7,"method":"twice"})", false, finished},
+      {R"({"id":8,"method":"guarded"})", false, direct},
+      {R"({"id":9,"method":"unguard"})", false, direct},
+      {R"({"id":10,"method":"ping"})", true, direct},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.request);
+    guard->lease = c.lease;
+    log.clear();
+    lines.clear();
+    send(c.request);
+    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_EQ(log, c.log);
+  }
+
+  // "close" ends its request before answering, then terminates.
+  start(Json::object());
+  platform->noting = true;
+  desktop->loop().post([this] { delegate->enqueue(Json::parse(R"({"id":1,"method":"close"})")); });
+  EXPECT_THROW(desktop->loop().runUntilIdle(), sim::SimApplication::Terminated);
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"started@0", "expireLease@0", "clearGuardLease@0",
+                                      "releaseControllers@0", "ended@0", "releaseControllers@1"}));
 }
 
 TEST_F(DispatcherTest, ALongQueueRunsInALoopNotARecursion) {

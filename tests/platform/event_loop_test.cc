@@ -8,6 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "protocol/reply.h"
+#include "support/recording_completion.h"
+
 namespace cuh::sim {
 namespace {
 
@@ -129,9 +132,49 @@ TEST(EventLoopTest, AFenceWhoseWorkThrowsStillReleasesWhatWaitedBehindIt) {
     loop.post([&] { ran = true; });
   });
   other.join();
-  EXPECT_THROW(loop.runUntilIdle(), std::runtime_error);
   EXPECT_TRUE(loop.runUntilIdle());
   EXPECT_TRUE(ran);
+}
+
+// A work item that throws ends there; the request whose reply it held gets
+// the reply's not-completed answer, and the loop goes on with later work,
+// whether the item ran from the loop itself or inside a nested run.
+TEST(EventLoopTest, AThrowingWorkItemAnswersItsRequestAndTheLoopGoesOn) {
+  struct Case {
+    const char* name;
+    void (*schedule)(EventLoop& loop, std::function<void()> work);
+  };
+  const Case cases[] = {
+      {"posted", [](EventLoop& loop, std::function<void()> work) { loop.post(std::move(work)); }},
+      {"delayed",
+       [](EventLoop& loop, std::function<void()> work) {
+         loop.postDelayed(0.5, std::move(work));
+       }},
+      {"inside a nested run",
+       [](EventLoop& loop, std::function<void()> work) {
+         loop.post([&loop, work = std::move(work)] {
+           loop.post(work);
+           loop.runFor(1);
+         });
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    VirtualClock clock;
+    EventLoop loop(clock);
+    auto completion = std::make_shared<testing::RecordingCompletion>();
+    {
+      Reply reply(completion, 7);
+      c.schedule(loop, [reply] { throw std::runtime_error("step failed"); });
+    }
+    bool later = false;
+    loop.postDelayed(2, [&] { later = true; });
+    EXPECT_TRUE(loop.runUntilIdle());
+    EXPECT_TRUE(later);
+    ASSERT_EQ(completion->calls.size(), 1u);
+    EXPECT_EQ(completion->calls[0].id, 7);
+    EXPECT_EQ(completion->calls[0].error, std::string(kRequestNotCompletedMessage));
+  }
 }
 
 }  // namespace

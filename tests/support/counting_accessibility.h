@@ -1,6 +1,7 @@
-// Counts the accessibility calls made through it, in total and per copied
-// attribute, and forwards each one to the real service. Tests use it to show
-// that something was (not) read; benchmarks to report calls per row.
+// Counts the accessibility round trips made through it, and how often each
+// attribute was asked for (alone or in a batched read), and forwards each
+// call to the real service. Tests use it to show that something was (not)
+// read; benchmarks to report round trips per row.
 #pragma once
 
 #include <cstdint>
@@ -18,16 +19,20 @@ class CountingAccessibility final : public platform::Accessibility {
  public:
   explicit CountingAccessibility(platform::Accessibility& inner) : inner_(inner) {}
 
-  // Every call except the process-trust queries and createApplication (which
-  // makes a handle without a round trip into the target).
+  // Round trips: every call except the process-trust queries,
+  // createApplication (which makes a handle without a round trip into the
+  // target) and a batched read of no attributes; a batched read counts once.
   uint64_t calls() const { return calls_; }
-  // copyAttributeValue calls for one attribute name.
+  // Batched reads among them.
+  uint64_t batches() const { return batches_; }
+  // How often one attribute name was read, alone or in a batch.
   uint64_t reads(std::string_view attribute) const {
     auto it = reads_.find(std::string(attribute));
     return it == reads_.end() ? 0 : it->second;
   }
   void reset() {
     calls_ = 0;
+    batches_ = 0;
     reads_.clear();
   }
 
@@ -43,6 +48,18 @@ class CountingAccessibility final : public platform::Accessibility {
     ++calls_;
     ++reads_[std::string(attribute)];
     return inner_.copyAttributeValue(element, attribute);
+  }
+  platform::AXResult<platform::AttributeSlots> copyMultipleAttributeValues(
+      const platform::AXElement& element,
+      std::span<const std::string_view> attributes,
+      platform::CopyMultipleOptions options) override {
+    if (!attributes.empty()) {
+      ++calls_;
+      ++batches_;
+    }
+    for (std::string_view attribute : attributes)
+      ++reads_[std::string(attribute)];
+    return inner_.copyMultipleAttributeValues(element, attributes, options);
   }
   platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,
                                                std::string_view attribute) override {
@@ -73,6 +90,7 @@ class CountingAccessibility final : public platform::Accessibility {
  private:
   platform::Accessibility& inner_;
   uint64_t calls_ = 0;
+  uint64_t batches_ = 0;
   std::map<std::string, uint64_t, std::less<>> reads_;
 };
 

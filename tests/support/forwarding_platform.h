@@ -22,6 +22,8 @@ class ForwardingPlatform : public platform::Platform {
   platform::ProcessServices& process() override { return inner_.process(); }
   platform::MainLoop& mainLoop() override { return inner_.mainLoop(); }
   platform::Application& application() override { return inner_.application(); }
+  void requestStarted() override { inner_.requestStarted(); }
+  void requestEnded() override { inner_.requestEnded(); }
   void willWriteResponse(uint64_t number) override { inner_.willWriteResponse(number); }
 
  protected:

@@ -310,5 +310,64 @@ TEST(AxReadersTest, ReadEachKindAndGiveEmptyResultsForTheRest) {
   EXPECT_EQ(rect(ax, slider), std::nullopt);  // no frame
 }
 
+// A batch reads each of its slots exactly as the single reader of the same
+// name reads the attribute alone, for elements that answer, that cannot be
+// asked at all, and for attributes the batch did not read.
+TEST(AxReadersTest, ABatchReadsEverySlotAsTheSingleReaderDoes) {
+  auto desktop = sim::SimDesktop::create(json::parse(R"({
+    "apps": [{"pid": 100, "name": "App"}, {"pid": 200, "axEnabled": false}],
+    "windows": [
+      {"id": 11, "pid": 100, "title": "Doc", "bounds": {"x": 0, "y": 0, "width": 300, "height": 200},
+       "ax": {"children": [
+         {"ref": "slider", "role": "AXSlider", "value": 0.25, "enabled": true, "hidden": false,
+          "frame": {"x": 1, "y": 2, "width": 3, "height": 4}},
+         {"ref": "label", "value": {"attributed": "Bold"}, "focused": true,
+          "attributes": {"AXRole": 5, "AXEnabled": 0, "AXPosition": {"width": 1, "height": 1},
+                         "AXSize": {"width": 2, "height": 2}, "AXChildren": "none",
+                         "AXParent": "up", "AXTitle": [1]}},
+         {"ref": "gone"}]}},
+      {"id": 21, "pid": 200, "bounds": {"x": 0, "y": 0, "width": 9, "height": 9}, "ax": {}}]})"));
+  auto& ax = desktop->accessibility();
+  platform::AXElement gone = desktop->element("gone");
+  desktop->apply(json::parse(R"({"remove": "gone"})"));
+  const std::vector<std::string_view> names = {
+      "AXRole", "AXTitle",    "AXValue",  "AXEnabled", "AXFocused",       "AXHidden", "AXPosition",
+      "AXSize", "AXChildren", "AXParent", "AXWindows", "AXFocusedWindow", "AXNothing"};
+  const std::pair<const char*, platform::AXElement> elements[] = {
+      {"slider", desktop->element("slider")},
+      {"odd kinds", desktop->element("label")},
+      {"window", desktop->element("11/")},
+      {"application", ax.createApplication(100)},
+      {"gone", gone},
+      {"not answering", ax.createApplication(200)},
+      {"no element", platform::AXElement()},
+  };
+  auto refsOf = [&](const std::vector<platform::AXElement>& list) {
+    std::vector<std::string> out;
+    for (const auto& e : list)
+      out.push_back(desktop->targetName(e));
+    return out;
+  };
+  for (const auto& [name, element] : elements) {
+    SCOPED_TRACE(name);
+    const AttributeBatch batch(ax, element, names);
+    for (std::string_view attribute : names) {
+      SCOPED_TRACE(attribute);
+      EXPECT_EQ(batch.text(attribute), stringAttribute(ax, element, attribute));
+      EXPECT_EQ(batch.boolean(attribute), platform::boolAttribute(ax, element, attribute));
+      EXPECT_EQ(refsOf(batch.elements(attribute)), refsOf(elementList(ax, element, attribute)));
+      auto single = platform::elementAttribute(ax, element, attribute);
+      auto slot = batch.element(attribute);
+      ASSERT_EQ(slot.has_value(), single.has_value());
+      if (slot) {
+        EXPECT_TRUE(slot->isEqual(*single));
+      }
+    }
+    EXPECT_EQ(batch.frame(), rect(ax, element));
+    EXPECT_EQ(batch.text("AXDescription"), "");  // not in the batch
+    EXPECT_FALSE(batch.slot("AXDescription").ok());
+  }
+}
+
 }  // namespace
 }  // namespace cuh

@@ -141,6 +141,8 @@ TEST(ListWindowsTest, AsksEachApplicationForItsFocusedWindowOncePerListing) {
   EXPECT_EQ(counting.counter().reads("AXFocusedWindow"), 5u);
   // Each focused window's frame is read once, not once per row.
   EXPECT_EQ(counting.counter().reads("AXPosition"), 3u);
+  // What the match compares of a focused window is one round trip.
+  EXPECT_EQ(counting.counter().calls(), 5u + 3u);
 }
 
 TEST(ListWindowsTest, UnreadableWindowListGivesNoRows) {

@@ -72,6 +72,16 @@ class CorrelatorTest(unittest.TestCase):
         resolved = correlator.line(ok(slow))
         self.assertEqual([w for w, _, _ in resolved], ["slow", "bad"])
 
+    def test_a_request_json_cannot_encode_is_never_registered(self):
+        correlator = Correlator()
+        for params in ({"x": object()}, {"x": float("nan")}):
+            with self.assertRaises((TypeError, ValueError)):
+                correlator.register_line("m", params, "unsent")
+        self.assertEqual(correlator.waiting(), 0)
+        request_id, line = correlator.register_line("m", {}, "sent")
+        self.assertEqual(json.loads(line)["id"], request_id)
+        self.assertEqual([w for w, _, _ in correlator.line(ok(request_id))], ["sent"])
+
 
 if __name__ == "__main__":
     unittest.main()

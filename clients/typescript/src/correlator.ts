@@ -39,6 +39,14 @@ export class Correlator {
     return this.nextId;
   }
 
+  /** Registers a request and returns its id and the line to write. A
+   * request JSON cannot encode throws here and is never registered, so it
+   * cannot take the place of a request the helper did read. */
+  registerLine(method: string, params: JsonObject, waiter: Waiter): { id: number; line: string } {
+    const line = JSON.stringify({ id: this.nextId + 1, method, params }) + "\n";
+    return { id: this.register(method, params, waiter), line };
+  }
+
   abandon(id: number): void {
     const pending = this.waiting.get(id);
     if (pending) pending.waiter = null;

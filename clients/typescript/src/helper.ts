@@ -114,11 +114,8 @@ export class Helper {
     if (this.exitError) return Promise.reject(this.exitError);
     const timeoutMs = options.timeoutMs ?? this.timeoutMs;
     return new Promise((resolve, reject) => {
-      const timer = setTimeout(() => {
-        this.correlator.abandon(id);
-        reject(new HelperTimeoutError(method, timeoutMs));
-      }, timeoutMs);
-      const id = this.correlator.register(method, params, {
+      let timer: NodeJS.Timeout | undefined;
+      const { id, line } = this.correlator.registerLine(method, params, {
         resolve: (result) => {
           clearTimeout(timer);
           resolve(result);
@@ -128,7 +125,11 @@ export class Helper {
           reject(error);
         },
       });
-      this.child.stdin.write(JSON.stringify({ id, method, params }) + "\n");
+      timer = setTimeout(() => {
+        this.correlator.abandon(id);
+        reject(new HelperTimeoutError(method, timeoutMs));
+      }, timeoutMs);
+      this.child.stdin.write(line);
     });
   }
 

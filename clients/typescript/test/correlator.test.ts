@@ -57,3 +57,17 @@ test("an invalid answer with nothing waiting is not kept for a later request", (
   correlator.line(ok(slow));
   assert.deepEqual(outcome, ["slow", "bad invalid"]);
 });
+
+test("a request JSON cannot encode is never registered, so it takes no answer's place", () => {
+  const correlator = new Correlator();
+  const outcome: string[] = [];
+  const waiter = (name: string) => ({
+    resolve: () => outcome.push(name),
+    reject: (error: Error) => outcome.push(error instanceof InvalidRequestError ? `${name} invalid` : name),
+  });
+  assert.throws(() => correlator.registerLine("m", { n: 1n }, waiter("unsent")), TypeError);
+  const { id, line } = correlator.registerLine("m", {}, waiter("sent"));
+  assert.equal(JSON.parse(line).id, id);
+  correlator.line(INVALID);
+  assert.deepEqual(outcome, ["sent invalid"]);
+});

@@ -90,11 +90,7 @@ AtspiClient* DesktopSession::atspi() {
   return atspi_.get();
 }
 
-void DesktopSession::touch() {
-  uint64_t written = responses_.load(std::memory_order_relaxed);
-  if (written == seenResponses_)
-    return;
-  seenResponses_ = written;
+void DesktopSession::dropRequestState() {
   ++generation_;
   if (atspi_)
     atspi_->endRequest();
@@ -103,9 +99,24 @@ void DesktopSession::touch() {
   active_.reset();
   busApplications_.reset();
   processes_.reset();
+}
+
+void DesktopSession::beginRequest() {
+  dropRequestState();
+  inRequest_ = true;
   // Drain what the server sent meanwhile, so a lost connection is noticed.
   if (!x_->lost())
     XPending(x_->display());
+}
+
+void DesktopSession::endRequest() {
+  dropRequestState();
+  inRequest_ = false;
+}
+
+void DesktopSession::touch() {
+  if (!inRequest_)
+    dropRequestState();
 }
 
 const DesktopEntries& DesktopSession::desktopEntries() {

@@ -1,13 +1,12 @@
 // DesktopSession: what every service of the Linux desktop shares: the X
 // connection, the accessibility bus (when there is one), the desktop files,
 // and the state that lives for one request only (applications that timed
-// out, objects read). A request ends when its response is written; the
-// next call after that starts a fresh request state.
+// out, objects read). The platform brackets each request; a call outside
+// one (housekeeping, shutdown) starts from fresh state every time.
 #pragma once
 
 #include <sys/types.h>
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -62,11 +61,12 @@ class DesktopSession {
   // turned it on): reconnects to the bus if it was not there.
   void retryAccessibilityBus();
 
-  // A response line was written (any thread): the request it answered is
-  // over.
-  void responseWritten() { responses_.fetch_add(1, std::memory_order_relaxed); }
-  // Called first by every service method on the main thread: starts a fresh
-  // request state when a response was written since the last call.
+  // A request starts / ended: what the last one read is dropped, and
+  // applications that failed in it are asked again.
+  void beginRequest();
+  void endRequest();
+  // Called first by every service method on the main thread: outside a
+  // request nothing read earlier is used.
   void touch();
   // Increments for every fresh request state.
   uint64_t requestGeneration() const { return generation_; }
@@ -95,6 +95,7 @@ class DesktopSession {
  private:
   DesktopSession(std::unique_ptr<XConnection> x);
   void connectBus();
+  void dropRequestState();
   ProcessFacts factsOf(int32_t pid, const XWindowFacts* window, const std::string* accessibleName);
 
   std::unique_ptr<XConnection> x_;
@@ -102,8 +103,7 @@ class DesktopSession {
   XWindowReader reader_;
   std::unique_ptr<BusConnection> bus_;
   std::unique_ptr<AtspiClient> atspi_;
-  std::atomic<uint64_t> responses_{0};
-  uint64_t seenResponses_ = 0;
+  bool inRequest_ = false;
   uint64_t generation_ = 1;
 
   // Per request.

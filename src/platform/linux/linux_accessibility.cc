@@ -31,6 +31,10 @@ constexpr const char* kSelection = "org.a11y.atspi.Selection";
 constexpr std::chrono::milliseconds kSwitchTimeout{1000};
 // Children of one object whose row reads are fetched together, at most.
 constexpr size_t kPrefetchLimit = 128;
+// Objects whose row reads one request fetches ahead, level by level below
+// an object whose children are read, at most (a little more than a
+// snapshot's rows).
+constexpr size_t kSubtreePrefetchLimit = 1024;
 // Steps down GetAccessibleAtPoint, at most (a cycle must end).
 constexpr int kMaxHitSteps = 64;
 
@@ -68,6 +72,12 @@ void LinuxAccessibility::refresh() {
   if (generation_ == session_.requestGeneration())
     return;
   generation_ = session_.requestGeneration();
+  forgetRequest();
+}
+
+void LinuxAccessibility::forgetRequest() {
+  prefetched_ = 0;
+  subtreeSeen_.clear();
   facts_.clear();
   cacheLoaded_.clear();
   windows_.clear();
@@ -139,36 +149,57 @@ void LinuxAccessibility::loadCache(const std::string& bus) {
   }
 }
 
-LinuxAccessibility::Facts& LinuxAccessibility::facts(const AccessibleRef& ref) {
+void LinuxAccessibility::readFacts(std::span<const AccessibleRef> refs) {
   AtspiClient* client = session_.atspi();
-  if (client && !ref.bus.empty())
+  if (!client)
+    return;
+  std::vector<AccessibleRef> unread;
+  for (const AccessibleRef& ref : refs) {
+    if (ref.bus.empty())
+      continue;
     loadCache(ref.bus);
-  Facts& f = facts_[ref];
-  if (f.read || !client || ref.bus.empty())
-    return f;
-  f.read = true;
-  std::vector<BusCall> calls = {
-      AtspiClient::method(ref, kAccessible, "GetRole"),
-      AtspiClient::getProperty(ref, kAccessible, "Name"),
-      AtspiClient::getProperty(ref, kAccessible, "Description"),
-      AtspiClient::method(ref, kAccessible, "GetState"),
-      AtspiClient::getProperty(ref, kAccessible, "ChildCount"),
-      AtspiClient::getProperty(ref, kAccessible, "Parent"),
-      AtspiClient::method(ref, kAccessible, "GetInterfaces"),
-  };
+    Facts& f = facts_[ref];
+    if (f.read)
+      continue;
+    f.read = true;
+    unread.push_back(ref);
+  }
+  if (unread.empty())
+    return;
+  // What the object cache holds of an object, for those it left out.
+  constexpr size_t kCallsPerObject = 7;
+  std::vector<BusCall> calls;
+  calls.reserve(unread.size() * kCallsPerObject);
+  for (const AccessibleRef& ref : unread) {
+    calls.push_back(AtspiClient::method(ref, kAccessible, "GetRole"));
+    calls.push_back(AtspiClient::getProperty(ref, kAccessible, "Name"));
+    calls.push_back(AtspiClient::getProperty(ref, kAccessible, "Description"));
+    calls.push_back(AtspiClient::method(ref, kAccessible, "GetState"));
+    calls.push_back(AtspiClient::getProperty(ref, kAccessible, "ChildCount"));
+    calls.push_back(AtspiClient::getProperty(ref, kAccessible, "Parent"));
+    calls.push_back(AtspiClient::method(ref, kAccessible, "GetInterfaces"));
+  }
   std::vector<CallReply> replies = client->callAll(calls);
-  auto role = AtspiClient::readUint(replies[0]);
-  f.readable = role.has_value();
-  f.role = role.value_or(0);
-  f.name = AtspiClient::readStringProperty(replies[1]).value_or("");
-  f.description = AtspiClient::readStringProperty(replies[2]).value_or("");
-  f.states = AtspiClient::readStates(replies[3]).value_or(0);
-  f.childCount = AtspiClient::readIntProperty(replies[4]).value_or(0);
-  if (auto parent = AtspiClient::readRefProperty(replies[5]);
-      parent && !parent->path.empty() && parent->path != kNullPath)
-    f.parent = parent;
-  f.interfaces = AtspiClient::readStrings(replies[6]).value_or(std::vector<std::string>{});
-  return f;
+  for (size_t i = 0; i < unread.size(); ++i) {
+    const CallReply* reply = &replies[i * kCallsPerObject];
+    Facts& f = facts_[unread[i]];
+    auto role = AtspiClient::readUint(reply[0]);
+    f.readable = role.has_value();
+    f.role = role.value_or(0);
+    f.name = AtspiClient::readStringProperty(reply[1]).value_or("");
+    f.description = AtspiClient::readStringProperty(reply[2]).value_or("");
+    f.states = AtspiClient::readStates(reply[3]).value_or(0);
+    f.childCount = AtspiClient::readIntProperty(reply[4]).value_or(0);
+    if (auto parent = AtspiClient::readRefProperty(reply[5]);
+        parent && !parent->path.empty() && parent->path != kNullPath)
+      f.parent = parent;
+    f.interfaces = AtspiClient::readStrings(reply[6]).value_or(std::vector<std::string>{});
+  }
+}
+
+LinuxAccessibility::Facts& LinuxAccessibility::facts(const AccessibleRef& ref) {
+  readFacts(std::span<const AccessibleRef>(&ref, 1));
+  return facts_[ref];
 }
 
 std::optional<std::vector<AccessibleRef>> LinuxAccessibility::childrenOf(const AccessibleRef& ref) {
@@ -262,12 +293,13 @@ void LinuxAccessibility::prefetch(const BusElement& parent,
   auto rule = ruleFor(parent);
   struct Pending {
     AccessibleRef object;
-    enum { extents, actions, attributes, value } kind;
+    enum { extents, actions, attributes, accessibleId, children, value } kind;
     ValueSource source = ValueSource::none;
   };
   std::vector<BusCall> calls;
   std::vector<Pending> pending;
-  size_t count = std::min(objects.size(), kPrefetchLimit);
+  size_t count = objects.size();
+  readFacts(objects);
   for (size_t i = 0; i < count; ++i) {
     const AccessibleRef& object = objects[i];
     Facts& f = facts(object);
@@ -284,6 +316,16 @@ void LinuxAccessibility::prefetch(const BusElement& parent,
     if (!f.attributes) {
       calls.push_back(AtspiClient::method(object, kAccessible, "GetAttributes"));
       pending.push_back({object, Pending::attributes});
+    }
+    // Asked where the object attributes have no id, known only afterwards.
+    if (!f.accessibleId) {
+      calls.push_back(AtspiClient::getProperty(object, kAccessible, "AccessibleId"));
+      pending.push_back({object, Pending::accessibleId});
+    }
+    // The row of a child reads its children in turn.
+    if (!f.children) {
+      calls.push_back(AtspiClient::method(object, kAccessible, "GetChildren"));
+      pending.push_back({object, Pending::children});
     }
     if (!f.value) {
       ValueSource source = valueSource(f.role, f.interfaces);
@@ -308,10 +350,43 @@ void LinuxAccessibility::prefetch(const BusElement& parent,
       case Pending::attributes:
         f.attributes = AtspiClient::readAttributes(replies[i]);
         break;
+      case Pending::accessibleId:
+        f.accessibleId = AtspiClient::readStringProperty(replies[i]);
+        break;
+      case Pending::children:
+        f.children = AtspiClient::readRefs(replies[i]);
+        break;
       case Pending::value:
         f.value = valueFrom(pending[i].source, f.states, &replies[i]);
         break;
     }
+  }
+}
+
+void LinuxAccessibility::prefetchSubtree(const BusElement& parent,
+                                         const std::vector<AccessibleRef>& children) {
+  // The children themselves always; what lies below within the bound.
+  std::vector<AccessibleRef> level(children.begin(),
+                                   children.begin() + std::min(children.size(), kPrefetchLimit));
+  prefetch(parent, level);
+  while (!level.empty() && prefetched_ < kSubtreePrefetchLimit) {
+    // The next level: the children of this one's objects, each object once
+    // (a cycle ends here).
+    std::vector<AccessibleRef> next;
+    for (const AccessibleRef& object : level) {
+      const Facts& f = facts_[object];
+      if (!f.children || !*f.children)
+        continue;
+      const auto& below = **f.children;
+      for (size_t i = 0; i < std::min(below.size(), kPrefetchLimit); ++i) {
+        if (next.size() + prefetched_ < kSubtreePrefetchLimit &&
+            subtreeSeen_.insert(below[i]).second)
+          next.push_back(below[i]);
+      }
+    }
+    prefetch(parent, next);
+    prefetched_ += next.size();
+    level = std::move(next);
   }
 }
 
@@ -337,7 +412,7 @@ LinuxAccessibility::attributesOf(const AccessibleRef& ref) {
         session_.atspi()->call(AtspiClient::method(ref, kAccessible, "GetAttributes")));
   }
   if (!f.attributes)
-    f.attributes = std::nullopt;
+    f.attributes.emplace();  // read as none
   return *f.attributes;
 }
 
@@ -348,6 +423,120 @@ const std::optional<ElementValue>& LinuxAccessibility::valueOf(const AccessibleR
                                : std::nullopt;
   }
   return *f.value;
+}
+
+const std::optional<std::string>& LinuxAccessibility::roleNameOf(const AccessibleRef& ref) {
+  Facts& f = facts(ref);
+  if (!f.roleName) {
+    f.roleName = AtspiClient::readString(
+        session_.atspi()->call(AtspiClient::method(ref, kAccessible, "GetLocalizedRoleName")));
+  }
+  return *f.roleName;
+}
+
+const std::optional<std::string>& LinuxAccessibility::accessibleIdOf(const AccessibleRef& ref) {
+  Facts& f = facts(ref);
+  if (!f.accessibleId) {
+    f.accessibleId = AtspiClient::readStringProperty(
+        session_.atspi()->call(AtspiClient::getProperty(ref, kAccessible, "AccessibleId")));
+  }
+  return *f.accessibleId;
+}
+
+void LinuxAccessibility::fetchAhead(const BusElement& element,
+                                    std::span<const std::string_view> attributes) {
+  const AccessibleRef& ref = element.ref();
+  auto asked = [&](std::string_view name) {
+    return std::find(attributes.begin(), attributes.end(), name) != attributes.end();
+  };
+  enum class Kind { extents, objectAttributes, accessibleId, value, roleName, children };
+  std::vector<BusCall> calls;
+  std::vector<Kind> kinds;
+  auto add = [&](BusCall call, Kind kind) {
+    calls.push_back(std::move(call));
+    kinds.push_back(kind);
+  };
+  Facts& f = facts(ref);
+  ValueSource source = valueSource(f.role, f.interfaces);
+  if ((asked(ax::kPositionAttribute) || asked(ax::kSizeAttribute)) && !f.extents &&
+      !windowOfToplevel(element)) {
+    if (auto rule = ruleFor(element))
+      add(AtspiClient::getExtents(ref, rule->coordinates), Kind::extents);
+  }
+  if ((asked(ax::kIdentifierAttribute) || asked(ax::kPlaceholderValueAttribute)) && !f.attributes)
+    add(AtspiClient::method(ref, kAccessible, "GetAttributes"), Kind::objectAttributes);
+  if (asked(ax::kIdentifierAttribute) && !f.accessibleId)
+    add(AtspiClient::getProperty(ref, kAccessible, "AccessibleId"), Kind::accessibleId);
+  if (asked(ax::kValueAttribute) && !f.value) {
+    if (auto call = valueCall(ref, source))
+      add(std::move(*call), Kind::value);
+  }
+  if (asked("AXRoleDescription") && !f.roleName)
+    add(AtspiClient::method(ref, kAccessible, "GetLocalizedRoleName"), Kind::roleName);
+  // A combo box's role depends on its children.
+  bool comboBox = f.role == static_cast<uint32_t>(BusRole::comboBox) &&
+                  (asked(ax::kRoleAttribute) || asked(ax::kSubroleAttribute));
+  if ((asked(ax::kChildrenAttribute) || comboBox) && !f.children)
+    add(AtspiClient::method(ref, kAccessible, "GetChildren"), Kind::children);
+  if (calls.empty())
+    return;
+  std::vector<CallReply> replies = session_.atspi()->callAll(calls);
+  Facts& now = facts_[ref];
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    switch (kinds[i]) {
+      case Kind::extents:
+        now.extents = AtspiClient::readExtents(replies[i]);
+        break;
+      case Kind::objectAttributes:
+        now.attributes = AtspiClient::readAttributes(replies[i]);
+        break;
+      case Kind::accessibleId:
+        now.accessibleId = AtspiClient::readStringProperty(replies[i]);
+        break;
+      case Kind::value:
+        now.value = valueFrom(source, now.states, &replies[i]);
+        break;
+      case Kind::roleName:
+        now.roleName = AtspiClient::readString(replies[i]);
+        break;
+      case Kind::children:
+        now.children = AtspiClient::readRefs(replies[i]);
+        break;
+    }
+  }
+}
+
+AXResult<platform::AttributeSlots> LinuxAccessibility::copyMultipleAttributeValues(
+    const AXElement& handle,
+    std::span<const std::string_view> attributes,
+    platform::CopyMultipleOptions options) {
+  if (attributes.empty())
+    return {AXError::success, platform::AttributeSlots{}};
+  refresh();
+  const BusElement* element = busElement(handle);
+  if (!element)
+    return {AXError::illegalArgument, std::nullopt};
+  if (!session_.atspi())
+    return {AXError::apiDisabled, std::nullopt};
+  if (element->ref().bus.empty())
+    return {AXError::cannotComplete, std::nullopt};
+  // An application element answers some attributes without asking (its
+  // role), so its slots are each their own; any other element that cannot
+  // be read fails every slot alike.
+  if (!element->isApplication()) {
+    if (!facts(element->ref()).readable)
+      return {failureOf(*element), std::nullopt};
+    fetchAhead(*element, attributes);
+  }
+  platform::AttributeSlots slots;
+  slots.reserve(attributes.size());
+  for (std::string_view attribute : attributes) {
+    AXResult<Value> slot = copyAttributeValue(handle, attribute);
+    if (!slot.ok() && options == platform::CopyMultipleOptions::stopOnError)
+      return {slot.error, std::nullopt};
+    slots.push_back(std::move(slot));
+  }
+  return {AXError::success, std::move(slots)};
 }
 
 AXResult<Value> LinuxAccessibility::mappedRole(const BusElement& element, bool subrole) {
@@ -508,8 +697,7 @@ AXResult<Value> LinuxAccessibility::copyAttributeValue(const AXElement& handle,
   if (attribute == ax::kRoleAttribute || attribute == ax::kSubroleAttribute)
     return mappedRole(*element, attribute == ax::kSubroleAttribute);
   if (attribute == "AXRoleDescription") {
-    auto name = AtspiClient::readString(session_.atspi()->call(
-        AtspiClient::method(element->ref(), kAccessible, "GetLocalizedRoleName")));
+    const auto& name = roleNameOf(element->ref());
     if (!name)
       return failure(failureOf(*element));
     return success(Value::string(*name));
@@ -536,8 +724,7 @@ AXResult<Value> LinuxAccessibility::copyAttributeValue(const AXElement& handle,
       }
     }
     if (attribute == ax::kIdentifierAttribute) {
-      auto id = AtspiClient::readStringProperty(session_.atspi()->call(
-          AtspiClient::getProperty(element->ref(), kAccessible, "AccessibleId")));
+      const auto& id = accessibleIdOf(element->ref());
       if (id && !id->empty())
         return success(Value::string(*id));
     }
@@ -587,7 +774,7 @@ AXResult<Value> LinuxAccessibility::copyAttributeValue(const AXElement& handle,
     auto children = childrenOf(element->ref());
     if (!children)
       return failure(failureOf(*element));
-    prefetch(*element, *children);
+    prefetchSubtree(*element, *children);
     platform::Array array;
     for (const AccessibleRef& child : *children)
       array.push_back(Value(Value::Storage(elementFor(child, element->pid()))));

@@ -9,6 +9,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,13 @@ class LinuxAccessibility final : public platform::Accessibility {
   platform::AXElement createApplication(int32_t pid) override;
   platform::AXResult<platform::Value> copyAttributeValue(const platform::AXElement& element,
                                                          std::string_view attribute) override;
+  // The calls that the attributes need and this request has not made yet
+  // are sent together (one round trip), then every slot is answered as its
+  // single read would be.
+  platform::AXResult<platform::AttributeSlots> copyMultipleAttributeValues(
+      const platform::AXElement& element,
+      std::span<const std::string_view> attributes,
+      platform::CopyMultipleOptions options) override;
   platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,
                                                std::string_view attribute) override;
   // Changing the desktop is not done yet: cannotComplete, nothing sent.
@@ -59,6 +68,10 @@ class LinuxAccessibility final : public platform::Accessibility {
                                   std::string_view action) override;
   platform::AXResult<platform::AXElement>
   copyElementAtPosition(const platform::AXElement& application, float x, float y) override;
+
+  // A request starts or ended: everything read for the last one is
+  // dropped.
+  void forgetRequest();
 
  private:
   // What one request learned of one object.
@@ -78,6 +91,8 @@ class LinuxAccessibility final : public platform::Accessibility {
     std::optional<std::optional<std::vector<std::pair<std::string, std::string>>>> attributes;
     std::optional<std::optional<ElementValue>> value;
     std::optional<std::optional<std::vector<AccessibleRef>>> children;
+    std::optional<std::optional<std::string>> roleName;      // localized
+    std::optional<std::optional<std::string>> accessibleId;  // the property
   };
   // The top-levels of one application matched to its X windows.
   struct Windows {
@@ -92,6 +107,9 @@ class LinuxAccessibility final : public platform::Accessibility {
   const BusElement* busElement(const platform::AXElement& element) const;
   platform::AXError failureOf(const BusElement& element) const;
   Facts& facts(const AccessibleRef& ref);
+  // Reads the facts of those of `refs` that this request has not read, in
+  // one pipelined batch.
+  void readFacts(std::span<const AccessibleRef> refs);
   void loadCache(const std::string& bus);
   Windows& windowsOf(const BusElement& application);
   std::optional<AccessibleRef> toplevelOf(const AccessibleRef& ref);
@@ -100,13 +118,23 @@ class LinuxAccessibility final : public platform::Accessibility {
   std::optional<PositionRule> ruleFor(const BusElement& element);
   std::optional<PixelRect> rectangleOf(const BusElement& element);
   std::optional<std::vector<AccessibleRef>> childrenOf(const AccessibleRef& ref);
-  // Reads the extents, actions, attributes and values of `objects` in one
-  // pipelined batch (what a row of the tree reads of each).
+  // Reads the extents, actions, object attributes, accessible ids,
+  // children and values of `objects` in one pipelined batch (what a row of
+  // the tree reads of each).
   void prefetch(const BusElement& parent, const std::vector<AccessibleRef>& objects);
+  // Prefetches `children` of `parent` and then, level by level, what lies
+  // below them (one or two waits per level instead of per object), up to a
+  // bound per request.
+  void prefetchSubtree(const BusElement& parent, const std::vector<AccessibleRef>& children);
   const std::optional<std::vector<std::string>>& actionsOf(const AccessibleRef& ref);
   const std::optional<std::vector<std::pair<std::string, std::string>>>& attributesOf(
       const AccessibleRef& ref);
   const std::optional<ElementValue>& valueOf(const AccessibleRef& ref);
+  const std::optional<std::string>& roleNameOf(const AccessibleRef& ref);
+  const std::optional<std::string>& accessibleIdOf(const AccessibleRef& ref);
+  // Sends, pipelined, the calls that reading `attributes` of `element`
+  // would make one at a time, and keeps their answers for the request.
+  void fetchAhead(const BusElement& element, std::span<const std::string_view> attributes);
   platform::AXResult<platform::Value> mappedRole(const BusElement& element, bool subrole);
   platform::AXResult<platform::Value> textAttribute(const BusElement& element,
                                                     std::string_view attribute);
@@ -117,6 +145,8 @@ class LinuxAccessibility final : public platform::Accessibility {
   std::map<AccessibleRef, Facts> facts_;
   std::map<std::string, bool> cacheLoaded_;
   std::map<AccessibleRef, Windows> windows_;  // by application root
+  size_t prefetched_ = 0;                     // objects fetched ahead
+  std::set<AccessibleRef> subtreeSeen_;       // below a prefetched level
 };
 
 }  // namespace cuh::linux_desktop

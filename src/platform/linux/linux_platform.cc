@@ -80,10 +80,15 @@ class LinuxPlatform final : public platform::Platform {
   platform::ProcessServices& process() override { return process_; }
   platform::MainLoop& mainLoop() override { return loop_; }
   platform::Application& application() override { return application_; }
-  // The end of a request: what it read is forgotten before the next.
-  void willWriteResponse(uint64_t number) override {
-    (void)number;
-    session_->responseWritten();
+  // What one request read of the desktop is kept until it ends, and never
+  // seen by the next.
+  void requestStarted() override {
+    session_->beginRequest();
+    accessibility_.forgetRequest();
+  }
+  void requestEnded() override {
+    session_->endRequest();
+    accessibility_.forgetRequest();
   }
 
   sim::Trace& trace() { return session_->trace(); }

@@ -22,8 +22,6 @@
 #undef CGEventMaskBit
 #undef kCGNullWindowID
 
-// CGEventSetWindowLocation is exported by the CoreGraphics framework but not
-// declared in the public headers: it sets the window-relative location that
-// AppKit reports as -[NSEvent locationInWindow]. Declared here, with the same
-// signature as its public sibling CGEventSetLocation.
-extern "C" void CGEventSetWindowLocation(CGEventRef event, CGPoint location);
+// dlsym: the adapter looks up CGEventSetWindowLocation at run time (see
+// events.mm).
+#include <dlfcn.h>

@@ -33,6 +33,8 @@ ScopedCFTypeRef<CFStringRef> cfString(std::string_view text) {
 }
 
 std::string utf8String(CFStringRef string) {
+  if (!string)
+    return std::string();
   const CFRange all = CFRangeMake(0, CFStringGetLength(string));
   CFIndex size = 0;
   CFStringGetBytes(string, all, kCFStringEncodingUTF8, '?', false, nullptr, 0, &size);
@@ -153,9 +155,13 @@ ScopedCFTypeRef<CFTypeRef> valueToCF(const platform::Value& value) {
   }
   if (const auto* attributed = std::get_if<platform::AttributedString>(&storage)) {
     auto text = cfString(attributed->text);
-    if (!text)
+    // The attributes argument is a dictionary, not optional: an empty one.
+    ScopedCFTypeRef<CFDictionaryRef> noAttributes(
+        CFDictionaryCreate(kCFAllocatorDefault, nullptr, nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                           &kCFTypeDictionaryValueCallBacks));
+    if (!text || !noAttributes)
       return {};
-    return adopt(CFAttributedStringCreate(kCFAllocatorDefault, text.get(), nullptr));
+    return adopt(CFAttributedStringCreate(kCFAllocatorDefault, text.get(), noAttributes.get()));
   }
   if (const auto* boolean = std::get_if<platform::Boolean>(&storage)) {
     return ScopedCFTypeRef<CFTypeRef>::retain(boolean->value ? kCFBooleanTrue : kCFBooleanFalse);

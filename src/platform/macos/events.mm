@@ -9,9 +9,22 @@
 namespace cuh::macos {
 namespace {
 
+// CGEventSetWindowLocation: exported by CoreGraphics, with the signature of
+// its documented sibling CGEventSetLocation, but declared in no SDK header.
+// It sets the window-relative location AppKit reports as -[NSEvent
+// locationInWindow]. Looked up at run time so that a system without it still
+// loads the helper; null there.
+using SetWindowLocationFunction = void (*)(CGEventRef, CGPoint);
+
+SetWindowLocationFunction lookUpSetWindowLocation() {
+  return reinterpret_cast<SetWindowLocationFunction>(
+      dlsym(RTLD_DEFAULT, "CGEventSetWindowLocation"));
+}
+
 class MacEvent final : public quartz::EventObject {
  public:
-  explicit MacEvent(ScopedCFTypeRef<CGEventRef> event) : event_(std::move(event)) {}
+  MacEvent(ScopedCFTypeRef<CGEventRef> event, SetWindowLocationFunction setWindowLocation)
+      : event_(std::move(event)), setWindowLocation_(setWindowLocation) {}
   CGEventRef ref() const { return event_.get(); }
 
   uint32_t type() const override { return CGEventGetType(event_.get()); }
@@ -25,7 +38,8 @@ class MacEvent final : public quartz::EventObject {
     CGEventSetLocation(event_.get(), CGPointMake(location.x, location.y));
   }
   void setWindowLocation(platform::Point location) override {
-    CGEventSetWindowLocation(event_.get(), CGPointMake(location.x, location.y));
+    if (setWindowLocation_)
+      setWindowLocation_(event_.get(), CGPointMake(location.x, location.y));
   }
   void setFlags(uint64_t flags) override {
     CGEventSetFlags(event_.get(), static_cast<CGEventFlags>(flags));
@@ -54,6 +68,7 @@ class MacEvent final : public quartz::EventObject {
 
  private:
   ScopedCFTypeRef<CGEventRef> event_;
+  SetWindowLocationFunction setWindowLocation_;
 };
 
 CGEventRef eventRef(const quartz::Event& event) {
@@ -62,16 +77,19 @@ CGEventRef eventRef(const quartz::Event& event) {
 }
 
 // An AppKit event's Quartz event. The NSEvent owns it, so it is retained.
-quartz::Event fromNSEvent(NSEvent* event) {
-  if (!event || !event.CGEvent)
+// Read once: each -[NSEvent CGEvent] may hand out a new object.
+quartz::Event fromNSEvent(NSEvent* event, SetWindowLocationFunction setWindowLocation) {
+  CGEventRef quartzEvent = event ? event.CGEvent : nullptr;
+  if (!quartzEvent)
     return nullptr;
-  return std::make_shared<MacEvent>(ScopedCFTypeRef<CGEventRef>::retain(event.CGEvent));
+  return std::make_shared<MacEvent>(ScopedCFTypeRef<CGEventRef>::retain(quartzEvent),
+                                    setWindowLocation);
 }
 
-quartz::Event adoptEvent(CGEventRef event) {
+quartz::Event adoptEvent(CGEventRef event, SetWindowLocationFunction setWindowLocation) {
   if (!event)
     return nullptr;
-  return std::make_shared<MacEvent>(ScopedCFTypeRef<CGEventRef>(event));
+  return std::make_shared<MacEvent>(ScopedCFTypeRef<CGEventRef>(event), setWindowLocation);
 }
 
 class MacEventSource final : public quartz::EventSourceObject {
@@ -93,6 +111,7 @@ CGEventSourceRef eventSourceRef(const quartz::EventSource& source) {
 struct TapTarget {
   quartz::EventTapCallBack callback;
   void* userInfo;
+  SetWindowLocationFunction setWindowLocation;
 };
 
 // The tap's CGEventTapCallBack, on the main run loop. Hands the event over as
@@ -109,8 +128,16 @@ CGEventRef tapTrampoline(CGEventTapProxy proxy, CGEventType type, CGEventRef eve
     return event;
   if (!event)
     CGEventSetType(incoming.get(), type);
-  quartz::Event handle = std::make_shared<MacEvent>(std::move(incoming));
-  quartz::Event result = target->callback(proxy, type, handle, target->userInfo);
+  // No C++ exception may leave a Quartz callback; a callback that fails lets
+  // the event pass as it came.
+  quartz::Event handle;
+  quartz::Event result;
+  try {
+    handle = std::make_shared<MacEvent>(std::move(incoming), target->setWindowLocation);
+    result = target->callback(proxy, type, handle, target->userInfo);
+  } catch (...) {
+    return event;
+  }
   if (!result)
     return nullptr;
   CGEventRef out = eventRef(result);
@@ -159,20 +186,25 @@ CFRunLoopSourceRef runLoopSourceRef(const quartz::RunLoopSource& source) {
 
 class MacEvents final : public quartz::Events {
  public:
+  MacEvents() : setWindowLocation_(lookUpSetWindowLocation()) {}
+
+  bool hasWindowLocation() const override { return setWindowLocation_ != nullptr; }
+
   quartz::Event createOtherEvent(const quartz::OtherEventParams& p) override {
     // AppKit raises for a type that is not an "other" event; that is an event
     // that cannot be built.
     @try {
-      return fromNSEvent([NSEvent
-          otherEventWithType:static_cast<NSEventType>(p.type)
-                    location:NSMakePoint(p.location.x, p.location.y)
-               modifierFlags:static_cast<NSEventModifierFlags>(p.modifierFlags)
-                   timestamp:p.timestamp
-                windowNumber:static_cast<NSInteger>(p.windowNumber)
-                     context:nil
-                     subtype:p.subtype
-                       data1:static_cast<NSInteger>(p.data1)
-                       data2:static_cast<NSInteger>(p.data2)]);
+      return fromNSEvent(
+          [NSEvent otherEventWithType:static_cast<NSEventType>(p.type)
+                             location:NSMakePoint(p.location.x, p.location.y)
+                        modifierFlags:static_cast<NSEventModifierFlags>(p.modifierFlags)
+                            timestamp:p.timestamp
+                         windowNumber:static_cast<NSInteger>(p.windowNumber)
+                              context:nil
+                              subtype:p.subtype
+                                data1:static_cast<NSInteger>(p.data1)
+                                data2:static_cast<NSInteger>(p.data2)],
+          setWindowLocation_);
     } @catch (NSException*) {
       return nullptr;
     }
@@ -181,16 +213,17 @@ class MacEvents final : public quartz::Events {
   quartz::Event createMouseEventObject(const quartz::MouseEventParams& p) override {
     // AppKit raises for a type that is not a mouse event.
     @try {
-      return fromNSEvent([NSEvent
-          mouseEventWithType:static_cast<NSEventType>(p.type)
-                    location:NSMakePoint(p.location.x, p.location.y)
-               modifierFlags:static_cast<NSEventModifierFlags>(p.modifierFlags)
-                   timestamp:p.timestamp
-                windowNumber:static_cast<NSInteger>(p.windowNumber)
-                     context:nil
-                 eventNumber:static_cast<NSInteger>(p.eventNumber)
-                  clickCount:static_cast<NSInteger>(p.clickCount)
-                    pressure:p.pressure]);
+      return fromNSEvent(
+          [NSEvent mouseEventWithType:static_cast<NSEventType>(p.type)
+                             location:NSMakePoint(p.location.x, p.location.y)
+                        modifierFlags:static_cast<NSEventModifierFlags>(p.modifierFlags)
+                            timestamp:p.timestamp
+                         windowNumber:static_cast<NSInteger>(p.windowNumber)
+                              context:nil
+                          eventNumber:static_cast<NSInteger>(p.eventNumber)
+                           clickCount:static_cast<NSInteger>(p.clickCount)
+                             pressure:p.pressure],
+          setWindowLocation_);
     } @catch (NSException*) {
       return nullptr;
     }
@@ -209,15 +242,17 @@ class MacEvents final : public quartz::Events {
                                  platform::Point location,
                                  quartz::CGMouseButton button) override {
     return adoptEvent(CGEventCreateMouseEvent(
-        eventSourceRef(source), static_cast<CGEventType>(type), CGPointMake(location.x, location.y),
-        static_cast<CGMouseButton>(button)));
+                          eventSourceRef(source), static_cast<CGEventType>(type),
+                          CGPointMake(location.x, location.y), static_cast<CGMouseButton>(button)),
+                      setWindowLocation_);
   }
 
   quartz::Event createKeyboardEvent(const quartz::EventSource& source,
                                     uint16_t keyCode,
                                     bool keyDown) override {
     return adoptEvent(CGEventCreateKeyboardEvent(eventSourceRef(source),
-                                                 static_cast<CGKeyCode>(keyCode), keyDown));
+                                                 static_cast<CGKeyCode>(keyCode), keyDown),
+                      setWindowLocation_);
   }
 
   quartz::Event createScrollWheelEvent2(const quartz::EventSource& source,
@@ -228,7 +263,8 @@ class MacEvents final : public quartz::Events {
                                         int32_t wheel3) override {
     return adoptEvent(CGEventCreateScrollWheelEvent2(eventSourceRef(source),
                                                      static_cast<CGScrollEventUnit>(units),
-                                                     wheelCount, wheel1, wheel2, wheel3));
+                                                     wheelCount, wheel1, wheel2, wheel3),
+                      setWindowLocation_);
   }
 
   void postToPid(int32_t pid, const quartz::Event& event) override {
@@ -244,7 +280,7 @@ class MacEvents final : public quartz::Events {
                                    void* userInfo) override {
     if (!callback)
       return nullptr;
-    auto target = std::make_unique<TapTarget>(TapTarget{callback, userInfo});
+    auto target = std::make_unique<TapTarget>(TapTarget{callback, userInfo, setWindowLocation_});
     ScopedCFTypeRef<CFMachPortRef> port(CGEventTapCreateForPid(
         pid, static_cast<CGEventTapPlacement>(placement), static_cast<CGEventTapOptions>(options),
         static_cast<CGEventMask>(eventsOfInterest), tapTrampoline, target.get()));
@@ -295,6 +331,9 @@ class MacEvents final : public quartz::Events {
     if (CFMachPortRef port = tapRef(tap))
       CFMachPortInvalidate(port);
   }
+
+ private:
+  SetWindowLocationFunction setWindowLocation_;
 };
 
 }  // namespace

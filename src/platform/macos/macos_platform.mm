@@ -20,9 +20,11 @@ class MacPlatform final : public platform::Platform {
   platform::ProcessServices& process() override { return *process_; }
   platform::MainLoop& mainLoop() override { return *mainLoop_; }
   platform::Application& application() override { return *application_; }
+  // A response ends the request in flight (requests run one at a time).
+  void willWriteResponse(uint64_t) override { accessibility_->requestEnded(); }
 
  private:
-  std::unique_ptr<platform::Accessibility> accessibility_ = createAccessibility();
+  std::unique_ptr<MacAccessibilityService> accessibility_ = createAccessibility();
   std::unique_ptr<platform::WindowServer> windowServer_ = createWindowServer();
   std::unique_ptr<platform::Workspace> workspace_ = createWorkspace();
   std::unique_ptr<quartz::Events> events_ = createEvents();
@@ -38,8 +40,8 @@ class MacPlatform final : public platform::Platform {
 }  // namespace
 
 std::unique_ptr<platform::Platform> createMacPlatform(std::string* error) {
-  // AppKit must be set up on the main thread; the main dispatch queue and the
-  // event taps are served there.
+  // AppKit must be set up on the main thread; the main run loop, which serves
+  // the main loop's work and the event taps, is that thread's.
   if (![NSThread isMainThread]) {
     if (error)
       *error = "The macOS helper must start on the main thread.";

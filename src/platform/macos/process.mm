@@ -33,7 +33,22 @@ class MacProcessServices final : public platform::ProcessServices {
     return value;
   }
 
-  std::string uuidString() override { return [NSUUID UUID].UUIDString.UTF8String; }
+  // The UUIDString form, spelt from the UUID's bytes: UTF8String may answer
+  // NULL, which a std::string must never be built from.
+  std::string uuidString() override {
+    uuid_t bytes;
+    [[NSUUID UUID] getUUIDBytes:bytes];
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(36);
+    for (size_t i = 0; i < sizeof bytes; ++i) {
+      if (i == 4 || i == 6 || i == 8 || i == 10)
+        out.push_back('-');
+      out.push_back(kHex[bytes[i] >> 4]);
+      out.push_back(kHex[bytes[i] & 0xF]);
+    }
+    return out;
+  }
 
   std::string currentDirectory() override {
     // getcwd with a null buffer allocates one of the needed size. It fails

@@ -8,7 +8,15 @@
 
 namespace cuh::macos {
 
-std::unique_ptr<platform::Accessibility> createAccessibility();
+// The accessibility service. After one call to an application does not
+// complete (it timed out, or the application went away), further calls to
+// that application fail at once until requestEnded().
+class MacAccessibilityService : public platform::Accessibility {
+ public:
+  // Any thread.
+  virtual void requestEnded() = 0;
+};
+std::unique_ptr<MacAccessibilityService> createAccessibility();
 std::unique_ptr<platform::WindowServer> createWindowServer();
 std::unique_ptr<platform::Workspace> createWorkspace();
 std::unique_ptr<quartz::Events> createEvents();

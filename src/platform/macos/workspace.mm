@@ -35,9 +35,24 @@ class MacRunningApplication final : public platform::RunningApplication {
 
   int32_t processIdentifier() const override { return application_.processIdentifier; }
   bool isTerminated() const override { return application_.isTerminated; }
+  // One launch of one process: the same pid and the same launch date, both
+  // documented properties (-[NSRunningApplication isEqual:] promises nothing
+  // across two lookups). An application launched outside LaunchServices has
+  // no launch date; two such objects with one pid are one launch, since a pid
+  // is not reused within the span of a request.
   bool isEqual(const platform::RunningApplication& other) const override {
     const auto* mac = dynamic_cast<const MacRunningApplication*>(&other);
-    return mac && [application_ isEqual:mac->application_];
+    if (!mac)
+      return false;
+    if (application_ == mac->application_)
+      return true;
+    if (application_.processIdentifier != mac->application_.processIdentifier)
+      return false;
+    NSDate* mine = application_.launchDate;
+    NSDate* theirs = mac->application_.launchDate;
+    if (!mine || !theirs)
+      return !mine && !theirs;
+    return [mine isEqualToDate:theirs];
   }
   platform::ActivationPolicy activationPolicy() const override {
     return static_cast<platform::ActivationPolicy>(application_.activationPolicy);
@@ -113,7 +128,10 @@ class MacWorkspace final : public platform::Workspace {
       // fileURLWithPath: would raise on nil; answer the way the platform
       // answers a failed launch: later, with a description.
       dispatch_async(dispatch_get_main_queue(), ^{
-        completion(nullptr, std::string("The application path is not valid UTF-8."));
+        try {
+          completion(nullptr, std::string("The application path is not valid UTF-8."));
+        } catch (...) {
+        }
       });
       return;
     }
@@ -124,8 +142,14 @@ class MacWorkspace final : public platform::Workspace {
         openApplicationAtURL:[NSURL fileURLWithPath:path]
                configuration:open
            completionHandler:^(NSRunningApplication* application, NSError* error) {
-             completion(wrap(application),
-                        error ? toString(error.localizedDescription) : std::nullopt);
+             // The handler is called by AppKit, which no C++ exception may
+             // cross. A completion that fails ends here; the request's reply
+             // handle it held answers when the block goes.
+             try {
+               completion(wrap(application),
+                          error ? toString(error.localizedDescription) : std::nullopt);
+             } catch (...) {
+             }
            }];
   }
 

@@ -88,6 +88,8 @@ class EventObject {
   // CGEventSetLocation: screen point.
   virtual void setLocation(Point location) = 0;
   // CGEventSetWindowLocation: point relative to the window's top-left corner.
+  // Where the system lacks that call (Events::hasWindowLocation() is false)
+  // this does nothing and the event carries its screen location only.
   virtual void setWindowLocation(Point location) = 0;
   // CGEventSetFlags.
   virtual void setFlags(uint64_t flags) = 0;
@@ -156,6 +158,11 @@ constexpr uint64_t CGEventMaskBit(uint32_t type) {
 class Events {
  public:
   virtual ~Events() = default;
+
+  // Whether EventObject::setWindowLocation takes effect. CGEventSetWindowLocation
+  // is not in the documented API, so it is looked up when the events are
+  // built; without it events carry their screen location only.
+  virtual bool hasWindowLocation() const = 0;
 
   // The AppKit conversions. Null when the event cannot be built.
   virtual Event createOtherEvent(const OtherEventParams& params) = 0;

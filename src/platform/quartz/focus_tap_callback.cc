@@ -111,9 +111,7 @@ Event windowStateCheck(FocusContext& context, const Event& event) {
   return event;
 }
 
-}  // namespace
-
-Event focusTapCallback(void* /*proxy*/, uint32_t type, const Event& event, void* userInfo) {
+Event decide(uint32_t type, const Event& event, void* userInfo) {
   if (!userInfo)
     return event;
   auto& context = *static_cast<FocusContext*>(userInfo);
@@ -142,6 +140,19 @@ Event focusTapCallback(void* /*proxy*/, uint32_t type, const Event& event, void*
     return windowStateCheck(context, event);
   }
   return event;
+}
+
+}  // namespace
+
+Event focusTapCallback(void* /*proxy*/, uint32_t type, const Event& event, void* userInfo) {
+  // Called from the system's C callback, which no exception may leave. A
+  // decision that fails lets the event pass as it came: the input is the
+  // user's or the target's, never the helper's to lose.
+  try {
+    return decide(type, event, userInfo);
+  } catch (...) {
+    return event;
+  }
 }
 
 }  // namespace cuh::quartz

@@ -10,7 +10,8 @@
 namespace cuh::quartz {
 
 // The tap callback. `userInfo` is the controller's FocusContext. Returns the
-// event to let it pass, null to drop it. Runs on the main thread.
+// event to let it pass, null to drop it. Runs on the main thread. Never
+// throws: an event whose decision fails passes unchanged.
 Event focusTapCallback(void* proxy, uint32_t type, const Event& event, void* userInfo);
 
 }  // namespace cuh::quartz

@@ -252,7 +252,16 @@ bool EventLoop::runOneReady() {
     work = std::move(ready_.front());
     ready_.pop_front();
   }
-  work();
+  // The one catch of a work item, as on a Mac, where nothing may leave a
+  // run-loop block: a failed step ends there and the loop goes on. The
+  // step's own state goes with it; a request it held is answered by its
+  // reply handle, which answers when its last copy goes unanswered.
+  try {
+    work();
+  } catch (const Unwind&) {
+    throw;
+  } catch (...) {
+  }
   return true;
 }
 
@@ -360,6 +369,11 @@ bool EventLoop::runUntilIdle(double maxSeconds) {
       return false;
     waitLocked(lock, deadline);
   }
+}
+
+size_t EventLoop::queuedWork() {
+  std::lock_guard lock(mutex_);
+  return ready_.size() + held_.size() + delayed_.size() + timers_.size();
 }
 
 }  // namespace cuh::sim

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -37,8 +38,13 @@ class EventLoop final : public platform::MainLoop {
   void runFor(double seconds) override;
   void sleep(double seconds) override;
 
-  // Runs until quit() is called. Exceptions thrown by work items propagate
-  // out of run(); the loop stays usable.
+  // Thrown by a work item to leave the loop altogether (the application's
+  // terminate, which never returns); everything else a work item throws ends
+  // that item only.
+  struct Unwind {};
+
+  // Runs until quit() is called. Whatever a work item throws, except Unwind,
+  // ends that item only; the loop goes on.
   void run();
   // Makes the outermost run() return after the current item. Thread-safe.
   void quit();
@@ -68,6 +74,9 @@ class EventLoop final : public platform::MainLoop {
   // none is left, ignoring repeating timers, or until `maxSeconds` of loop
   // time have passed. Returns true when the loop went idle.
   bool runUntilIdle(double maxSeconds = 3600);
+  // Tests: how much is still queued: items ready or held, delayed work and
+  // repeating timers.
+  size_t queuedWork();
 
   Clock& clock() { return clock_; }
 

@@ -89,6 +89,10 @@ AXResult<Value> SimAccessibility::read(const AXElement& element, std::string_vie
   Resolved target = resolve(element);
   if (target.error != AXError::success)
     return {target.error, std::nullopt};
+  return readResolved(target, attribute);
+}
+
+AXResult<Value> SimAccessibility::readResolved(const Resolved& target, std::string_view attribute) {
   World& world = context_.world;
   auto found = [](Value v) { return AXResult<Value>{AXError::success, std::move(v)}; };
   auto none = AXResult<Value>{AXError::noValue, std::nullopt};
@@ -155,6 +159,28 @@ AXResult<Value> SimAccessibility::copyAttributeValue(const AXElement& element,
                                                      std::string_view attribute) {
   context_.accessibilityRoundTrip();
   return read(element, attribute);
+}
+
+AXResult<platform::AttributeSlots> SimAccessibility::copyMultipleAttributeValues(
+    const AXElement& element,
+    std::span<const std::string_view> attributes,
+    platform::CopyMultipleOptions options) {
+  if (attributes.empty())
+    return {AXError::success, platform::AttributeSlots{}};
+  // One round trip, however many attributes it carries.
+  context_.accessibilityRoundTrip();
+  Resolved target = resolve(element);
+  if (target.error != AXError::success)
+    return {target.error, std::nullopt};
+  platform::AttributeSlots slots;
+  slots.reserve(attributes.size());
+  for (std::string_view attribute : attributes) {
+    AXResult<Value> slot = readResolved(target, attribute);
+    if (!slot.ok() && options == platform::CopyMultipleOptions::stopOnError)
+      return {slot.error, std::nullopt};
+    slots.push_back(std::move(slot));
+  }
+  return {AXError::success, std::move(slots)};
 }
 
 AXResult<bool> SimAccessibility::isAttributeSettable(const AXElement& element,

@@ -43,6 +43,10 @@ class SimAccessibility final : public platform::Accessibility {
   platform::AXElement createApplication(int32_t pid) override;
   platform::AXResult<platform::Value> copyAttributeValue(const platform::AXElement& element,
                                                          std::string_view attribute) override;
+  platform::AXResult<platform::AttributeSlots> copyMultipleAttributeValues(
+      const platform::AXElement& element,
+      std::span<const std::string_view> attributes,
+      platform::CopyMultipleOptions options) override;
   platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,
                                                std::string_view attribute) override;
   platform::AXError setAttributeValue(const platform::AXElement& element,
@@ -77,6 +81,9 @@ class SimAccessibility final : public platform::Accessibility {
     Window* window = nullptr;
   };
   Resolved resolve(const platform::AXElement& element) const;
+  // An attribute of an element resolved without error.
+  platform::AXResult<platform::Value> readResolved(const Resolved& target,
+                                                   std::string_view attribute);
   platform::AXError setResolved(const Resolved& target,
                                 std::string_view attribute,
                                 const platform::Value& value);

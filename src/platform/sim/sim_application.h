@@ -25,7 +25,7 @@ class SimApplication final : public platform::Application {
 
   // What terminate throws. It is not a std::exception, so that no handler
   // for ordinary errors can swallow it.
-  struct Terminated {};
+  struct Terminated : EventLoop::Unwind {};
 
  private:
   EventLoop& loop_;

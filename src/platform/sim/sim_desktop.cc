@@ -67,9 +67,25 @@ struct SimDesktop::State {
   std::unique_ptr<quartz::Services> quartz;
 };
 
+// What a desktop was built from, kept for reset(): the scene as loaded,
+// never handed to the services, and the options.
+struct SimDesktop::Origin {
+  World world;
+  std::vector<ScriptRule> script;
+  DesktopOptions options;
+};
+
 std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
                                                DesktopOptions options) {
   LoadedScene loaded = loadScene(scene);
+  auto origin = std::make_unique<Origin>(Origin{loaded.world.clone(), loaded.script, options});
+  std::unique_ptr<SimDesktop> desktop(new SimDesktop(std::move(origin)));
+  desktop->build(std::move(loaded.world), std::move(loaded.script));
+  return desktop;
+}
+
+void SimDesktop::build(World world, std::vector<ScriptRule> rules) {
+  const DesktopOptions& options = origin_->options;
   auto state = std::make_unique<State>();
   if (options.virtualClock) {
     auto clock = std::make_unique<VirtualClock>();
@@ -86,8 +102,8 @@ std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
                      std::strerror(errno));
   }
   state->loop = std::make_unique<EventLoop>(*state->clock);
-  state->context = std::make_unique<SimContext>(SimContext{
-      std::move(loaded.world), *state->clock, *state->loop, state->trace, {}, {}, {}, {}});
+  state->context = std::make_unique<SimContext>(
+      SimContext{std::move(world), *state->clock, *state->loop, state->trace, {}, {}, {}, {}});
   SimContext& context = *state->context;
   state->process = std::make_unique<SimProcess>(*state->clock);
   SimProcess* process = state->process.get();
@@ -95,7 +111,8 @@ std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
   state->accessibility = std::make_unique<SimAccessibility>(context);
   state->windowServer = std::make_unique<SimWindowServer>(context);
   state->workspace = std::make_unique<SimWorkspace>(context);
-  state->events = std::make_unique<SimEvents>(context, *state->accessibility);
+  state->events =
+      std::make_unique<SimEvents>(context, *state->accessibility, options.windowLocation);
   state->application = std::make_unique<SimApplication>(*state->loop);
   State* raw = state.get();
   state->script = std::make_unique<Script>(
@@ -107,7 +124,7 @@ std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
           raw->realClock->shift(seconds);
         }
       },
-      std::move(loaded.script));
+      std::move(rules));
   Script* script = state->script.get();
   context.afterSet = [script](const std::string& target, std::string_view attribute) {
     script->setDone(target, attribute);
@@ -116,10 +133,51 @@ std::unique_ptr<SimDesktop> SimDesktop::create(const nlohmann::json& scene,
     script->actionDone(target, action);
   };
   context.afterPost = [script](int32_t pid) { script->posted(pid); };
-  State* built = state.get();
-  std::unique_ptr<SimDesktop> desktop(new SimDesktop(std::move(state)));
-  built->quartz = std::make_unique<quartz::Services>(*desktop, *built->events);
-  return desktop;
+  state_ = std::move(state);
+  state_->quartz = std::make_unique<quartz::Services>(*this, *state_->events);
+}
+
+void SimDesktop::reset() {
+  // The old services go first, the Quartz library's taps before the events.
+  state_.reset();
+  build(origin_->world.clone(), origin_->script);
+}
+
+namespace {
+
+// The Quartz library's state that outlives a request: its focus controllers
+// (an armed lease among them) and the mouse-event counter.
+nlohmann::json describeQuartz(quartz::Services& services) {
+  nlohmann::json controllers = nlohmann::json::array();
+  for (const auto& [pid, controller] : services.foregroundProtection().controllers()) {
+    const quartz::FocusContext& context = controller->context();
+    controllers.push_back({{"pid", pid},
+                           {"protecting", context.protecting},
+                           {"semanticGuardActive", context.semanticGuardActive},
+                           {"userIntervened", context.userIntervened},
+                           {"foreground", {context.foregroundPID, context.foregroundWindowID}},
+                           {"expectedWindowID", context.expectedWindowID},
+                           {"expectedStateMarker", context.expectedStateMarker},
+                           {"sawSyntheticActivation", context.sawSyntheticActivation},
+                           {"borrowed", controller->holdsBorrowedState()}});
+  }
+  return {{"controllers", std::move(controllers)},
+          {"nextMouseEventNumber", services.mouseEventNumbers().next()}};
+}
+
+}  // namespace
+
+nlohmann::json SimDesktop::describe() const {
+  return {{"world", state_->context->world.describe()},
+          {"uptime", state_->clock->uptime()},
+          {"wallTime", state_->clock->wallTime()},
+          {"trace", state_->trace.lines()},
+          {"posted", state_->events->posted().size()},
+          {"taps", state_->events->describeTaps()},
+          {"script", state_->script->progress()},
+          {"quartz", describeQuartz(*state_->quartz)},
+          {"queuedWork", state_->loop->queuedWork()},
+          {"terminated", state_->application->terminated()}};
 }
 
 std::unique_ptr<SimDesktop> SimDesktop::load(const std::string& path, DesktopOptions options) {
@@ -148,7 +206,7 @@ std::string_view SimDesktop::demoSceneText() {
   return kDemoSceneText;
 }
 
-SimDesktop::SimDesktop(std::unique_ptr<State> state) : state_(std::move(state)) {}
+SimDesktop::SimDesktop(std::unique_ptr<Origin> origin) : origin_(std::move(origin)) {}
 
 SimDesktop::~SimDesktop() = default;
 

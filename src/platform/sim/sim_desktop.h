@@ -20,6 +20,7 @@
 #include "platform/sim/clock.h"
 #include "platform/sim/event_loop.h"
 #include "platform/sim/scene_error.h"
+#include "platform/sim/scene_loader.h"
 
 namespace cuh::sim {
 
@@ -31,6 +32,9 @@ struct DesktopOptions {
   // Keeps the trace in memory for traceLines(). The binary turns it off, so
   // that a long session does not grow without bound.
   bool keepTrace = true;
+  // Whether the events have the window-location call; without it they carry
+  // their screen location only, as on a Mac that lacks the call.
+  bool windowLocation = true;
 };
 
 class SimDesktop final : public platform::Platform {
@@ -69,6 +73,18 @@ class SimDesktop final : public platform::Platform {
   // SceneError when it is malformed or names a window, element or app that
   // is not on the desktop.
   void apply(const nlohmann::json& action);
+  // Puts the desktop back as it was built from its scene: the model, the
+  // clock, the trace (a trace file starts again), the script's rules, the
+  // taps, posted events and focus controllers. Every service is a new
+  // object afterwards; nothing may still hold the old ones (a helper
+  // delegate over this desktop must be gone).
+  void reset();
+  // The state reset() restores, as JSON: the model, the clock, the trace,
+  // the script's progress, the posted events, the taps, the Quartz
+  // library's focus controllers and mouse-event counter, the loop's queued
+  // work and whether the application terminated. Two desktops built from
+  // one scene describe alike until one of them changes.
+  nlohmann::json describe() const;
   // Every trace line so far, in order.
   const std::vector<nlohmann::json>& traceLines() const;
   // Every event the helper posted, in post order, with its target pid.
@@ -97,7 +113,11 @@ class SimDesktop final : public platform::Platform {
 
  private:
   struct State;
-  explicit SimDesktop(std::unique_ptr<State> state);
+  struct Origin;
+  explicit SimDesktop(std::unique_ptr<Origin> origin);
+  // Builds the services over `world` and `rules` (a copy of the origin's).
+  void build(World world, std::vector<ScriptRule> rules);
+  std::unique_ptr<Origin> origin_;
   std::unique_ptr<State> state_;
 };
 

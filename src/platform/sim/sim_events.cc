@@ -120,13 +120,14 @@ bool isMouseType(uint32_t type) {
 
 }  // namespace
 
-SimEvents::SimEvents(SimContext& context, SimAccessibility& accessibility)
-    : context_(context), accessibility_(accessibility) {}
+SimEvents::SimEvents(SimContext& context, SimAccessibility& accessibility, bool windowLocation)
+    : context_(context), accessibility_(accessibility), windowLocation_(windowLocation) {}
 
 SimEvents::~SimEvents() = default;
 
 std::shared_ptr<SimEvent> SimEvents::make(SimEvent::Kind kind, uint32_t type) const {
   auto event = std::make_shared<SimEvent>(kind, type);
+  event->windowLocationSupported = windowLocation_;
   // Events carry the pid of the process that created them.
   event->platformFields[quartz::kCGEventSourceUnixProcessID] = context_.helperPid();
   return event;
@@ -265,6 +266,20 @@ void SimEvents::disableTaps(int32_t pid, uint32_t reason) {
     context_.trace.write(
         {{"kind", "tap"}, {"pid", pid}, {"type", reason}, {"verdict", result ? "pass" : "drop"}});
   }
+}
+
+nlohmann::json SimEvents::describeTaps() const {
+  nlohmann::json out = nlohmann::json::array();
+  for (const auto& weak : taps_) {
+    if (auto tap = weak.lock()) {
+      out.push_back({{"pid", tap->pid},
+                     {"mask", tap->mask},
+                     {"enabled", tap->enabled},
+                     {"valid", tap->valid},
+                     {"sourceInLoop", tap->sourceInLoop}});
+    }
+  }
+  return out;
 }
 
 EventTap SimEvents::tapCreateForPid(int32_t pid,

@@ -30,7 +30,10 @@ class SimEvent final : public quartz::EventObject {
   int64_t integerValueField(uint32_t field) const override;
   void setIntegerValueField(uint32_t field, int64_t value) override { fields_[field] = value; }
   void setLocation(platform::Point location) override { location_ = location; }
-  void setWindowLocation(platform::Point location) override { windowLocation_ = location; }
+  void setWindowLocation(platform::Point location) override {
+    if (windowLocationSupported)
+      windowLocation_ = location;
+  }
   void setFlags(uint64_t flags) override { flags_ = flags; }
   std::optional<quartz::AppKitEventView> appKitView() const override;
 
@@ -51,6 +54,8 @@ class SimEvent final : public quartz::EventObject {
   quartz::CGScrollEventUnit units = quartz::kCGScrollEventUnitPixel;
   int64_t clickCount = 0;
   float pressure = 0;
+  // False on a desktop built without the window-location call.
+  bool windowLocationSupported = true;
 
  private:
   Kind kind_;
@@ -65,9 +70,12 @@ class SimTap;
 
 class SimEvents final : public quartz::Events {
  public:
-  SimEvents(SimContext& context, SimAccessibility& accessibility);
+  // `windowLocation`: whether the desktop has the window-location call (a
+  // system without it is how the fallback is tested).
+  SimEvents(SimContext& context, SimAccessibility& accessibility, bool windowLocation = true);
   ~SimEvents() override;
 
+  bool hasWindowLocation() const override { return windowLocation_; }
   quartz::Event createOtherEvent(const quartz::OtherEventParams& params) override;
   quartz::Event createMouseEventObject(const quartz::MouseEventParams& params) override;
   quartz::EventSource createEventSource(quartz::CGEventSourceStateID state) override;
@@ -111,6 +119,9 @@ class SimEvents final : public quartz::Events {
   }
   // A tap went away without being invalidated.
   void tapDestroyed(const SimTap& tap);
+  // The taps still alive, in creation order, as JSON: pid, mask, enabled,
+  // valid and whether their source is in the run loop.
+  nlohmann::json describeTaps() const;
 
  private:
   std::shared_ptr<SimEvent> make(SimEvent::Kind kind, uint32_t type) const;
@@ -121,6 +132,7 @@ class SimEvents final : public quartz::Events {
 
   SimContext& context_;
   SimAccessibility& accessibility_;
+  bool windowLocation_;
   std::vector<std::weak_ptr<SimTap>> taps_;  // creation order
   std::vector<std::pair<int32_t, std::shared_ptr<const SimEvent>>> posted_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

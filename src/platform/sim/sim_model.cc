@@ -1,8 +1,10 @@
 #include "platform/sim/sim_model.h"
 
 #include <charconv>
+#include <map>
 
 #include "platform/ax_names.h"
+#include "platform/sim/sim_values.h"
 
 namespace cuh::sim {
 
@@ -195,6 +197,148 @@ std::shared_ptr<Node> World::findNode(std::string_view target) const {
       return nullptr;
   }
   return node;
+}
+
+namespace {
+
+using NodeMap = std::map<const Node*, std::shared_ptr<Node>>;
+
+std::shared_ptr<Node> cloneTree(const Node& node,
+                                const std::shared_ptr<Node>& parent,
+                                NodeMap& copies) {
+  auto copy = std::make_shared<Node>(node);
+  copy->parent = parent;
+  copy->window.reset();
+  for (std::shared_ptr<Node>& child : copy->children)
+    child = cloneTree(*child, copy, copies);
+  copies[&node] = copy;
+  return copy;
+}
+
+nlohmann::json describeRect(const std::optional<Rect>& rect) {
+  if (!rect)
+    return nullptr;
+  return {rect->minX(), rect->minY(), rect->width(), rect->height()};
+}
+
+nlohmann::json describeValue(const std::optional<platform::Value>& value) {
+  if (!value)
+    return nullptr;
+  return traceValue(*value, [](const platform::AXElement&) { return std::string("element"); });
+}
+
+nlohmann::json describeNode(const Node& node) {
+  nlohmann::json attributes = nlohmann::json::object();
+  for (const auto& [name, value] : node.attributes)
+    attributes[name] = describeValue(value);
+  nlohmann::json children = nlohmann::json::array();
+  for (const std::shared_ptr<Node>& child : node.children)
+    children.push_back(describeNode(*child));
+  return {{"ref", node.ref},
+          {"attributes", std::move(attributes)},
+          {"settable", node.settable},
+          {"actions", node.actions},
+          {"rejects", node.rejects},
+          {"failAfter", node.failAfter},
+          {"staleReadback", node.staleReadback},
+          {"hasChildren", node.hasChildren},
+          {"children", std::move(children)},
+          {"parent", node.parent.expired() ? "" : node.parent.lock()->ref},
+          {"window", node.window.expired() ? -1 : int64_t{node.window.lock()->id}}};
+}
+
+template <class T>
+nlohmann::json describeOptional(const std::optional<T>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json describeProfile(const AppProfile& profile) {
+  return {{"pid", profile.pid},
+          {"name", describeOptional(profile.name)},
+          {"bundleId", describeOptional(profile.bundleId)},
+          {"path", describeOptional(profile.path)},
+          {"policy", static_cast<int>(profile.policy)},
+          {"finishedLaunching", profile.finishedLaunching},
+          {"axEnabled", profile.axEnabled},
+          {"focusedWindow",
+           {profile.focusedWindow.present, describeOptional(profile.focusedWindow.value)}},
+          {"focusedElement",
+           {profile.focusedElement.present, describeOptional(profile.focusedElement.value)}},
+          {"rejects", profile.rejects},
+          {"dropsActivation", profile.dropsActivation},
+          {"icon", profile.icon ? nlohmann::json{profile.icon->r, profile.icon->g, profile.icon->b}
+                                : nlohmann::json(nullptr)}};
+}
+
+}  // namespace
+
+World World::clone() const {
+  World copy;
+  copy.trusted = trusted;
+  copy.axLatencySeconds = axLatencySeconds;
+  copy.frontmost = std::make_shared<std::atomic<int64_t>>(frontmost->load());
+  copy.launchable = launchable;
+  NodeMap copies;
+  for (const std::shared_ptr<Window>& window : windows) {
+    auto windowCopy = std::make_shared<Window>(*window);
+    if (window->root) {
+      windowCopy->root = cloneTree(*window->root, nullptr, copies);
+      windowCopy->root->window = windowCopy;
+    }
+    copy.windows.push_back(std::move(windowCopy));
+  }
+  for (const std::shared_ptr<App>& app : apps) {
+    auto appCopy = std::make_shared<App>(*app);
+    appCopy->object = std::make_shared<SimRunningApplication>(app->profile, copy.frontmost);
+    if (app->object && app->object->isTerminated())
+      appCopy->object->markTerminated();
+    appCopy->focusedElement.reset();
+    if (auto focused = app->focusedElement.lock()) {
+      auto found = copies.find(focused.get());
+      if (found != copies.end())
+        appCopy->focusedElement = found->second;
+    }
+    copy.apps.push_back(std::move(appCopy));
+  }
+  return copy;
+}
+
+nlohmann::json World::describe() const {
+  nlohmann::json appList = nlohmann::json::array();
+  for (const std::shared_ptr<App>& app : apps) {
+    auto focused = app->focusedElement.lock();
+    appList.push_back({{"profile", describeProfile(app->profile)},
+                       {"terminated", app->object ? app->object->isTerminated() : true},
+                       {"focusedWindow", describeOptional(app->focusedWindow)},
+                       {"focusedElement", focused ? targetName(*focused) : ""}});
+  }
+  nlohmann::json windowList = nlohmann::json::array();
+  for (const std::shared_ptr<Window>& window : windows) {
+    windowList.push_back({{"id", window->id},
+                          {"pid", window->pid},
+                          {"ownerFromApp", window->ownerFromApp},
+                          {"owner", describeOptional(window->owner)},
+                          {"title", describeOptional(window->title)},
+                          {"layer", describeValue(window->layer)},
+                          {"alpha", describeValue(window->alpha)},
+                          {"onScreen", describeOptional(window->onScreen)},
+                          {"bounds", describeRect(window->bounds)},
+                          {"row", window->row},
+                          {"root", window->root ? describeNode(*window->root) : nullptr}});
+  }
+  nlohmann::json launchList = nlohmann::json::array();
+  for (const Launchable& entry : launchable) {
+    launchList.push_back({{"profile", describeProfile(entry.profile)},
+                          {"windows", entry.windows},
+                          {"error", describeOptional(entry.error)},
+                          {"delaySeconds", entry.delaySeconds}});
+  }
+  return {{"trusted", trusted},
+          {"axLatencySeconds", axLatencySeconds},
+          {"frontmost", frontmost->load()},
+          {"apps", std::move(appList)},
+          {"windows", std::move(windowList)},
+          {"launchable", std::move(launchList)}};
 }
 
 }  // namespace cuh::sim

@@ -174,6 +174,12 @@ struct World {
   }
   void setFrontmost(std::optional<int32_t> pid) { frontmost->store(pid ? *pid : kNoPid); }
 
+  // A deep copy in the same state that shares nothing with this world: its
+  // own nodes, windows, frontmost cell and application objects.
+  World clone() const;
+  // Everything the world holds, as JSON, so two worlds can be compared.
+  nlohmann::json describe() const;
+
   App* app(int32_t pid) const;
   Window* window(uint32_t id) const;
   std::shared_ptr<Window> windowShared(uint32_t id) const;

@@ -256,4 +256,14 @@ void Script::apply(const json& action) {
   }
 }
 
+nlohmann::json Script::progress() const {
+  nlohmann::json fired = nlohmann::json::array();
+  for (const ScriptRule& rule : rules_)
+    fired.push_back(rule.fired);
+  nlohmann::json posts = nlohmann::json::object();
+  for (const auto& [pid, count] : posts_)
+    posts[std::to_string(pid)] = count;
+  return {{"fired", std::move(fired)}, {"posts", std::move(posts)}};
+}
+
 }  // namespace cuh::sim

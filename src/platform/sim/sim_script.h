@@ -44,6 +44,9 @@ class Script {
   // never changes after loading, so any thread may ask.
   bool hasRuleAfterResponse(uint64_t number) const;
 
+  // Which rules have fired and the posts counted per pid, as JSON.
+  nlohmann::json progress() const;
+
  private:
   void fireWhere(const std::function<bool(const nlohmann::json& when)>& holds);
   std::shared_ptr<Node> node(const nlohmann::json& ref) const;

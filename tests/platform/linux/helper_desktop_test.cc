@@ -13,14 +13,16 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "e2e/support/helper_process.h"
+#include "platform/linux/support/desktop_apps.h"
 #include "platform/linux/x_connection.h"
 #include "platform/linux/x_windows.h"
-#include "platform/linux/support/desktop_apps.h"
 
 namespace cuh::linux_desktop {
 namespace {
@@ -98,6 +100,52 @@ json waitForRow(DesktopHelper& helper, unsigned long window) {
   return row;
 }
 
+// Compares the snapshot rows of a GTK 3 application's window (listed as
+// `window`) with where the toolkit says its objects are on screen (GTK 3's
+// screen extents are true: ElementPositionsDesktopTest clicks them), within
+// 1 px, for every row whose title names exactly one object with extents and
+// one row. Returns how many rows were compared.
+size_t expectWhereTheToolkitDrawsThem(pid_t pid, const json& elements, const json& window) {
+  auto bus = testing::openAccessibilityBus();
+  EXPECT_TRUE(bus);
+  if (!bus)
+    return 0;
+  AtspiClient client(*bus);
+  auto application = testing::applicationOf(client, pid);
+  EXPECT_TRUE(application);
+  if (!application)
+    return 0;
+  std::map<std::string, std::vector<BusExtents>> truth;
+  std::vector<AccessibleRef> queue{*application};
+  for (size_t i = 0; i < queue.size() && i < 2000; ++i) {
+    std::string name = client.name(queue[i]).value_or("");
+    auto extents = client.extents(queue[i], CoordType::screen);
+    if (!name.empty() && extents && extents->width > 0 && extents->height > 0)
+      truth[name].push_back(*extents);
+    if (auto children = client.children(queue[i]))
+      queue.insert(queue.end(), children->begin(), children->end());
+  }
+  std::map<std::string, int> rowsNamed;
+  for (const json& element : elements)
+    ++rowsNamed[element["title"].get<std::string>()];
+  size_t compared = 0;
+  for (const json& element : elements) {
+    std::string title = element["title"].get<std::string>();
+    auto found = truth.find(title);
+    if (found == truth.end() || found->second.size() != 1 || rowsNamed[title] != 1 ||
+        !element.contains("x"))
+      continue;
+    SCOPED_TRACE(element.dump());
+    const BusExtents& where = found->second.front();
+    EXPECT_NEAR(element["x"].get<double>() + window["x"].get<double>(), where.x, 1);
+    EXPECT_NEAR(element["y"].get<double>() + window["y"].get<double>(), where.y, 1);
+    EXPECT_NEAR(element["width"].get<double>(), where.width, 1);
+    EXPECT_NEAR(element["height"].get<double>(), where.height, 1);
+    ++compared;
+  }
+  return compared;
+}
+
 TEST(HelperDesktopTest, ListsWindowsAsXReportsThemAndXtermToo) {
   FixtureApp app;
   FixtureApp tools({"--title", "Second Fixture", "--non-unique", "--second-window"});
@@ -170,6 +218,22 @@ TEST(HelperDesktopTest, ListsWindowsAsXReportsThemAndXtermToo) {
   EXPECT_EQ(info["ownerPid"], app.pid());
   EXPECT_EQ(info["bounds"]["x"], fixtureRow["x"]);
   EXPECT_EQ(info["bounds"]["width"], fixtureRow["width"]);
+
+  // A popup of the application is in front of every window on X, on a
+  // layer of its own: never a row, and the rows keep their order.
+  app.command("popup");
+  auto shown = app.waitFor({{"event", "popup-shown"}});
+  ASSERT_TRUE(shown);
+  unsigned long popup = (*shown)["window"].get<unsigned long>();
+  ASSERT_TRUE(testing::waitUntil([&] {
+    auto list = reader.windowList();
+    return !list.empty() && list.front().id == popup;
+  })) << "the popup never showed on X";
+  json withPopup = helper.result(request(4, "list_windows"));
+  EXPECT_TRUE(rowOf(withPopup, popup).is_null());
+  ASSERT_EQ(withPopup["windows"].size(), listed.size());
+  for (size_t i = 0; i < listed.size(); ++i)
+    EXPECT_EQ(withPopup["windows"][i]["windowId"], listed[i].id);
 }
 
 TEST(HelperDesktopTest, NamesIdentifiesAndDrawsTheApplications) {
@@ -252,27 +316,42 @@ TEST(HelperDesktopTest, SnapshotsTheFixtureWhereItsElementsAre) {
   EXPECT_THAT(press["actions"], ::testing::Contains("AXPress"));
   EXPECT_EQ(findRow(elements, "AXSlider", "Volume")["valueSettable"], true);
 
-  // Geometry: where GTK itself says the button is on screen, within 1 px,
-  // relative to the listed frame.
-  auto bus = testing::openAccessibilityBus();
-  ASSERT_TRUE(bus);
-  AtspiClient client(*bus);
-  auto application = testing::applicationOf(client, app.pid());
-  ASSERT_TRUE(application);
-  std::optional<BusExtents> truth;
-  std::vector<AccessibleRef> queue{*application};
-  for (size_t i = 0; i < queue.size() && i < 400 && !truth; ++i) {
-    if (client.name(queue[i]) == "Press Me")
-      truth = client.extents(queue[i], CoordType::screen);
-    if (auto children = client.children(queue[i]))
-      queue.insert(queue.end(), children->begin(), children->end());
-  }
-  ASSERT_TRUE(truth);
-  EXPECT_NEAR(press["x"].get<double>() + row["x"].get<double>(), truth->x, 1);
-  EXPECT_NEAR(press["y"].get<double>() + row["y"].get<double>(), truth->y, 1);
-  EXPECT_NEAR(press["width"].get<double>(), truth->width, 1);
-  EXPECT_NEAR(press["height"].get<double>(), truth->height, 1);
+  // Geometry: where GTK itself says each element is.
+  EXPECT_GE(expectWhereTheToolkitDrawsThem(app.pid(), elements, row), 6u);
+}
 
+TEST(HelperDesktopTest, SnapshotsTheWidgetFactoryWhereItsElementsAre) {
+  testing::ChildProcess factory({"gtk3-widget-factory"});
+  DesktopHelper helper;
+  json row;
+  json elements;
+  json windows;
+  // Its window first shows with few widgets on the bus.
+  ASSERT_TRUE(testing::waitUntil(
+      [&] {
+        row = json();
+        windows = helper.result(request(1, "list_windows"));
+        for (const json& candidate : windows["windows"]) {
+          if (candidate["pid"] == factory.pid())
+            row = candidate;
+        }
+        if (row.is_null())
+          return false;
+        elements = helper.result(request(2, "accessibility_tree", observed(row)))["elements"];
+        return elements.size() >= 200;
+      },
+      std::chrono::seconds(30)))
+      << elements.size() << " rows; pid " << factory.pid() << ", " << windows.dump();
+  EXPECT_EQ(elements[0]["role"], "AXWindow");
+  EXPECT_EQ(elements[0]["width"], row["width"]);
+  // Roles of the mapping met on its first page.
+  std::set<std::string> roles;
+  for (const json& element : elements)
+    roles.insert(element["role"].get<std::string>());
+  for (const char* role : {"AXButton", "AXCheckBox", "AXRadioButton", "AXTextField", "AXSlider",
+                           "AXIncrementor", "AXProgressIndicator", "AXComboBox"})
+    EXPECT_TRUE(roles.count(role)) << role;
+  EXPECT_GE(expectWhereTheToolkitDrawsThem(factory.pid(), elements, row), 15u);
 }
 
 // A hostile tree (a cycle, 10,000 children, a 1 MiB name, a password
@@ -317,7 +396,8 @@ TEST(HelperDesktopTest, ResolvesAnElementAfterTheWindowMovedAndNotAfterItWentAwa
   ASSERT_TRUE(testing::waitUntil([&] {
     moved = waitForRow(helper, app.window("main"));
     return moved["x"] != row["x"] || moved["y"] != row["y"];
-  })) << "the window never moved: " << row.dump();
+  })) << "the window never moved: "
+      << row.dump();
 
   json params = observed(moved);
   params["element"] = press;
@@ -383,10 +463,13 @@ TEST(HelperDesktopTest, LaunchesMousepadInTheBackgroundByIdentifierAndByName) {
   EXPECT_TRUE(testing::waitUntil(userActive, std::chrono::milliseconds(500)));
   usleep(1000 * 1000);
   EXPECT_TRUE(userActive()) << "active: " << reader.activeWindow().value_or(0);
+  // Gone before the next test, whose windows its windows could cover.
   kill(pid, SIGTERM);
+  EXPECT_TRUE(testing::waitUntil([&] { return kill(pid, 0) != 0; }));
 
   EXPECT_EQ(helper.error(request(4, "launch_app", {{"app", "/no/such/app.desktop"}})),
-            "The file \xE2\x80\x9C" "app.desktop\xE2\x80\x9D couldn\xE2\x80\x99t be opened because "
+            "The file \xE2\x80\x9C"
+            "app.desktop\xE2\x80\x9D couldn\xE2\x80\x99t be opened because "
             "there is no such file.");
   EXPECT_EQ(helper.error(request(5, "launch_app", {{"app", "no.such.identifier"}})),
             "App not found: no.such.identifier");
@@ -442,10 +525,21 @@ TEST(HelperDesktopTest, AHungTargetCostsOneTimeoutAndAKilledOneAnswersToo) {
   ASSERT_TRUE(response);
   // One timeout (1 s) per hung application, not one per call.
   EXPECT_LT(seconds, 3.5) << response->dump();
-  app.process().signal(SIGKILL);
 
-  // Gone while asked: an answer, not a hang.
-  response = helper.request(request(3, "accessibility_tree", params), 20);
+  // Killed while the helper waits on it: the request is answered (the
+  // window is gone: a failure) within that one timeout.
+  started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(helper.writeLine(request(3, "accessibility_tree", params).dump()));
+  usleep(300 * 1000);
+  app.process().signal(SIGKILL);
+  response = helper.readJson(20);
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  ASSERT_TRUE(response);
+  EXPECT_EQ((*response)["id"], 3);
+  EXPECT_LT(seconds, 3.5) << response->dump();
+
+  // Gone before it is asked: an answer, not a hang.
+  response = helper.request(request(4, "accessibility_tree", params), 20);
   ASSERT_TRUE(response);
   EXPECT_FALSE(response->value("ok", true));
 }
@@ -474,7 +568,8 @@ TEST(HelperDesktopTest, ABadDisplayIsNamedAndALostServerEndsTheHelperQuietly) {
   std::string name = ":" + std::string(number, strcspn(number, "\n"));
   ScopedEnvironment display("DISPLAY", name.c_str());
   e2e::HelperProcess helper(std::vector<std::string>{});
-  EXPECT_EQ(helper.request(request(1, "ping")), (json{{"id", 1}, {"ok", true}, {"result", {{"ready", true}}}}));
+  EXPECT_EQ(helper.request(request(1, "ping")),
+            (json{{"id", 1}, {"ok", true}, {"result", {{"ready", true}}}}));
   server.signal(SIGKILL);
   server.end();
   EXPECT_EQ(helper.waitForExit(10), std::optional<int>(0));

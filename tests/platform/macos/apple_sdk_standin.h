@@ -152,6 +152,35 @@ CFRunLoopRef CFRunLoopGetMain(void);
 void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
 void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
 
+// The main loop: blocks performed on the run loop, run-loop timers, nested
+// runs (CFRunLoop.h, CFDate.h).
+typedef double CFTimeInterval;
+typedef CFTimeInterval CFAbsoluteTime;
+typedef unsigned long CFOptionFlags;
+typedef struct __CFRunLoopTimer* CFRunLoopTimerRef;
+typedef enum : SInt32 {
+  kCFRunLoopRunFinished = 1,
+  kCFRunLoopRunStopped = 2,
+  kCFRunLoopRunTimedOut = 3,
+  kCFRunLoopRunHandledSource = 4,
+} CFRunLoopRunResult;
+extern const CFRunLoopMode kCFRunLoopDefaultMode;
+CFAbsoluteTime CFAbsoluteTimeGetCurrent(void);
+void CFRunLoopPerformBlock(CFRunLoopRef rl, CFTypeRef mode, void (^block)(void));
+void CFRunLoopWakeUp(CFRunLoopRef rl);
+CFRunLoopRunResult CFRunLoopRunInMode(CFRunLoopMode mode,
+                                      CFTimeInterval seconds,
+                                      Boolean returnAfterSourceHandled);
+CFRunLoopTimerRef CFRunLoopTimerCreateWithHandler(CFAllocatorRef allocator,
+                                                  CFAbsoluteTime fireDate,
+                                                  CFTimeInterval interval,
+                                                  CFOptionFlags flags,
+                                                  CFIndex order,
+                                                  void (^block)(CFRunLoopTimerRef timer));
+void CFRunLoopAddTimer(CFRunLoopRef rl, CFRunLoopTimerRef timer, CFRunLoopMode mode);
+void CFRunLoopTimerInvalidate(CFRunLoopTimerRef timer);
+void CFRunLoopTimerSetNextFireDate(CFRunLoopTimerRef timer, CFAbsoluteTime fireDate);
+
 // ---- CoreGraphics ----
 typedef double CGFloat;
 struct CGPoint {
@@ -280,7 +309,7 @@ CFMachPortRef CGEventTapCreateForPid(pid_t pid,
 void CGEventTapEnable(CFMachPortRef tap, bool enable);
 bool CGEventTapIsEnabled(CFMachPortRef tap);
 // CGEventSetWindowLocation is deliberately absent: the SDK does not declare
-// it, so the adapter must.
+// it, and the adapter looks it up at run time.
 
 // ---- HIServices accessibility ----
 typedef const struct __AXUIElement* AXUIElementRef;
@@ -312,6 +341,9 @@ Boolean AXIsProcessTrusted(void);
 Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options);
 CFTypeID AXUIElementGetTypeID(void);
 AXUIElementRef AXUIElementCreateApplication(pid_t pid);
+AXUIElementRef AXUIElementCreateSystemWide(void);
+AXError AXUIElementSetMessagingTimeout(AXUIElementRef element, float timeoutInSeconds);
+AXError AXUIElementGetPid(AXUIElementRef element, pid_t* pid);
 AXError AXUIElementCopyAttributeValue(AXUIElementRef element,
                                       CFStringRef attribute,
                                       CFTypeRef* value);
@@ -332,16 +364,25 @@ AXValueRef AXValueCreate(AXValueType theType, const void* valuePtr);
 AXValueType AXValueGetType(AXValueRef value);
 Boolean AXValueGetValue(AXValueRef value, AXValueType theType, void* valuePtr);
 
+// The batched read, and the CFNull its slots may hold. In C++ the SDK's
+// CF_OPTIONS makes the options type a plain UInt32 with an enum of constants.
+typedef UInt32 AXCopyMultipleAttributeOptions;
+enum : AXCopyMultipleAttributeOptions {
+  kAXCopyMultipleAttributeOptionStopOnError = 0x1,
+};
+AXError AXUIElementCopyMultipleAttributeValues(AXUIElementRef element,
+                                               CFArrayRef attributes,
+                                               AXCopyMultipleAttributeOptions options,
+                                               CFArrayRef* values);
+typedef const struct __CFNull* CFNullRef;
+extern const CFNullRef kCFNull;
+CFTypeID CFNullGetTypeID(void);
+
 // ---- libdispatch ----
-typedef uint64_t dispatch_time_t;
 typedef struct dispatch_queue_s* dispatch_queue_t;
 typedef void (^dispatch_block_t)(void);
-#define DISPATCH_TIME_NOW (0ull)
-#define NSEC_PER_SEC 1000000000ull
 dispatch_queue_t dispatch_get_main_queue(void);
-dispatch_time_t dispatch_time(dispatch_time_t when, int64_t delta);
 void dispatch_async(dispatch_queue_t queue, dispatch_block_t block);
-void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, dispatch_block_t block);
 
 }  // extern "C"
 
@@ -414,14 +455,12 @@ __attribute__((objc_root_class))
 
 @interface NSDate : NSObject
 + (instancetype)date;
-+ (instancetype)dateWithTimeIntervalSinceNow:(NSTimeInterval)secs;
 @property(readonly) NSTimeInterval timeIntervalSince1970;
+- (BOOL)isEqualToDate:(NSDate*)otherDate;
 @end
 
 @interface NSThread : NSObject
 @property(class, readonly) BOOL isMainThread;
-+ (void)sleepForTimeInterval:(NSTimeInterval)ti;
-+ (void)sleepUntilDate:(NSDate*)date;
 @end
 
 @interface NSProcessInfo : NSObject
@@ -429,26 +468,11 @@ __attribute__((objc_root_class))
 @property(readonly) NSTimeInterval systemUptime;
 @end
 
+typedef unsigned char uuid_t[16];  // <uuid/uuid.h>
 @interface NSUUID : NSObject
 + (instancetype)UUID;
 @property(readonly, copy) NSString* UUIDString;
-@end
-
-@interface NSTimer : NSObject
-+ (NSTimer*)scheduledTimerWithTimeInterval:(NSTimeInterval)interval
-                                   repeats:(BOOL)repeats
-                                     block:(void (^)(NSTimer* timer))block;
-- (void)invalidate;
-@end
-
-typedef NSString* NSRunLoopMode;
-extern "C" const NSRunLoopMode NSRunLoopCommonModes;
-
-@interface NSRunLoop : NSObject
-@property(class, readonly, strong) NSRunLoop* currentRunLoop;
-@property(class, readonly, strong) NSRunLoop* mainRunLoop;
-- (void)addTimer:(NSTimer*)timer forMode:(NSRunLoopMode)mode;
-- (void)runUntilDate:(NSDate*)limitDate;
+- (void)getUUIDBytes:(uuid_t)uuid;
 @end
 
 // ---- AppKit ----
@@ -550,6 +574,7 @@ extern "C" const NSColorSpaceName NSDeviceRGBColorSpace;
 @property(nullable, readonly, copy) NSString* bundleIdentifier;
 @property(nullable, readonly, copy) NSURL* bundleURL;
 @property(readonly) pid_t processIdentifier;
+@property(nullable, readonly, copy) NSDate* launchDate;
 @end
 
 @interface NSWorkspaceOpenConfiguration : NSObject

@@ -91,5 +91,39 @@ TEST(InputEvents, DragEventsPressMoveAlongThePathAndRelease) {
   }
 }
 
+// On a system without the window-location call every gesture's events still
+// go out, at their screen location only; the events report which.
+TEST(InputEvents, WithoutTheWindowLocationCallEventsCarryTheirScreenLocationOnly) {
+  for (bool windowLocation : {true, false}) {
+    SCOPED_TRACE(windowLocation);
+    sim::DesktopOptions options;
+    options.windowLocation = windowLocation;
+    auto desktop = sim::SimDesktop::create(guardScene(), options);
+    quartz::Events& events = desktop->events();
+    EXPECT_EQ(events.hasWindowLocation(), windowLocation);
+    auto source = events.createEventSource(quartz::kCGEventSourceStatePrivate);
+
+    quartz::ClickHalf half;
+    half.type = quartz::kCGEventLeftMouseDown;
+    half.screen = {150, 160};
+    half.windowLocation = {50, 40};
+    half.windowID = 21;
+    std::vector<quartz::Event> built{quartz::buildClickEvent(events, half)};
+    for (quartz::Event& event : quartz::buildDragEvents(events, source, {{150, 160}, {170, 180}},
+                                                        {{100, 120}, {400, 300}}, 21))
+      built.push_back(std::move(event));
+    built.push_back(quartz::buildWheelEvent(events, source, platform::ScrollUnit::line, 0, 3,
+                                            {150, 160}, {50, 40}, 21));
+    ASSERT_EQ(built.size(), 5u);
+    for (const quartz::Event& event : built) {
+      ASSERT_TRUE(event);
+      Json trace = dynamic_cast<const sim::SimEvent&>(*event).traceJson();
+      EXPECT_GE(trace["x"].get<double>(), 150);
+      EXPECT_EQ(trace.contains("windowX"), windowLocation) << trace.dump();
+      EXPECT_EQ(trace["fields"]["91"], 21);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace cuh::testing

@@ -1,8 +1,12 @@
 // Accessibility on the simulated desktop: sets and their failures, actions,
-// focus rules, hit testing and stale handles.
+// focus rules, hit testing, stale handles and batched reads.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string_view>
+
 #include "platform/sim/sim_desktop.h"
+#include "support/batched_read_check.h"
 
 namespace cuh::sim {
 namespace {
@@ -228,6 +232,111 @@ TEST_F(SimAccessibilityTest, HandlesCompareByElementAndGoStaleSafely) {
   EXPECT_EQ(desktop_->attribute("app:10", "AXWindows"), json::array({"1/"}));
 }
 
+// Every attribute the helper reads, and some it does not, on elements that
+// hold each kind of value, lack values, have the wrong kinds, are gone, or
+// belong to an application that does not answer.
+TEST(SimAccessibilityBatchTest, EverySlotAnswersAsTheSingleReadDoes) {
+  auto desktop = SimDesktop::create(json::parse(R"({
+    "frontmost": 10,
+    "apps": [{"pid": 10, "name": "Editor"}, {"pid": 11}, {"pid": 20, "name": "Mute", "axEnabled": false}],
+    "windows": [
+      {"id": 1, "pid": 10, "title": "Doc", "bounds": {"x": 0, "y": 0, "width": 300, "height": 200},
+       "ax": {"ref": "window", "children": [
+         {"ref": "field", "role": "AXTextField", "subrole": "AXSecureTextField", "title": "Name",
+          "description": "", "help": "Your name", "placeholder": "Name", "identifier": "name",
+          "value": "abc", "enabled": true, "focused": true, "busy": false, "selected": false,
+          "hidden": false, "minimized": false, "frame": {"x": 10, "y": 10, "width": 50, "height": 20},
+          "selectedTextRange": [1, 2], "settable": ["AXValue"], "actions": ["AXConfirm"]},
+         {"ref": "odd", "value": {"attributed": "styled"},
+          "attributes": {"AXRole": 7, "AXTitle": {"attributed": "T"}, "AXEnabled": "no",
+                         "AXFocused": 1, "AXPosition": {"width": 1, "height": 2},
+                         "AXSize": {"x": 1, "y": 2}, "AXDescription": null,
+                         "AXHelp": [1, "two", {"x": 1, "y": 2}], "AXIdentifier": {"k": [true, 0.5]},
+                         "AXSelectedTextRange": {"location": 1, "length": 0}},
+          "children": []},
+         {"ref": "slider", "role": "AXSlider", "value": 0.25, "attributes": {"AXBusy": 0}}
+       ]}},
+      {"id": 2, "pid": 20, "title": "Mute", "bounds": {"x": 0, "y": 0, "width": 10, "height": 10}, "ax": {}},
+      {"id": 3, "pid": 30, "bounds": {"x": 0, "y": 0, "width": 10, "height": 10}, "ax": {}}
+    ]})"));
+  auto& ax = desktop->accessibility();
+  AXElement gone = desktop->element("slider");
+  desktop->apply(json::parse(R"({"remove": "slider"})"));
+  const std::array<std::string_view, 27> attributes = {"AXRole",
+                                                       "AXSubrole",
+                                                       "AXTitle",
+                                                       "AXDescription",
+                                                       "AXHelp",
+                                                       "AXPlaceholderValue",
+                                                       "AXIdentifier",
+                                                       "AXValue",
+                                                       "AXEnabled",
+                                                       "AXFocused",
+                                                       "AXBusy",
+                                                       "AXSelected",
+                                                       "AXHidden",
+                                                       "AXMinimized",
+                                                       "AXPosition",
+                                                       "AXSize",
+                                                       "AXSelectedTextRange",
+                                                       "AXChildren",
+                                                       "AXParent",
+                                                       "AXWindows",
+                                                       "AXFocusedWindow",
+                                                       "AXFocusedUIElement",
+                                                       "AXFrontmost",
+                                                       "AXFrame",
+                                                       "AXUnknown",
+                                                       "AXValue",
+                                                       "AXRole"};
+  struct Case {
+    const char* name;
+    AXElement element;
+  };
+  const Case cases[] = {
+      {"every kind of value", desktop->element("field")},
+      {"wrong kinds, attributed text, lists, dictionaries", desktop->element("odd")},
+      {"window element", desktop->element("window")},
+      {"application element", ax.createApplication(10)},
+      {"application without windows or name", ax.createApplication(11)},
+      {"application that does not answer", ax.createApplication(20)},
+      {"its window", desktop->element("2/")},
+      {"a pid that is no application", ax.createApplication(30)},
+      {"an element that is gone", gone},
+      {"a handle of no element", AXElement()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(testing::batchDisagreement(ax, c.element, attributes), "");
+  }
+}
+
+TEST(SimAccessibilityBatchTest, StopOnErrorEndsAtTheFirstFailedAttribute) {
+  auto desktop = SimDesktop::create(json::parse(R"({
+    "apps": [{"pid": 1}],
+    "windows": [{"id": 1, "pid": 1, "bounds": {"x": 0, "y": 0, "width": 9, "height": 9},
+                 "ax": {"children": [{"ref": "b", "role": "AXButton", "title": "OK"}]}}]})"));
+  auto& ax = desktop->accessibility();
+  AXElement button = desktop->element("b");
+  const std::array<std::string_view, 3> present = {"AXRole", "AXTitle", "AXParent"};
+  const std::array<std::string_view, 3> holed = {"AXRole", "AXHelp", "AXTitle"};
+  for (auto options :
+       {platform::CopyMultipleOptions::none, platform::CopyMultipleOptions::stopOnError}) {
+    auto all = ax.copyMultipleAttributeValues(button, present, options);
+    ASSERT_TRUE(all.ok());
+    ASSERT_EQ(all.value->size(), 3u);
+    EXPECT_EQ(*(*all.value)[1].value->as<std::string>(), "OK");
+  }
+  auto slots = ax.copyMultipleAttributeValues(button, holed, platform::CopyMultipleOptions::none);
+  ASSERT_TRUE(slots.ok());
+  EXPECT_EQ((*slots.value)[1].error, AXError::noValue);
+  EXPECT_EQ(*(*slots.value)[2].value->as<std::string>(), "OK");
+  auto stopped =
+      ax.copyMultipleAttributeValues(button, holed, platform::CopyMultipleOptions::stopOnError);
+  EXPECT_EQ(stopped.error, AXError::noValue);
+  EXPECT_FALSE(stopped.value);
+}
+
 TEST(SimAccessibilityWindowTest, SettingAWindowsPositionOrSizeMovesTheWindow) {
   auto desktop = SimDesktop::create(json::parse(R"({
     "apps": [{"pid": 1}],
@@ -260,6 +369,17 @@ TEST(SimAccessibilityLatencyTest, EveryCallTakesTheSceneLatencyOnTheVirtualClock
   (void)desktop->accessibility().copyAttributeValue(app, "AXNothing");
   (void)desktop->accessibility().isProcessTrusted();
   EXPECT_NEAR(desktop->clock().uptime() - start, 0.005, 1e-9);
+
+  // A batched read is one call, however many attributes it carries; an
+  // empty one is no call.
+  const std::array<std::string_view, 4> four = {"AXRole", "AXTitle", "AXWindows", "AXNothing"};
+  for (auto [attributes, seconds] : {std::pair{std::span<const std::string_view>(four), 0.0025},
+                                     std::pair{std::span<const std::string_view>(), 0.0}}) {
+    start = desktop->clock().uptime();
+    (void)desktop->accessibility().copyMultipleAttributeValues(app, attributes,
+                                                               platform::CopyMultipleOptions::none);
+    EXPECT_NEAR(desktop->clock().uptime() - start, seconds, 1e-9);
+  }
 }
 
 }  // namespace

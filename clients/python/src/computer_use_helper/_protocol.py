@@ -91,9 +91,13 @@ class Correlator:
         if pending is not None:
             pending.waiter = None
 
-    def forget(self, request_id: int) -> None:
-        """A request that was never written."""
-        self._waiting.pop(request_id, None)
+    def register_line(self, method: str, params: Dict[str, Any],
+                      waiter: Any) -> Tuple[int, bytes]:
+        """Registers a request and returns its id and the line to write. A
+        request whose parameters JSON cannot encode raises here and is not
+        registered."""
+        line = request_line(self._next_id + 1, method, params)
+        return self.register(method, params, waiter), line
 
     def waiting(self) -> int:
         return len(self._waiting)

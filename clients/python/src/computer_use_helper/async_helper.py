@@ -3,7 +3,7 @@ import asyncio
 from typing import Any, Callable, Dict, Optional, Sequence
 
 from ._methods import Methods
-from ._protocol import Correlator, Observer, command_line, request_line, settle
+from ._protocol import Correlator, Observer, command_line, settle
 from .errors import HelperExitedError, HelperTimeoutError
 from .helper import DEFAULT_TIMEOUT, EXIT_WAIT
 
@@ -60,12 +60,7 @@ class AsyncHelper(Methods):
         if self._exit_error is not None:
             raise self._exit_error
         future = asyncio.get_running_loop().create_future()
-        request_id = self._correlator.register(method, params, future)
-        try:
-            line = request_line(request_id, method, params)
-        except (TypeError, ValueError):
-            self._correlator.forget(request_id)
-            raise
+        request_id, line = self._correlator.register_line(method, params, future)
         limit = self.timeout if timeout is None else timeout
         try:
             self.process.stdin.write(line)

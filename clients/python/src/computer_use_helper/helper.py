@@ -6,7 +6,7 @@ from concurrent.futures import TimeoutError as FutureTimeout
 from typing import Any, Callable, Dict, Optional, Sequence
 
 from ._methods import Methods
-from ._protocol import Correlator, Observer, command_line, request_line, settle
+from ._protocol import Correlator, Observer, command_line, settle
 from .errors import HelperExitedError, HelperTimeoutError
 
 DEFAULT_TIMEOUT = 30.0
@@ -64,12 +64,7 @@ class Helper(Methods):
             if self._exit_error is not None:
                 future.set_exception(self._exit_error)
                 return 0, future
-            request_id = self._correlator.register(method, params, future)
-            try:
-                line = request_line(request_id, method, params)
-            except (TypeError, ValueError):
-                self._correlator.forget(request_id)
-                raise
+            request_id, line = self._correlator.register_line(method, params, future)
             try:
                 self.process.stdin.write(line)
                 self.process.stdin.flush()
