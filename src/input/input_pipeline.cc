@@ -236,8 +236,8 @@ void runPostingStep(platform::Platform& platform,
   } else {
     // Rounded half away from zero.
     int64_t eventPostedAtMs = std::llround(platform.process().currentDate() * 1000.0);
-    scheduleVerification(platform, reply, target.pid, target.foreground,
-                         messages.mayHaveCompleted, messages.popupDismissed, eventPostedAtMs,
+    scheduleVerification(platform, reply, target.pid, target.foreground, messages.mayHaveCompleted,
+                         messages.popupDismissed, eventPostedAtMs,
                          std::move(plan.resultAfterVerification));
   }
 }

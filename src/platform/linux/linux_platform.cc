@@ -54,7 +54,7 @@ class LinuxPlatform final : public platform::Platform {
         windowServer_(*session_),
         workspace_(*session_, loop_),
         accessibility_(*session_),
-        protection_(*this, session_->x(), session_->trace()),
+        protection_(*this, session_->x(), session_->trace(), [this] { readPendingEvents(); }),
         input_(session_->x(), loop_, session_->trace()) {
     XConnection& x = session_->x();
     activeWindowAtom_ = x.atom("_NET_ACTIVE_WINDOW");
@@ -89,19 +89,27 @@ class LinuxPlatform final : public platform::Platform {
   void requestStarted() override {
     // What the X server sent before the request (raw input, the active
     // window changing) is seen before the request looks.
-    if (xWatch_)
-      serveX();
+    readPendingEvents();
     session_->beginRequest();
     accessibility_.forgetRequest();
   }
   void requestEnded() override {
     session_->endRequest();
     accessibility_.forgetRequest();
+    // The loop waits on the descriptor next: nothing may wait in the queue.
+    readPendingEvents();
   }
 
   sim::Trace& trace() { return session_->trace(); }
 
  private:
+  // Events already read into Xlib's queue by some round trip make the
+  // descriptor look idle: whoever needs them current asks here.
+  void readPendingEvents() {
+    if (xWatch_)
+      serveX();
+  }
+
   // The X connection has something: events to drain, or its end.
   void serveX() {
     XConnection& x = session_->x();

@@ -102,8 +102,8 @@ InputOutcome XBackgroundInput::send(int32_t pid,
     if (!point)
       return InputOutcome::pointOutsideWindowArea;
     const unsigned button = click->button == platform::MouseButton::right ? 3 : 1;
-    events = clickEvents(area->target, *point, button, static_cast<int>(click->clickCount),
-                         stamps_, x_.serverTime());
+    events = clickEvents(area->target, *point, button, static_cast<int>(click->clickCount), stamps_,
+                         x_.serverTime());
   } else if (const auto* drag = std::get_if<platform::Drag>(&gesture)) {
     std::vector<WindowPoint> path;
     for (const platform::Point& p : drag->path) {

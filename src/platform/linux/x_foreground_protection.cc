@@ -40,8 +40,13 @@ constexpr std::chrono::milliseconds kMotionCheckPeriod{20};
 
 XForegroundProtection::XForegroundProtection(platform::Platform& platform,
                                              XConnection& x,
-                                             sim::Trace& trace)
-    : platform_(platform), x_(x), trace_(trace), raw_(x) {}
+                                             sim::Trace& trace,
+                                             std::function<void()> readPendingEvents)
+    : platform_(platform),
+      x_(x),
+      trace_(trace),
+      readPendingEvents_(std::move(readPendingEvents)),
+      raw_(x) {}
 
 XForegroundProtection::~XForegroundProtection() {
   // Whatever way the helper ends, no window keeps the focus it was told
@@ -124,6 +129,7 @@ ProtectionOutcome XForegroundProtection::establishSyntheticState(
 }
 
 bool XForegroundProtection::syntheticStateReady(int32_t pid, uint32_t windowID) {
+  readPendingEvents_();
   auto it = watches_.find(pid);
   if (it == watches_.end())
     return false;
@@ -134,6 +140,7 @@ bool XForegroundProtection::syntheticStateReady(int32_t pid, uint32_t windowID) 
 }
 
 bool XForegroundProtection::popupDismissed(int32_t pid) {
+  readPendingEvents_();
   auto it = watches_.find(pid);
   return it != watches_.end() && it->second->popupDismissed;
 }
@@ -254,8 +261,7 @@ void XForegroundProtection::rawInput(RawInputKind kind) {
     int winX = 0;
     int winY = 0;
     unsigned mask = 0;
-    if (!XQueryPointer(x_.display(), x_.root(), &root, &child, &rootX, &rootY, &winX, &winY,
-                       &mask))
+    if (!XQueryPointer(x_.display(), x_.root(), &root, &child, &rootX, &rootY, &winX, &winY, &mask))
       return;
     for (const XWindowFacts& facts : XWindowReader(x_).windowList()) {
       if (!facts.viewable)

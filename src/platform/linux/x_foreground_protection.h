@@ -14,6 +14,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -28,7 +29,14 @@ namespace cuh::linux_desktop {
 
 class XForegroundProtection final : public platform::ForegroundProtection {
  public:
-  XForegroundProtection(platform::Platform& platform, XConnection& x, sim::Trace& trace);
+  // `readPendingEvents` hands every event the connection has (read or
+  // waiting) to the platform's loop handlers now: a round trip of any
+  // component may have read events off the socket, which then wait in
+  // Xlib's queue where polling the descriptor does not see them.
+  XForegroundProtection(platform::Platform& platform,
+                        XConnection& x,
+                        sim::Trace& trace,
+                        std::function<void()> readPendingEvents);
   ~XForegroundProtection() override;
 
   platform::SemanticGuardArming armSemanticGuard(
@@ -71,6 +79,7 @@ class XForegroundProtection final : public platform::ForegroundProtection {
   platform::Platform& platform_;
   XConnection& x_;
   sim::Trace& trace_;
+  std::function<void()> readPendingEvents_;
   RawInput raw_;
   std::map<int32_t, std::shared_ptr<TargetWatch>> watches_;
   std::chrono::steady_clock::time_point lastMotionCheck_{};

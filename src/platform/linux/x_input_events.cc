@@ -112,8 +112,8 @@ std::vector<TimedEvent> clickEvents(const EventWindow& target,
     if (k > 1)
       press.pauseBefore = kBetweenClicksPause;
     events.push_back(press);
-    TimedEvent release = pointerEvent(ButtonRelease, target, point, stamps.following(),
-                                      buttonMask(button), button);
+    TimedEvent release =
+        pointerEvent(ButtonRelease, target, point, stamps.following(), buttonMask(button), button);
     release.pauseBefore = kPressReleasePause;
     events.push_back(release);
   }
@@ -132,8 +132,7 @@ std::vector<TimedEvent> dragEvents(const EventWindow& target,
   events.push_back(
       pointerEvent(ButtonPress, target, path.front(), stamps.firstPress(serverNow), 0, 1));
   for (size_t i = 1; i < path.size(); ++i) {
-    events.push_back(
-        pointerEvent(MotionNotify, target, path[i], stamps.following(), Button1Mask));
+    events.push_back(pointerEvent(MotionNotify, target, path[i], stamps.following(), Button1Mask));
   }
   events.push_back(
       pointerEvent(ButtonRelease, target, path.back(), stamps.following(), Button1Mask, 1));

@@ -79,7 +79,8 @@ class BackgroundInputDesktopTest : public ::testing::Test {
       row_ = testing::rowOf(helper_->result(request(1, "list_windows")), app_->window("main"));
       return !row_.is_null();
     }));
-    elements_ = helper_->result(request(2, "accessibility_tree", testing::observed(row_)))["elements"];
+    elements_ =
+        helper_->result(request(2, "accessibility_tree", testing::observed(row_)))["elements"];
   }
 
   void TearDown() override {
@@ -139,8 +140,7 @@ class BackgroundInputDesktopTest : public ::testing::Test {
   }
   json key(int code, int flags, const std::string& name) {
     auto [cx, cy] = centreOf("AXTextField", "Name");
-    return params(
-        {{"x", cx}, {"y", cy}, {"keyName", name}, {"keyCode", code}, {"flags", flags}});
+    return params({{"x", cx}, {"y", cy}, {"keyName", name}, {"keyCode", code}, {"flags", flags}});
   }
 
   // The fixture's log lines from index `since` on with these fields.
@@ -186,8 +186,9 @@ TEST_F(BackgroundInputDesktopTest, AClickFiresAButtonOnceAndTwoRequestsNeverMerg
   size_t area = app_->log().size();
   helper_->result(request(4, "click", click("AXGroup", "Click Area")));
   helper_->result(request(5, "click", click("AXGroup", "Click Area")));
-  ASSERT_TRUE(testing::waitUntil(
-      [&] { return linesSince(area, {{"event", "button-release"}}).size() == 2; }));
+  ASSERT_TRUE(testing::waitUntil([&] {
+    return linesSince(area, {{"event", "button-release"}}).size() == 2;
+  }));
   auto presses = linesSince(area, {{"event", "button-press"}});
   ASSERT_EQ(presses.size(), 2u);
   for (const json& press : presses) {
@@ -200,8 +201,9 @@ TEST_F(BackgroundInputDesktopTest, AClickFiresAButtonOnceAndTwoRequestsNeverMerg
 TEST_F(BackgroundInputDesktopTest, ADoubleClickIsPressPressAndOneDoublePress) {
   size_t start = app_->log().size();
   helper_->result(request(3, "click", click("AXGroup", "Click Area", "left", 2)));
-  ASSERT_TRUE(testing::waitUntil(
-      [&] { return linesSince(start, {{"event", "button-release"}}).size() == 2; }));
+  ASSERT_TRUE(testing::waitUntil([&] {
+    return linesSince(start, {{"event", "button-release"}}).size() == 2;
+  }));
   std::vector<std::string> types;
   for (const json& press : linesSince(start, {{"event", "button-press"}}))
     types.push_back(press["type"]);
@@ -216,10 +218,10 @@ TEST_F(BackgroundInputDesktopTest, ADragMovesTheSlider) {
   const double width = slider["width"].get<double>();
   size_t start = app_->log().size();
   // From the knob at 30 % to 80 % of the track.
-  helper_->result(request(3, "drag", params({{"fromX", left + width * 0.3},
-                                             {"fromY", y},
-                                             {"toX", left + width * 0.8},
-                                             {"toY", y}})));
+  helper_->result(request(
+      3, "drag",
+      params(
+          {{"fromX", left + width * 0.3}, {"fromY", y}, {"toX", left + width * 0.8}, {"toY", y}})));
   ASSERT_TRUE(waitForLine(start, {{"event", "value-changed"}, {"widget", "Volume"}}));
   ASSERT_TRUE(testing::waitUntil([&] {
     auto values = linesSince(start, {{"event", "value-changed"}, {"widget", "Volume"}});
@@ -270,20 +272,21 @@ TEST_F(BackgroundInputDesktopTest, TypingWithModifiersLandsInTheEntryAndAKeyWith
 
 TEST_F(BackgroundInputDesktopTest, AWindowThatPresentsItselfDuringAClickIsPutBack) {
   size_t start = app_->log().size();
-  // The button opens the fixture's dialog, which the window manager
-  // activates as it maps; the helper gives the user's window back.
-  auto response = helper_->request(request(3, "click", click("AXButton", "Open Dialog")));
+  // The button presents the fixture's second window, which the window
+  // manager activates and raises; the helper gives the user's window back.
+  auto response = helper_->request(request(3, "click", click("AXButton", "Present Tools")));
   ASSERT_TRUE(response);
-  ASSERT_TRUE(waitForLine(start, {{"event", "window-shown"}, {"window", "dialog"}}));
+  ASSERT_TRUE(waitForLine(start, {{"event", "window-shown"}, {"window", "tools"}}));
+  // It did take the foreground: the window manager activated it.
+  EXPECT_TRUE(waitForLine(start, {{"event", "active"}, {"window", "tools"}, {"value", true}}));
   // Either the user's window was back before the verification, or the
   // request says it may have completed; never a silent success while the
   // dialog holds the foreground.
   if (!response->value("ok", false)) {
     EXPECT_THAT(response->value("error", ""), ::testing::HasSubstr("cannot be safely retried"));
   }
-  EXPECT_TRUE(testing::waitUntil(
-      [&] { return XWindowReader(*x_).activeWindow() == userWindow_; },
-      std::chrono::seconds(2)));
+  EXPECT_TRUE(testing::waitUntil([&] { return XWindowReader(*x_).activeWindow() == userWindow_; },
+                                 std::chrono::seconds(2)));
 }
 
 TEST_F(BackgroundInputDesktopTest, ARightClickThatOpensAMenuLeavesNoPopupAndNoGrab) {
@@ -295,16 +298,21 @@ TEST_F(BackgroundInputDesktopTest, ARightClickThatOpensAMenuLeavesNoPopupAndNoGr
   EXPECT_TRUE(waitForLine(start, {{"event", "popup-hidden"}, {"popup", "context menu"}}));
   // Nothing holds the pointer or the keyboard.
   EXPECT_TRUE(testing::waitUntil([&] {
-    int pointerGrab = XGrabPointer(x_->display(), x_->root(), False, ButtonPressMask,
-                                   GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-    int keyboardGrab = XGrabKeyboard(x_->display(), x_->root(), False, GrabModeAsync,
-                                     GrabModeAsync, CurrentTime);
+    int pointerGrab = XGrabPointer(x_->display(), x_->root(), False, ButtonPressMask, GrabModeAsync,
+                                   GrabModeAsync, None, None, CurrentTime);
+    int keyboardGrab =
+        XGrabKeyboard(x_->display(), x_->root(), False, GrabModeAsync, GrabModeAsync, CurrentTime);
     XUngrabPointer(x_->display(), CurrentTime);
     XUngrabKeyboard(x_->display(), CurrentTime);
     XSync(x_->display(), False);
     return pointerGrab == GrabSuccess && keyboardGrab == GrabSuccess;
   }));
-  EXPECT_TRUE(XWindowReader(*x_).overrideRedirectPopups().empty());
+  // No popup of the fixture is left on screen.
+  XWindowReader reader(*x_);
+  for (::Window popup : reader.overrideRedirectPopups()) {
+    auto facts = reader.read(popup);
+    EXPECT_FALSE(facts && facts->pid == app_->pid()) << "popup " << popup << " still mapped";
+  }
 }
 
 TEST_F(BackgroundInputDesktopTest, InputIntoTheTargetIsTheUserActingTypingIntoTheirOwnIsNot) {
@@ -321,8 +329,10 @@ TEST_F(BackgroundInputDesktopTest, InputIntoTheTargetIsTheUserActingTypingIntoTh
   EXPECT_EQ(ended["foregroundPreserved"], true);
   EXPECT_EQ(ended["guardHealthy"], true);
 
-  // The wheel over the target while a lease holds; the fixture's log says
-  // when it has arrived, and only then does the lease end.
+  // The wheel over the target while a lease holds. The pointer stays there
+  // until the fixture's log says the wheel arrived (the helper sees the
+  // device's event as the fixture does, and asks where the pointer is),
+  // and only then does it go back and the lease end.
   auto [cx, cy] = centreOf("AXGroup", "Click Area");
   size_t start = app_->log().size();
   json lease2 = helper_->result(request(6, "begin_guard", testing::observed(row_)));
@@ -330,9 +340,9 @@ TEST_F(BackgroundInputDesktopTest, InputIntoTheTargetIsTheUserActingTypingIntoTh
                static_cast<int>(row_["y"].get<double>() + cy)});
   XTestFakeButtonEvent(x_->display(), 5, True, CurrentTime);
   XTestFakeButtonEvent(x_->display(), 5, False, CurrentTime);
-  movePointer(pointerBefore_);
   XSync(x_->display(), False);
-  ASSERT_TRUE(waitForLine(start, {{"event", "scroll"}}));
+  EXPECT_TRUE(waitForLine(start, {{"event", "scroll"}}));
+  movePointer(pointerBefore_);
   json ended2 = helper_->result(request(7, "end_guard", {{"token", lease2["token"]}}));
   EXPECT_EQ(ended2["userIntervened"], true) << ended2.dump();
   EXPECT_EQ(ended2["guardHealthy"], false);

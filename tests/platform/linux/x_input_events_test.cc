@@ -71,19 +71,22 @@ TEST(XInputEventsTest, ClicksAreEnterMotionPressReleasePerClickAndLeave) {
     int count;
     std::vector<Seen> expected;
   } cases[] = {
-      {1, 1,
+      {1,
+       1,
        {{EnterNotify, 0, 0},
         {MotionNotify, 0, 0},
         {ButtonPress, 1, 0},
         {ButtonRelease, 1, Button1Mask},
         {LeaveNotify, 0, 0}}},
-      {3, 1,
+      {3,
+       1,
        {{EnterNotify, 0, 0},
         {MotionNotify, 0, 0},
         {ButtonPress, 3, 0},
         {ButtonRelease, 3, Button3Mask},
         {LeaveNotify, 0, 0}}},
-      {1, 3,
+      {1,
+       3,
        {{EnterNotify, 0, 0},
         {MotionNotify, 0, 0},
         {ButtonPress, 1, 0},
@@ -120,12 +123,12 @@ TEST(XInputEventsTest, ADragHoldsTheButtonThroughItsMotions) {
   EventStamps stamps(400);
   auto events = dragEvents(kTarget, {{10, 10}, {20, 10}, {30, 12}}, stamps, 7000);
   EXPECT_EQ(seen(events), (std::vector<Seen>{{EnterNotify, 0, 0},
-                                              {MotionNotify, 0, 0},
-                                              {ButtonPress, 1, 0},
-                                              {MotionNotify, 0, Button1Mask},
-                                              {MotionNotify, 0, Button1Mask},
-                                              {ButtonRelease, 1, Button1Mask},
-                                              {LeaveNotify, 0, 0}}));
+                                             {MotionNotify, 0, 0},
+                                             {ButtonPress, 1, 0},
+                                             {MotionNotify, 0, Button1Mask},
+                                             {MotionNotify, 0, Button1Mask},
+                                             {ButtonRelease, 1, Button1Mask},
+                                             {LeaveNotify, 0, 0}}));
   expectAddressedAndStamped(events);
   EXPECT_EQ(events[5].event.xbutton.x, 30);
   EXPECT_EQ(events[5].event.xbutton.y, 12);
@@ -136,14 +139,14 @@ TEST(XInputEventsTest, WheelClicksAreButtonPairsVerticalThenHorizontal) {
   EventStamps stamps(400);
   auto events = wheelEvents(kTarget, {5, 6}, {{kWheelDown, 2}, {kWheelLeft, 1}}, stamps, 100);
   EXPECT_EQ(seen(events), (std::vector<Seen>{{EnterNotify, 0, 0},
-                                              {MotionNotify, 0, 0},
-                                              {ButtonPress, 5, 0},
-                                              {ButtonRelease, 5, Button5Mask},
-                                              {ButtonPress, 5, 0},
-                                              {ButtonRelease, 5, Button5Mask},
-                                              {ButtonPress, 6, 0},
-                                              {ButtonRelease, 6, 0},
-                                              {LeaveNotify, 0, 0}}));
+                                             {MotionNotify, 0, 0},
+                                             {ButtonPress, 5, 0},
+                                             {ButtonRelease, 5, Button5Mask},
+                                             {ButtonPress, 5, 0},
+                                             {ButtonRelease, 5, Button5Mask},
+                                             {ButtonPress, 6, 0},
+                                             {ButtonRelease, 6, 0},
+                                             {LeaveNotify, 0, 0}}));
   expectAddressedAndStamped(events);
 }
 
@@ -153,11 +156,11 @@ TEST(XInputEventsTest, ModifiersGoDownInOrderAroundTheKeyAndTheStateFollowsThem)
   const HeldModifier shift{50, ShiftMask};
   auto events = keyEvents(kTarget, {control, shift}, 38, stamps, 900);
   EXPECT_EQ(seen(events), (std::vector<Seen>{{KeyPress, 37, 0},
-                                              {KeyPress, 50, ControlMask},
-                                              {KeyPress, 38, ControlMask | ShiftMask},
-                                              {KeyRelease, 38, ControlMask | ShiftMask},
-                                              {KeyRelease, 50, ControlMask | ShiftMask},
-                                              {KeyRelease, 37, ControlMask}}));
+                                             {KeyPress, 50, ControlMask},
+                                             {KeyPress, 38, ControlMask | ShiftMask},
+                                             {KeyRelease, 38, ControlMask | ShiftMask},
+                                             {KeyRelease, 50, ControlMask | ShiftMask},
+                                             {KeyRelease, 37, ControlMask}}));
   expectAddressedAndStamped(events);
   auto plain = keyEvents(kTarget, {}, 38, stamps, 900);
   EXPECT_EQ(seen(plain), (std::vector<Seen>{{KeyPress, 38, 0}, {KeyRelease, 38, 0}}));
