@@ -270,6 +270,37 @@ TEST_F(BackgroundInputDesktopTest, TypingWithModifiersLandsInTheEntryAndAKeyWith
   EXPECT_TRUE(linesSince(refused, {{"event", "key-press"}}).empty());
 }
 
+TEST_F(BackgroundInputDesktopTest, PointsOnTheFrameAndHugeScrollsAreRefusedWithNothingSent) {
+  // The window rectangle includes the window manager's title bar: its top
+  // rows are outside the fixture's own window.
+  auto [cx, cy] = centreOf("AXGroup", "Click Area");
+  const struct {
+    const char* method;
+    json params;
+    const char* error;
+  } cases[] = {
+      {"click",
+       {{"x", 40}, {"y", 3}, {"button", "left"}, {"clickCount", 1}},
+       "The point lies on the window's frame (title bar or edge), where the click would move or "
+       "raise the window; no click was sent"},
+      {"drag",
+       {{"fromX", 40}, {"fromY", 3}, {"toX", cx}, {"toY", cy}},
+       "The point lies on the window's frame (title bar or edge), where the drag would move or "
+       "raise the window; no drag was sent"},
+      {"scroll",
+       {{"x", cx}, {"y", cy}, {"dx", 0}, {"dy", 2000000}},
+       "The scroll is larger than this desktop sends at once; no scroll was sent"},
+  };
+  int id = 3;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.method);
+    size_t start = app_->log().size();
+    EXPECT_EQ(helper_->error(request(id++, c.method, params(c.params))), c.error);
+    EXPECT_TRUE(linesSince(start, {{"event", "button-press"}}).empty());
+    EXPECT_TRUE(linesSince(start, {{"event", "scroll"}}).empty());
+  }
+}
+
 TEST_F(BackgroundInputDesktopTest, AWindowThatPresentsItselfDuringAClickIsPutBack) {
   size_t start = app_->log().size();
   // The button presents the fixture's second window, which the window
