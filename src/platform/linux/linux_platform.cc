@@ -117,8 +117,11 @@ class LinuxPlatform final : public platform::Platform {
     while (!x.lost() && XPending(x.display()) > 0) {
       XEvent event;
       XNextEvent(x.display(), &event);
-      if (event.type == MappingNotify)
-        XRefreshKeyboardMapping(&event.xmapping), input_.keyboard().refresh();
+      if (event.type == MappingNotify) {
+        // The keyboard was remapped: keycodes and modifiers are read anew.
+        XRefreshKeyboardMapping(&event.xmapping);
+        input_.keyboard().refresh();
+      }
       protection_.handleEvent(event);
       if (event.type == PropertyNotify && event.xproperty.window == x.root() &&
           event.xproperty.atom == activeWindowAtom_)
