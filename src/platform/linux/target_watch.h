@@ -7,6 +7,7 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <cstdint>
 
 #include "platform/foreground.h"
@@ -44,6 +45,10 @@ class TargetWatch final : public platform::GuardedTarget {
   // The window told it has the keyboard (FocusIn sent); 0 = none. Given
   // back with a FocusOut.
   ::Window focusedWindow = 0;
+  // Until when a popup of the target still counts as opened by the input
+  // the helper sent (a toolkit under load may map it after the request
+  // ended). Kept by clear().
+  std::chrono::steady_clock::time_point latePopupsUntil{};
 
  private:
   platform::Platform& platform_;

@@ -32,6 +32,10 @@ bool isMenuType(const std::vector<std::string>& types) {
   return false;
 }
 
+// How long after a request that sent input a popup of its target is still
+// taken for one the input opened, and dismissed.
+constexpr std::chrono::seconds kLatePopupGrace{1};
+
 // Motion is checked at most this often: the pointer crossing the target
 // counts once, and a moving mouse costs a window-list read per period.
 constexpr std::chrono::milliseconds kMotionCheckPeriod{20};
@@ -162,6 +166,8 @@ void XForegroundProtection::giveBackFocus(TargetWatch& watch) {
 
 void XForegroundProtection::restoreAfterRequest() {
   for (auto& [pid, watch] : watches_) {
+    if (watch->focusedWindow && watch->protecting)
+      watch->latePopupsUntil = std::chrono::steady_clock::now() + kLatePopupGrace;
     giveBackFocus(*watch);
     watch->clear();
   }
@@ -216,8 +222,18 @@ void XForegroundProtection::popupMapped(::Window window) {
   if (!facts || !facts->pid || !isMenuType(facts->types))
     return;
   auto it = watches_.find(*facts->pid);
-  if (it == watches_.end() || !it->second->protecting)
+  if (it == watches_.end())
     return;
+  TargetWatch& watch = *it->second;
+  if (!watch.protecting) {
+    // Late, after the request that sent input ended: still the input's
+    // doing, unless the user has made the target theirs meanwhile.
+    if (std::chrono::steady_clock::now() >= watch.latePopupsUntil)
+      return;
+    auto active = XWindowReader(x_).activeWindow();
+    if (!active || pidOf(*active) == watch.pid())
+      return;
+  }
   // Escape closes a menu or list the way the user would, and lets go of
   // the grab it took.
   const auto escape = XKeysymToKeycode(x_.display(), XK_Escape);
@@ -228,7 +244,8 @@ void XForegroundProtection::popupMapped(::Window window) {
       XSendEvent(x_.display(), window, False, 0, &timed.event);
     XFlush(x_.display());
   }
-  it->second->popupDismissed = true;
+  if (watch.protecting)
+    watch.popupDismissed = true;
   trace_.write({{"kind", "popupDismissed"}, {"pid", *facts->pid}, {"window", window}});
 }
 
