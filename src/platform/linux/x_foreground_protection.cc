@@ -318,7 +318,15 @@ void XForegroundProtection::activeWindowChanged() {
     // input): the user's window goes back in front, in its old order.
     if (pidOf(*active) != pid)
       continue;
-    ForegroundGiveBack(x_).restore(watch->userForeground, std::chrono::milliseconds(0));
+    ForegroundGiveBack giveBack(x_);
+    giveBack.restore(watch->userForeground, std::chrono::milliseconds(0));
+    // A window that was not there at arming is left where it is by the
+    // restore; the one that took the foreground goes below the user's
+    // window, so the user's window is in front again.
+    if (watch->userForeground.activeWindow) {
+      giveBack.restackBelow(*active, *watch->userForeground.activeWindow);
+      XFlush(x_.display());
+    }
     trace_.write({{"kind", "giveBack"}, {"pid", pid}, {"window", *active}});
   }
 }

@@ -96,6 +96,10 @@ class BackgroundInputDesktopTest : public ::testing::Test {
         kept.push_back(window);
     }
     EXPECT_EQ(kept, before_.stacking);
+    // Nothing stands in front of what was the front window.
+    if (!before_.stacking.empty() && !after.stacking.empty()) {
+      EXPECT_EQ(after.stacking.front(), before_.stacking.front());
+    }
     EXPECT_EQ(pointer(), pointerBefore_);
   }
 
