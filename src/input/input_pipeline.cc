@@ -27,6 +27,15 @@ InputMessages inputMessages(std::string_view noun,
                               "and cannot be safely retried";
   messages.eventNotCreated = std::move(eventNotCreated);
   messages.modifierEventNotCreated = std::move(modifierEventNotCreated);
+  messages.keyNotOnKeyboard =
+      "The key has no key code on this desktop's keyboard; no " + what + " was sent";
+  messages.pointOutsideWindowArea =
+      "The point lies on the window's frame (title bar or edge), where the " + what +
+      " would move or raise the window; no " + what + " was sent";
+  messages.popupDismissed = "The target app opened a popup menu, which was closed again; the " +
+                            what + " may have taken effect and cannot be safely retried";
+  messages.amountTooLarge =
+      "The " + what + " is larger than this desktop sends at once; no " + what + " was sent";
   return messages;
 }
 
@@ -134,19 +143,23 @@ std::string failureText(const std::exception_ptr& failure) {
 // 0.12 s after the last event: the user's window must still be in front.
 void scheduleVerification(platform::Platform& platform,
                           Reply reply,
+                          int32_t pid,
                           platform::ForegroundSnapshot foreground,
                           std::string mayHaveCompleted,
+                          std::string popupDismissed,
                           int64_t eventPostedAtMs,
                           std::function<Json(int64_t)> buildResult) {
   // `owner` keeps the request's completion alive until the answer.
   platform.mainLoop().postDelayed(
       kInputVerificationDelay,
-      [&platform, owner = reply.completion(), reply, foreground, mayHaveCompleted, eventPostedAtMs,
-       buildResult = std::move(buildResult)]() mutable {
+      [&platform, owner = reply.completion(), reply, pid, foreground, mayHaveCompleted,
+       popupDismissed, eventPostedAtMs, buildResult = std::move(buildResult)]() mutable {
         std::optional<Json> result;
         std::optional<std::string> error;
         if (!platform::foregroundStillMatches(platform, foreground)) {
           error = mayHaveCompleted;
+        } else if (platform.foregroundProtection().popupDismissed(pid)) {
+          error = popupDismissed;
         } else {
           try {
             result = buildResult ? buildResult(eventPostedAtMs) : Json::object();
@@ -160,9 +173,19 @@ void scheduleVerification(platform::Platform& platform,
 
 // The message of a gesture the platform could not send.
 const std::string& sendFailure(platform::InputOutcome outcome, const InputMessages& messages) {
-  if (outcome == platform::InputOutcome::modifierEventNotCreated &&
-      !messages.modifierEventNotCreated.empty()) {
-    return messages.modifierEventNotCreated;
+  switch (outcome) {
+    case platform::InputOutcome::modifierEventNotCreated:
+      if (!messages.modifierEventNotCreated.empty())
+        return messages.modifierEventNotCreated;
+      break;
+    case platform::InputOutcome::keyNotOnKeyboard:
+      return messages.keyNotOnKeyboard;
+    case platform::InputOutcome::pointOutsideWindowArea:
+      return messages.pointOutsideWindowArea;
+    case platform::InputOutcome::amountTooLarge:
+      return messages.amountTooLarge;
+    default:
+      break;
   }
   return messages.eventNotCreated;
 }
@@ -213,8 +236,9 @@ void runPostingStep(platform::Platform& platform,
   } else {
     // Rounded half away from zero.
     int64_t eventPostedAtMs = std::llround(platform.process().currentDate() * 1000.0);
-    scheduleVerification(platform, reply, target.foreground, messages.mayHaveCompleted,
-                         eventPostedAtMs, std::move(plan.resultAfterVerification));
+    scheduleVerification(platform, reply, target.pid, target.foreground, messages.mayHaveCompleted,
+                         messages.popupDismissed, eventPostedAtMs,
+                         std::move(plan.resultAfterVerification));
   }
 }
 

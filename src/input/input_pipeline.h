@@ -73,6 +73,14 @@ struct InputMessages {
   std::string eventNotCreated;
   // The event of a modifier key could not be built (keystrokes only).
   std::string modifierEventNotCreated;
+  // Refusals of desktops whose input cannot go everywhere macOS's can:
+  // a key without a key on the keyboard, a point on the window's frame, an
+  // amount too large to send as events.
+  std::string keyNotOnKeyboard;
+  std::string pointOutsideWindowArea;
+  std::string amountTooLarge;
+  // Verification: a popup of the target opened and was dismissed.
+  std::string popupDismissed;
 };
 
 // The messages of the method whose input is named `noun` ("click", "drag",

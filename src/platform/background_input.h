@@ -81,6 +81,15 @@ enum class InputOutcome {
   // This desktop cannot send background input yet: `place` did not run,
   // nothing was sent.
   unavailable,
+  // The key has no key on this desktop's keyboard. Nothing was sent.
+  keyNotOnKeyboard,
+  // A point of the gesture lies outside the window's own area, on a frame
+  // (title bar, edge) that the window manager owns, where a press would
+  // move or raise the window. Nothing was sent.
+  pointOutsideWindowArea,
+  // The gesture takes more events than this desktop sends for one request
+  // (a scroll of too many wheel steps). Nothing was sent.
+  amountTooLarge,
 };
 
 // Runs once, first: re-validates the target and places the gesture, or

@@ -126,6 +126,12 @@ class ForegroundProtection {
   // took over. False when no state was established for that window.
   virtual bool syntheticStateReady(int32_t pid, uint32_t windowID) = 0;
 
+  // A popup of `pid` (a menu or list it opened, where macOS would have
+  // kept it from opening) appeared while the target was protected in this
+  // request and was dismissed again: what opened it may have taken effect.
+  // Desktops whose protection keeps popups from opening answer false.
+  virtual bool popupDismissed(int32_t /*pid*/) { return false; }
+
   // ---- End of a request, shutdown, housekeeping ----
 
   // After every request: gives back what the request borrowed from each

@@ -282,3 +282,101 @@ TEST(SharedInputChecks, EventsThePlatformCannotBuildAreNamed) {
 
 }  // namespace
 }  // namespace cuh::testing
+
+namespace cuh::testing {
+namespace {
+
+// A desktop whose input cannot reach every point or key macOS's can
+// refuses the gesture before sending anything, in the method's own words.
+TEST(SharedInputChecks, RefusalsOfADesktopSayNothingWasSent) {
+  const struct {
+    platform::InputOutcome refusal;
+    std::string (*message)(const std::string& noun);
+  } refusals[] = {
+      {platform::InputOutcome::keyNotOnKeyboard,
+       [](const std::string& noun) {
+         return "The key has no key code on this desktop's keyboard; no " + noun + " was sent";
+       }},
+      {platform::InputOutcome::pointOutsideWindowArea,
+       [](const std::string& noun) {
+         return "The point lies on the window's frame (title bar or edge), where the " + noun +
+                " would move or raise the window; no " + noun + " was sent";
+       }},
+      {platform::InputOutcome::amountTooLarge,
+       [](const std::string& noun) {
+         return "The " + noun + " is larger than this desktop sends at once; no " + noun +
+                " was sent";
+       }},
+  };
+  for (const Method& method : kMethods) {
+    for (const auto& r : refusals) {
+      SCOPED_TRACE(std::string(method.name) + " " + std::to_string(static_cast<int>(r.refusal)));
+      InputHarness harness;
+      WithoutEvents platform(harness.desktop(), r.refusal);
+      Outcome outcome = harness.run(platform, method.start, method.params);
+      EXPECT_EQ(outcome.error.value_or("(success)"), r.message(method.noun));
+      EXPECT_EQ(outcome.posts.size(), kSyntheticStatePosts);
+    }
+  }
+}
+
+// Protection that dismissed a popup of the target during the request.
+class PopupDismissed final : public platform::ForegroundProtection {
+ public:
+  explicit PopupDismissed(platform::ForegroundProtection& inner) : inner_(inner) {}
+  platform::SemanticGuardArming armSemanticGuard(
+      int32_t pid,
+      uint32_t windowID,
+      const platform::ForegroundSnapshot& foreground) override {
+    return inner_.armSemanticGuard(pid, windowID, foreground);
+  }
+  bool acceptsPostedInput(int32_t pid, const platform::AXElement& window) override {
+    return inner_.acceptsPostedInput(pid, window);
+  }
+  platform::ProtectionOutcome establishSyntheticState(
+      int32_t pid,
+      uint32_t windowID,
+      const platform::AXElement& window,
+      const platform::Rect& bounds,
+      const platform::ForegroundSnapshot& foreground) override {
+    return inner_.establishSyntheticState(pid, windowID, window, bounds, foreground);
+  }
+  bool syntheticStateReady(int32_t pid, uint32_t windowID) override {
+    return inner_.syntheticStateReady(pid, windowID);
+  }
+  bool popupDismissed(int32_t pid) override { return pid == kTargetPid; }
+  void restoreAfterRequest() override { inner_.restoreAfterRequest(); }
+  void releaseControllers() override { inner_.releaseControllers(); }
+  void sweepControllers() override { inner_.sweepControllers(); }
+
+ private:
+  platform::ForegroundProtection& inner_;
+};
+
+class WithPopupDismissed final : public ForwardingPlatform {
+ public:
+  explicit WithPopupDismissed(platform::Platform& inner)
+      : ForwardingPlatform(inner), protection_(inner.foregroundProtection()) {}
+  platform::ForegroundProtection& foregroundProtection() override { return protection_; }
+
+ private:
+  PopupDismissed protection_;
+};
+
+// The events went out; the verification then finds the popup the target
+// opened and says the input may have taken effect.
+TEST(SharedInputChecks, APopupDismissedDuringTheRequestMakesItUncertain) {
+  for (const Method& method : kMethods) {
+    SCOPED_TRACE(method.name);
+    InputHarness harness;
+    WithPopupDismissed platform(harness.desktop());
+    Outcome outcome = harness.run(platform, method.start, method.params);
+    EXPECT_EQ(outcome.error.value_or("(success)"),
+              std::string("The target app opened a popup menu, which was closed again; the ") +
+                  method.noun + " may have taken effect and cannot be safely retried");
+    EXPECT_EQ(outcome.posts.size(), kSyntheticStatePosts + method.gesturePosts);
+  }
+}
+
+}  // namespace
+}  // namespace cuh::testing

@@ -9,7 +9,8 @@
 #include "platform/linux/linux_accessibility.h"
 #include "platform/linux/linux_window_server.h"
 #include "platform/linux/linux_workspace.h"
-#include "platform/linux/unavailable_services.h"
+#include "platform/linux/x_background_input.h"
+#include "platform/linux/x_foreground_protection.h"
 #include "platform/sim/clock.h"
 #include "platform/sim/event_loop.h"
 #include "platform/sim/sim_application.h"
@@ -52,11 +53,14 @@ class LinuxPlatform final : public platform::Platform {
         process_(clock_),
         windowServer_(*session_),
         workspace_(*session_, loop_),
-        accessibility_(*session_) {
+        accessibility_(*session_),
+        protection_(*this, session_->x(), session_->trace(), [this] { readPendingEvents(); }),
+        input_(session_->x(), loop_, session_->trace()) {
     XConnection& x = session_->x();
     activeWindowAtom_ = x.atom("_NET_ACTIVE_WINDOW");
-    // Changes of the active window reach the launch's give-back at once.
-    XSelectInput(x.display(), x.root(), PropertyChangeMask);
+    // Changes of the active window reach the launch's give-back and the
+    // foreground protection at once; popups mapping reach the protection.
+    XSelectInput(x.display(), x.root(), PropertyChangeMask | SubstructureNotifyMask);
     XFlush(x.display());
     xWatch_ = loop_.watchDescriptor(x.fileDescriptor(), [this] { serveX(); });
     if (BusConnection* bus = session_->bus()) {
@@ -83,17 +87,29 @@ class LinuxPlatform final : public platform::Platform {
   // What one request read of the desktop is kept until it ends, and never
   // seen by the next.
   void requestStarted() override {
+    // What the X server sent before the request (raw input, the active
+    // window changing) is seen before the request looks.
+    readPendingEvents();
     session_->beginRequest();
     accessibility_.forgetRequest();
   }
   void requestEnded() override {
     session_->endRequest();
     accessibility_.forgetRequest();
+    // The loop waits on the descriptor next: nothing may wait in the queue.
+    readPendingEvents();
   }
 
   sim::Trace& trace() { return session_->trace(); }
 
  private:
+  // Events already read into Xlib's queue by some round trip make the
+  // descriptor look idle: whoever needs them current asks here.
+  void readPendingEvents() {
+    if (xWatch_)
+      serveX();
+  }
+
   // The X connection has something: events to drain, or its end.
   void serveX() {
     XConnection& x = session_->x();
@@ -101,6 +117,12 @@ class LinuxPlatform final : public platform::Platform {
     while (!x.lost() && XPending(x.display()) > 0) {
       XEvent event;
       XNextEvent(x.display(), &event);
+      if (event.type == MappingNotify) {
+        // The keyboard was remapped: keycodes and modifiers are read anew.
+        XRefreshKeyboardMapping(&event.xmapping);
+        input_.keyboard().refresh();
+      }
+      protection_.handleEvent(event);
       if (event.type == PropertyNotify && event.xproperty.window == x.root() &&
           event.xproperty.atom == activeWindowAtom_)
         activeChanged = true;
@@ -115,6 +137,7 @@ class LinuxPlatform final : public platform::Platform {
     if (activeChanged) {
       session_->invalidateWindows();
       workspace_.activeWindowChanged();
+      protection_.activeWindowChanged();
     }
   }
 
@@ -126,8 +149,8 @@ class LinuxPlatform final : public platform::Platform {
   LinuxWindowServer windowServer_;
   LinuxWorkspace workspace_;
   LinuxAccessibility accessibility_;
-  UnavailableProtection protection_;
-  UnavailableInput input_;
+  XForegroundProtection protection_;
+  XBackgroundInput input_;
   Atom activeWindowAtom_ = 0;
   sim::EventLoop::DescriptorWatch xWatch_;
   sim::EventLoop::DescriptorWatch busWatch_;

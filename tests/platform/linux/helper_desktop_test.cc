@@ -21,6 +21,7 @@
 
 #include "e2e/support/helper_process.h"
 #include "platform/linux/support/desktop_apps.h"
+#include "platform/linux/support/desktop_helper.h"
 #include "platform/linux/support/scoped_environment.h"
 #include "platform/linux/x_connection.h"
 #include "platform/linux/x_windows.h"
@@ -32,65 +33,12 @@ using nlohmann::json;
 using testing::FixtureApp;
 using testing::ScopedEnvironment;
 
-// The helper on the test desktop ($DISPLAY, no scene). Ended by closing its
-// input; it must exit with status 0 and print nothing.
-class DesktopHelper : public e2e::HelperProcess {
- public:
-  DesktopHelper() : e2e::HelperProcess(std::vector<std::string>{}) {}
-  ~DesktopHelper() {
-    EXPECT_EQ(finish(), std::optional<int>(0));
-    EXPECT_EQ(stderrText(), "");
-  }
-  // The result of a request that must succeed.
-  json result(const json& request, double timeoutSeconds = 10) {
-    auto response = this->request(request, timeoutSeconds);
-    EXPECT_TRUE(response && response->value("ok", false)) << (response ? response->dump() : "none");
-    return response && response->contains("result") ? (*response)["result"] : json();
-  }
-  // The error of a request that must fail.
-  std::string error(const json& request, double timeoutSeconds = 10) {
-    auto response = this->request(request, timeoutSeconds);
-    EXPECT_TRUE(response && !response->value("ok", true)) << (response ? response->dump() : "none");
-    return response ? response->value("error", "") : "";
-  }
-};
-
-json request(int id, const std::string& method, json params = json::object()) {
-  return json{{"id", id}, {"method", method}, {"params", std::move(params)}};
-}
-
-// The row of window `id` in a list_windows result; null when unlisted.
-json rowOf(const json& windows, unsigned long id) {
-  for (const json& row : windows["windows"]) {
-    if (row["windowId"] == id)
-      return row;
-  }
-  return json();
-}
-
-// The observed-window parameters of a listed row.
-json observed(const json& row) {
-  return json{{"pid", row["pid"]},
-              {"windowId", row["windowId"]},
-              {"width", row["width"]},
-              {"height", row["height"]}};
-}
-
-// The first snapshot row with this role and title.
-json findRow(const json& elements, const std::string& role, const std::string& title) {
-  for (const json& row : elements) {
-    if (row["role"] == role && row["title"] == title)
-      return row;
-  }
-  return json();
-}
-
-std::unique_ptr<XConnection> openX() {
-  std::string error;
-  auto x = XConnection::open(nullptr, &error);
-  EXPECT_TRUE(x) << error;
-  return x;
-}
+using testing::DesktopHelper;
+using testing::findRow;
+using testing::observed;
+using testing::openX;
+using testing::request;
+using testing::rowOf;
 
 // Waits until the helper lists `window`; its row.
 json waitForRow(DesktopHelper& helper, unsigned long window) {
@@ -418,18 +366,21 @@ TEST(HelperDesktopTest, ResolvesAnElementAfterTheWindowMovedAndNotAfterItWentAwa
             "The indexed accessibility element is no longer present. Call get_app_state again");
 }
 
-TEST(HelperDesktopTest, MethodsThatNeedForegroundProtectionAreRefusedByName) {
+TEST(HelperDesktopTest, MethodsThatProtectATargetReachTheirOwnChecks) {
   DesktopHelper helper;
-  for (const char* method : {"begin_guard", "element_action", "click", "drag", "scroll", "key"}) {
-    EXPECT_EQ(helper.error(request(1, method, {{"pid", 1}, {"windowId", 2}})),
-              std::string("This method is not available on the Linux desktop yet: ") + method +
-                  "; nothing was sent");
-  }
+  // No longer refused by name: each reads its parameters and finds the
+  // window gone, as on every desktop.
+  const json window = {{"pid", 1}, {"windowId", 2}, {"width", 10}, {"height", 10}};
+  EXPECT_EQ(helper.error(request(1, "begin_guard", window)),
+            "The observed macOS guard window disappeared. Call get_app_state again");
+  json click = window;
+  click.update({{"x", 1}, {"y", 1}, {"button", "left"}, {"clickCount", 1}});
+  EXPECT_THAT(helper.error(request(2, "click", click)), ::testing::HasSubstr("get_app_state"));
   // The rest of the lifecycle answers as everywhere (no lease to end).
-  EXPECT_EQ(helper.result(request(2, "ping")), (json{{"ready", true}}));
-  EXPECT_EQ(helper.error(request(3, "end_guard", {{"token", "none"}})),
+  EXPECT_EQ(helper.result(request(3, "ping")), (json{{"ready", true}}));
+  EXPECT_EQ(helper.error(request(4, "end_guard", {{"token", "none"}})),
             "No macOS foreground guard lease is active");
-  EXPECT_EQ(helper.result(request(4, "release")), (json{{"released", true}}));
+  EXPECT_EQ(helper.result(request(5, "release")), (json{{"released", true}}));
 }
 
 TEST(HelperDesktopTest, LaunchesMousepadInTheBackgroundByIdentifierAndByName) {

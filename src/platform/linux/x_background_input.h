@@ -1,0 +1,44 @@
+// Background input on X11: a gesture sent with XSendEvent to the target's
+// client window only, never through the pointer or the input devices, so
+// the pointer does not move and no other window sees anything. The events
+// are the ones a device would make the server deliver there
+// (x_input_events.h), stamped from the server's time.
+#pragma once
+
+#include "platform/background_input.h"
+#include "platform/linux/event_stamps.h"
+#include "platform/linux/keyboard_map.h"
+#include "platform/linux/x_connection.h"
+#include "platform/main_loop.h"
+#include "platform/sim/sim_trace.h"
+
+namespace cuh::linux_desktop {
+
+// The most wheel steps one scroll sends per axis: enough to reach the end
+// of any view, few enough to be sent at once.
+inline constexpr uint32_t kMaxWheelSteps = 1000;
+
+// Toolkits' double-click time is at most this (GTK's default is 400 ms);
+// separate click requests are stamped further apart.
+inline constexpr uint32_t kDoubleClickMs = 500;
+
+class XBackgroundInput final : public platform::BackgroundInput {
+ public:
+  XBackgroundInput(XConnection& x, platform::MainLoop& loop, sim::Trace& trace)
+      : x_(x), loop_(loop), trace_(trace), keyboard_(x), stamps_(kDoubleClickMs) {}
+
+  platform::InputOutcome send(int32_t pid,
+                              uint32_t windowID,
+                              const platform::PlaceGesture& place) override;
+
+  KeyboardMap& keyboard() { return keyboard_; }
+
+ private:
+  XConnection& x_;
+  platform::MainLoop& loop_;
+  sim::Trace& trace_;
+  KeyboardMap keyboard_;
+  EventStamps stamps_;
+};
+
+}  // namespace cuh::linux_desktop
