@@ -52,6 +52,14 @@ ForegroundGuard& protection(MethodContext& context) {
   return foregroundGuard(context);
 }
 
+// The guard for accessibility actions, which need only the semantic guard.
+ForegroundGuard& semanticProtection(MethodContext& context) {
+  if (context.platform.foregroundProtection().semanticGuardAvailability() ==
+      platform::ProtectionOutcome::unavailable)
+    throw HelperFailure(methodNotAvailableMessage(context.method));
+  return foregroundGuard(context);
+}
+
 Json release(MethodContext& context) {
   context.guard.clearGuardLease();
   context.delegate.releaseControllers();
@@ -131,10 +139,11 @@ constexpr std::array kMethods = {
     MethodEntry{"resolve_element", Completion::finish, "",
                 [](MethodContext& c) { return resolveElementRequest(c.platform, c.params); },
                 kResolveParams},
-    MethodEntry{
-        "element_action", Completion::finish, "",
-        [](MethodContext& c) { return performElementAction(c.platform, protection(c), c.params); },
-        kElementActionParams},
+    MethodEntry{"element_action", Completion::finish, "",
+                [](MethodContext& c) {
+                  return performElementAction(c.platform, semanticProtection(c), c.params);
+                },
+                kElementActionParams},
     MethodEntry{"window_info", Completion::finish, "",
                 [](MethodContext& c) { return windowInfo(c.platform, c.params); },
                 kWindowInfoParams},

@@ -88,6 +88,9 @@ class ForegroundProtection {
   // unavailable as well). Asked before anything else of a request that
   // needs protection.
   virtual ProtectionOutcome availability() { return ProtectionOutcome::done; }
+  // Whether the semantic guard alone (accessibility actions) is available:
+  // a desktop may offer it before posted input and the guard lease.
+  virtual ProtectionOutcome semanticGuardAvailability() { return availability(); }
 
   // ---- Semantic guard: accessibility actions and guard leases ----
 

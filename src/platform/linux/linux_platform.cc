@@ -9,6 +9,7 @@
 #include "platform/linux/linux_accessibility.h"
 #include "platform/linux/linux_window_server.h"
 #include "platform/linux/linux_workspace.h"
+#include "platform/linux/semantic_guard.h"
 #include "platform/linux/unavailable_services.h"
 #include "platform/sim/clock.h"
 #include "platform/sim/event_loop.h"
@@ -52,7 +53,8 @@ class LinuxPlatform final : public platform::Platform {
         process_(clock_),
         windowServer_(*session_),
         workspace_(*session_, loop_),
-        accessibility_(*session_) {
+        accessibility_(*session_),
+        protection_(*session_, *this) {
     XConnection& x = session_->x();
     activeWindowAtom_ = x.atom("_NET_ACTIVE_WINDOW");
     // Changes of the active window reach the launch's give-back at once.
@@ -126,7 +128,7 @@ class LinuxPlatform final : public platform::Platform {
   LinuxWindowServer windowServer_;
   LinuxWorkspace workspace_;
   LinuxAccessibility accessibility_;
-  UnavailableProtection protection_;
+  SemanticGuardProtection protection_;
   UnavailableInput input_;
   Atom activeWindowAtom_ = 0;
   sim::EventLoop::DescriptorWatch xWatch_;
