@@ -822,22 +822,44 @@ AXResult<bool> LinuxAccessibility::isAttributeSettable(const AXElement& handle,
   return {AXError::success, settable};
 }
 
-platform::AXError LinuxAccessibility::setAttributeValue(const AXElement& handle,
-                                                        std::string_view attribute,
-                                                        const Value& value) {
+AXError LinuxAccessibility::changeable(const AXElement& handle,
+                                       AXError onApplication,
+                                       const BusElement** element) {
   refresh();
-  const BusElement* element = busElement(handle);
-  if (!element)
+  *element = busElement(handle);
+  if (!*element)
     return AXError::illegalArgument;
   if (!session_.atspi())
     return AXError::apiDisabled;
-  if (element->ref().bus.empty())
+  if ((*element)->ref().bus.empty())
     return AXError::cannotComplete;
-  if (element->isApplication())
-    return AXError::attributeUnsupported;
+  if ((*element)->isApplication())
+    return onApplication;
+  if (!facts((*element)->ref()).readable)
+    return failureOf(**element);
+  return AXError::success;
+}
+
+void LinuxAccessibility::traceSet(const BusElement& element,
+                                  std::string_view attribute,
+                                  nlohmann::json value,
+                                  AXError error) {
+  session_.trace().write({{"kind", "set"},
+                          {"pid", element.pid()},
+                          {"object", element.ref().path},
+                          {"attribute", attribute},
+                          {"value", std::move(value)},
+                          {"ok", error == AXError::success}});
+}
+
+platform::AXError LinuxAccessibility::setAttributeValue(const AXElement& handle,
+                                                        std::string_view attribute,
+                                                        const Value& value) {
+  const BusElement* element = nullptr;
+  if (AXError error = changeable(handle, AXError::attributeUnsupported, &element);
+      error != AXError::success)
+    return error;
   Facts& f = facts(element->ref());
-  if (!f.readable)
-    return failureOf(*element);
   auto settable = isAttributeSettable(handle, attribute);
   if (attribute == ax::kFocusedAttribute) {
     if (!hasState(f.states, BusState::focusable) || !offers(f.interfaces, kComponent) ||
@@ -893,16 +915,13 @@ void LinuxAccessibility::changed(const AccessibleRef& ref) {
 
 platform::AXError LinuxAccessibility::setText(const BusElement& element, const std::string& text) {
   const AccessibleRef& ref = element.ref();
+  // A password is never written down, not even in the trace.
+  const bool password = facts(ref).role == static_cast<uint32_t>(BusRole::passwordText);
   CallReply reply = session_.atspi()->call(
       BusCall{ref.bus, ref.path, kEditableText, "SetTextContents",
               [text](sd_bus_message* m) { return sd_bus_message_append(m, "s", text.c_str()); }});
   AXError error = changeOutcome(element, reply);
-  session_.trace().write({{"kind", "set"},
-                          {"pid", element.pid()},
-                          {"object", ref.path},
-                          {"attribute", ax::kValueAttribute},
-                          {"value", text},
-                          {"ok", error == AXError::success}});
+  traceSet(element, ax::kValueAttribute, password ? nlohmann::json() : nlohmann::json(text), error);
   changed(ref);
   return error;
 }
@@ -930,12 +949,7 @@ platform::AXError LinuxAccessibility::setNumber(const BusElement& element, doubl
   CallReply reply = session_.atspi()->call(
       AtspiClient::setDoubleProperty(ref, kValueInterface, "CurrentValue", value));
   AXError error = reply.ok() ? AXError::success : failureOf(element);
-  session_.trace().write({{"kind", "set"},
-                          {"pid", element.pid()},
-                          {"object", ref.path},
-                          {"attribute", ax::kValueAttribute},
-                          {"value", value},
-                          {"ok", error == AXError::success}});
+  traceSet(element, ax::kValueAttribute, value, error);
   changed(ref);
   return error;
 }
@@ -1016,12 +1030,7 @@ platform::AXError LinuxAccessibility::setSelected(const BusElement& element, boo
       BusCall{owner.bus, owner.path, kSelection, selected ? "SelectChild" : "DeselectChild",
               [child](sd_bus_message* m) { return sd_bus_message_append(m, "i", child); }});
   AXError error = changeOutcome(element, reply);
-  session_.trace().write({{"kind", "set"},
-                          {"pid", element.pid()},
-                          {"object", ref.path},
-                          {"attribute", ax::kSelectedAttribute},
-                          {"value", selected},
-                          {"ok", error == AXError::success}});
+  traceSet(element, ax::kSelectedAttribute, selected, error);
   changed(ref);
   changed(owner);
   return error;
@@ -1064,12 +1073,8 @@ platform::AXError LinuxAccessibility::setTextRange(const BusElement& element,
                        }}));
     }
   }
-  session_.trace().write({{"kind", "set"},
-                          {"pid", element.pid()},
-                          {"object", ref.path},
-                          {"attribute", ax::kSelectedTextRangeAttribute},
-                          {"value", {range.location, range.length}},
-                          {"ok", error == AXError::success}});
+  traceSet(element, ax::kSelectedTextRangeAttribute,
+           nlohmann::json::array({range.location, range.length}), error);
   changed(ref);
   return error;
 }
@@ -1087,12 +1092,7 @@ platform::AXError LinuxAccessibility::grabFocus(const BusElement& element) {
   const AccessibleRef& ref = element.ref();
   CallReply reply = session_.atspi()->call(AtspiClient::method(ref, kComponent, "GrabFocus"));
   AXError error = changeOutcome(element, reply);
-  session_.trace().write({{"kind", "set"},
-                          {"pid", element.pid()},
-                          {"object", ref.path},
-                          {"attribute", ax::kFocusedAttribute},
-                          {"value", true},
-                          {"ok", error == AXError::success}});
+  traceSet(element, ax::kFocusedAttribute, true, error);
   changed(ref);
   return error;
 }
@@ -1174,19 +1174,11 @@ AXResult<Value> LinuxAccessibility::copyActionNames(const AXElement& handle) {
 
 platform::AXError LinuxAccessibility::performAction(const AXElement& handle,
                                                     std::string_view action) {
-  refresh();
-  const BusElement* element = busElement(handle);
-  if (!element)
-    return AXError::illegalArgument;
-  if (!session_.atspi())
-    return AXError::apiDisabled;
-  if (element->ref().bus.empty())
-    return AXError::cannotComplete;
-  if (element->isApplication())
-    return AXError::actionUnsupported;
+  const BusElement* element = nullptr;
+  if (AXError error = changeable(handle, AXError::actionUnsupported, &element);
+      error != AXError::success)
+    return error;
   Facts& f = facts(element->ref());
-  if (!f.readable)
-    return failureOf(*element);
   if (auto page = pageDirectionOf(action)) {
     if (f.role != static_cast<uint32_t>(BusRole::scrollPane))
       return AXError::actionUnsupported;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/accessibility.h"
 #include "platform/linux/atspi_mapping.h"
 #include "platform/linux/bus_changes.h"
@@ -153,6 +155,16 @@ class LinuxAccessibility final : public platform::Accessibility {
   platform::AXElement elementFor(const AccessibleRef& ref, int32_t pid) const;
 
   // Changing objects.
+  // The element a change is made to, found and readable; else the error the
+  // change answers (`onApplication` for the application element).
+  platform::AXError changeable(const platform::AXElement& handle,
+                               platform::AXError onApplication,
+                               const BusElement** element);
+  // The trace's line for a set attribute.
+  void traceSet(const BusElement& element,
+                std::string_view attribute,
+                nlohmann::json value,
+                platform::AXError error);
   // The protocol's action of that name on the object, with the toolkit's
   // name behind it (empty for one done through the Value interface).
   std::optional<MappedAction> mappedAction(const BusElement& element,
