@@ -813,7 +813,7 @@ AXResult<bool> LinuxAccessibility::isAttributeSettable(const AXElement& handle,
     settable = (offers(f.interfaces, kText) && hasState(f.states, BusState::editable)) ||
                (offers(f.interfaces, kValueInterface) && isSettableValueRole(f.role));
   } else if (attribute == ax::kSelectedAttribute) {
-    settable = f.parent && offers(facts(*f.parent).interfaces, kSelection);
+    settable = selectionOwner(element->ref()).has_value();
   } else if (attribute == ax::kSelectedTextRangeAttribute) {
     settable =
         offers(f.interfaces, kText) && f.role != static_cast<uint32_t>(BusRole::passwordText);
@@ -1005,21 +1005,34 @@ platform::AXError LinuxAccessibility::pageScroll(const BusElement& element, Page
   return setNumber(barElement, pagedValue(now->first, now->second, length, page.direction));
 }
 
-platform::AXError LinuxAccessibility::setSelected(const BusElement& element, bool selected) {
-  const AccessibleRef& ref = element.ref();
-  Facts& f = facts(ref);
+std::optional<AccessibleRef> LinuxAccessibility::selectionOwner(const AccessibleRef& ref) {
+  const Facts& f = facts(ref);
   if (!f.parent)
-    return AXError::attributeUnsupported;
-  AccessibleRef owner = *f.parent;
-  // A combo box's items sit in its (closed) menu: the combo box chooses
-  // among them, without opening the menu.
-  const Facts& parent = facts(owner);
-  if (parent.role == static_cast<uint32_t>(BusRole::menu) && parent.parent) {
+    return std::nullopt;
+  const Facts& parent = facts(*f.parent);
+  const bool menu = parent.role == static_cast<uint32_t>(BusRole::menu);
+  if (menu && parent.parent) {
+    // A combo box's items sit in its (closed) menu: the combo box chooses
+    // among them without opening the menu.
     const Facts& grandparent = facts(*parent.parent);
     if (grandparent.role == static_cast<uint32_t>(BusRole::comboBox) &&
         offers(grandparent.interfaces, kSelection))
-      owner = *parent.parent;
+      return parent.parent;
   }
+  // Selecting in a menu or a menu bar highlights the item and opens its
+  // submenu: their items are pressed instead.
+  if (menu || parent.role == static_cast<uint32_t>(BusRole::menuBar) ||
+      !offers(parent.interfaces, kSelection))
+    return std::nullopt;
+  return f.parent;
+}
+
+platform::AXError LinuxAccessibility::setSelected(const BusElement& element, bool selected) {
+  const AccessibleRef& ref = element.ref();
+  auto found = selectionOwner(ref);
+  if (!found)
+    return AXError::attributeUnsupported;
+  const AccessibleRef owner = *found;
   auto index = AtspiClient::readInt(
       session_.atspi()->call(AtspiClient::method(ref, kAccessible, "GetIndexInParent")));
   if (!index || *index < 0)

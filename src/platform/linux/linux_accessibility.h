@@ -172,6 +172,9 @@ class LinuxAccessibility final : public platform::Accessibility {
                                            std::string* busName);
   bool opensMenu(const BusElement& element, const std::string& busName);
   bool focusNeedsActivation(const BusElement& element);
+  // The object whose Selection interface selects `ref`: its parent, a
+  // combo box for the items of its menu; none in menus and menu bars.
+  std::optional<AccessibleRef> selectionOwner(const AccessibleRef& ref);
   // The scroll bar child of a scroll pane, by orientation.
   std::optional<AccessibleRef> scrollBarOf(const AccessibleRef& pane, bool vertical);
   // The current value and the range of a value object (one batch).

@@ -300,6 +300,25 @@ TEST_F(ElementActionsDesktopTest, ChoosesAComboBoxItemBySelectionAndNeverOpensIt
   EXPECT_EQ(sets[0]["attribute"], "AXSelected");
 }
 
+TEST_F(ElementActionsDesktopTest, PressesALeafMenuItemButNeverOpensTheMenuBarsMenu) {
+  EXPECT_EQ(act({{"operation", "activate_button"},
+                 {"element", row("AXMenuBarItem", "Actions")}})["error"],
+            "The indexed element would open a menu, which cannot be done in the background on "
+            "this desktop; select or press one of its items instead; no accessibility action was "
+            "sent");
+  EXPECT_EQ(
+      withoutId(act({{"operation", "activate_button"}, {"element", row("AXMenuItem", "Save")}})),
+      verified);
+  EXPECT_TRUE(app_->waitFor({{"event", "menu-activated"}, {"item", "Save"}}));
+  EXPECT_TRUE(helper_->respond(request(2, "ping"))["ok"]);
+  EXPECT_EQ(count({{"event", "menu-activated"}}), 1u);
+  EXPECT_EQ(count({{"event", "popup-shown"}}), 0u);
+  // No popup window of the fixture is left on screen.
+  for (const XWindowFacts& window : reader_->windowList())
+    EXPECT_FALSE(window.pid == app_->pid() && window.overrideRedirect && window.viewable)
+        << window.id;
+}
+
 TEST_F(ElementActionsDesktopTest, PagesAScrollPaneThroughItsScrollBar) {
   json notes = row("AXTextArea", "Notes");
   EXPECT_EQ(
