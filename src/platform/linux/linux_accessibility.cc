@@ -817,8 +817,12 @@ AXResult<bool> LinuxAccessibility::isAttributeSettable(const AXElement& handle,
   } else if (attribute == ax::kSelectedTextRangeAttribute) {
     settable =
         offers(f.interfaces, kText) && f.role != static_cast<uint32_t>(BusRole::passwordText);
+  } else if (attribute == ax::kFocusedAttribute) {
+    // Only where the window is already the active one: the toolkits'
+    // grab-focus activates and raises it.
+    settable = hasState(f.states, BusState::focusable) && offers(f.interfaces, kComponent) &&
+               !focusNeedsActivation(*element);
   }
-  // Focus is never settable: the toolkits' grab-focus activates the window.
   return {AXError::success, settable};
 }
 
@@ -859,16 +863,12 @@ platform::AXError LinuxAccessibility::setAttributeValue(const AXElement& handle,
   if (AXError error = changeable(handle, AXError::attributeUnsupported, &element);
       error != AXError::success)
     return error;
-  Facts& f = facts(element->ref());
   auto settable = isAttributeSettable(handle, attribute);
-  if (attribute == ax::kFocusedAttribute) {
-    if (!hasState(f.states, BusState::focusable) || !offers(f.interfaces, kComponent) ||
-        focusNeedsActivation(*element))
-      return AXError::attributeUnsupported;
-    return grabFocus(*element);
-  }
   if (!settable.ok() || !settable.value.value_or(false))
     return AXError::attributeUnsupported;
+  if (attribute == ax::kFocusedAttribute)
+    return grabFocus(*element);
+  const Facts& f = facts(element->ref());
   if (attribute == ax::kValueAttribute) {
     const bool text = offers(f.interfaces, kText) && hasState(f.states, BusState::editable);
     if (text) {
