@@ -30,6 +30,26 @@ bool isSettable(platform::Accessibility& ax,
   return settable.ok() && settable.value.value_or(false);
 }
 
+// Refuses, before anything is sent, a change this desktop never makes in
+// the background.
+void refuseIfForeground(platform::Accessibility& ax,
+                        const platform::AXElement& element,
+                        std::string_view actionOrAttribute) {
+  switch (ax.backgroundRefusal(element, actionOrAttribute)) {
+    case platform::BackgroundRefusal::none:
+      return;
+    case platform::BackgroundRefusal::opensMenu:
+      throw HelperFailure(
+          "The indexed element would open a menu, which cannot be done in the background on "
+          "this desktop; select or press one of its items instead; no accessibility action was "
+          "sent");
+    case platform::BackgroundRefusal::focusActivatesWindow:
+      throw HelperFailure(
+          "The indexed element can only be focused by activating its window, which cannot be done "
+          "in the background on this desktop; no accessibility action was sent");
+  }
+}
+
 }  // namespace
 
 Json activateButton(const ElementActionContext& context, const platform::AXElement& element) {
@@ -38,6 +58,7 @@ Json activateButton(const ElementActionContext& context, const platform::AXEleme
   if (isSettable(ax, element, ax::kSelectedAttribute)) {
     error = ax.setAttributeValue(element, ax::kSelectedAttribute, platform::Value::boolean(true));
   } else if (offersAction(ax, element, ax::kPressAction)) {
+    refuseIfForeground(ax, element, ax::kPressAction);
     error = ax.performAction(element, ax::kPressAction);
   } else {
     throw HelperFailure("The indexed element no longer exposes background activation");
@@ -54,6 +75,7 @@ Json focusEditable(const ElementActionContext& context, const platform::AXElemen
   platform::Accessibility& ax = context.ax();
   if (!isEditableRole(stringAttribute(ax, element, ax::kRoleAttribute)))
     throw HelperFailure("The indexed element is no longer editable");
+  refuseIfForeground(ax, element, ax::kFocusedAttribute);
   if (ax.setAttributeValue(element, ax::kFocusedAttribute, platform::Value::boolean(true)) !=
       platform::AXError::success) {
     throw HelperFailure("The indexed editable element rejected background focus");
@@ -67,6 +89,7 @@ Json performNamedAction(const ElementActionContext& context, const platform::AXE
   const std::string action = requiredString(context.params, "action");
   if (!offersAction(ax, element, action))
     throw HelperFailure("The element does not expose action " + action);
+  refuseIfForeground(ax, element, action);
   if (ax.performAction(element, action) != platform::AXError::success) {
     throw HelperFailure(
         "The accessibility action outcome is ambiguous and cannot be safely retried");

@@ -7,7 +7,6 @@
 #include "accessibility/element_action.h"
 #include "accessibility/resolve_element_request.h"
 #include "app/helper_delegate.h"
-#include "guard/protection_messages.h"
 #include "input/click.h"
 #include "input/drag.h"
 #include "input/key.h"
@@ -40,16 +39,6 @@ ForegroundGuard& foregroundGuard(MethodContext& context) {
   if (ForegroundGuard* guard = context.guard.foregroundGuard())
     return *guard;
   throw HelperFailure("macOS foreground protection is not available");
-}
-
-// The guard for a method that protects a target. On a desktop without
-// foreground protection yet, every such method is refused here, first,
-// before it reads or asks anything.
-ForegroundGuard& protection(MethodContext& context) {
-  if (context.platform.foregroundProtection().availability() ==
-      platform::ProtectionOutcome::unavailable)
-    throw HelperFailure(methodNotAvailableMessage(context.method));
-  return foregroundGuard(context);
 }
 
 Json release(MethodContext& context) {
@@ -110,7 +99,7 @@ constexpr std::array kMethods = {
     MethodEntry{"close", Completion::terminate, "", close},
     MethodEntry{"release", Completion::finish, "", release},
     MethodEntry{"begin_guard", Completion::directOnSuccess, "",
-                [](MethodContext& c) { return protection(c).beginGuard(c.params); },
+                [](MethodContext& c) { return foregroundGuard(c).beginGuard(c.params); },
                 kObservedWindowParams},
     MethodEntry{"end_guard", Completion::direct, "",
                 [](MethodContext& c) { return foregroundGuard(c).endGuard(c.params); },
@@ -131,10 +120,11 @@ constexpr std::array kMethods = {
     MethodEntry{"resolve_element", Completion::finish, "",
                 [](MethodContext& c) { return resolveElementRequest(c.platform, c.params); },
                 kResolveParams},
-    MethodEntry{
-        "element_action", Completion::finish, "",
-        [](MethodContext& c) { return performElementAction(c.platform, protection(c), c.params); },
-        kElementActionParams},
+    MethodEntry{"element_action", Completion::finish, "",
+                [](MethodContext& c) {
+                  return performElementAction(c.platform, foregroundGuard(c), c.params);
+                },
+                kElementActionParams},
     MethodEntry{"window_info", Completion::finish, "",
                 [](MethodContext& c) { return windowInfo(c.platform, c.params); },
                 kWindowInfoParams},
@@ -142,25 +132,25 @@ constexpr std::array kMethods = {
                 [](MethodContext& c) { return appIcon(c.platform, c.params); }, kAppIconParams},
     MethodEntry{"click", Completion::asynchronous, "",
                 [](MethodContext& c) {
-                  startClick(c.platform, protection(c), c.params, *c.reply);
+                  startClick(c.platform, foregroundGuard(c), c.params, *c.reply);
                   return Json();
                 },
                 kClickParams},
     MethodEntry{"drag", Completion::asynchronous, "",
                 [](MethodContext& c) {
-                  startDrag(c.platform, protection(c), c.params, *c.reply);
+                  startDrag(c.platform, foregroundGuard(c), c.params, *c.reply);
                   return Json();
                 },
                 kDragParams},
     MethodEntry{"key", Completion::asynchronous, "",
                 [](MethodContext& c) {
-                  startKey(c.platform, protection(c), c.params, *c.reply);
+                  startKey(c.platform, foregroundGuard(c), c.params, *c.reply);
                   return Json();
                 },
                 kKeyParams},
     MethodEntry{"scroll", Completion::asynchronous, "",
                 [](MethodContext& c) {
-                  startScroll(c.platform, protection(c), c.params, *c.reply);
+                  startScroll(c.platform, foregroundGuard(c), c.params, *c.reply);
                   return Json();
                 },
                 kScrollParams},

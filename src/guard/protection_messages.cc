@@ -21,19 +21,9 @@ void throwUnlessDone(platform::ProtectionOutcome outcome) {
       throw HelperFailure("Could not create synthetic macOS window state");
     case ProtectionOutcome::mouseEventNotCreated:
       throw HelperFailure("Could not create the targeted macOS mouse event");
-    case ProtectionOutcome::unavailable:
-      // The dispatcher refuses such methods before they arm anything, by
-      // name (methodNotAvailableMessage); this is what an arming that
-      // still met it answers.
-      break;
   }
   // A value no outcome has: whatever happened, nothing is protected.
   throw HelperFailure("Could not guard the foreground macOS app; no background input was sent");
-}
-
-std::string methodNotAvailableMessage(std::string_view method) {
-  return "This method is not available on the Linux desktop yet: " + std::string(method) +
-         "; nothing was sent";
 }
 
 }  // namespace cuh

@@ -47,6 +47,16 @@ enum class CopyMultipleOptions : uint32_t {
   stopOnError = 1,
 };
 
+// Why a change cannot be made in the background on this desktop.
+enum class BackgroundRefusal {
+  none,
+  // The action would open a popup menu (a combo box, a menu of a menu bar
+  // or a submenu): its items are chosen or pressed instead.
+  opensMenu,
+  // Focus can be given only by activating the element's window.
+  focusActivatesWindow,
+};
+
 // The slots of a batched read, one per attribute asked, in the order asked.
 using AttributeSlots = std::vector<AXResult<Value>>;
 
@@ -103,6 +113,16 @@ class Accessibility {
 
   // AXUIElementPerformAction.
   virtual AXError performAction(const AXElement& element, std::string_view action) = 0;
+
+  // Whether performing `action`, or setting the attribute of that name, on
+  // `element` is something this desktop never does in the background; asked
+  // before the change, which is then not attempted. macOS refuses nothing.
+  virtual BackgroundRefusal backgroundRefusal(const AXElement& element,
+                                              std::string_view actionOrAttribute) {
+    (void)element;
+    (void)actionOrAttribute;
+    return BackgroundRefusal::none;
+  }
 
   // AXUIElementCopyElementAtPosition on an application element, at a screen
   // point given in 32-bit floats (the real call's precision).

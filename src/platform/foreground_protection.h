@@ -36,9 +36,6 @@ enum class ProtectionOutcome {
   // A pointer event of the synthetic state could not be built. What went
   // before stays sent.
   mouseEventNotCreated,
-  // This desktop cannot protect a target yet. Nothing installed, nothing
-  // sent.
-  unavailable,
 };
 
 // What happened to a protected target, judged at one moment.
@@ -82,12 +79,6 @@ struct SemanticGuardArming {
 class ForegroundProtection {
  public:
   virtual ~ForegroundProtection() = default;
-
-  // Whether this desktop protects targets at all: done, or unavailable
-  // where its mechanism is not built yet (every arming then answers
-  // unavailable as well). Asked before anything else of a request that
-  // needs protection.
-  virtual ProtectionOutcome availability() { return ProtectionOutcome::done; }
 
   // ---- Semantic guard: accessibility actions and guard leases ----
 

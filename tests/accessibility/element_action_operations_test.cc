@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "accessibility/element_action_scene.h"
+#include "support/counting_accessibility.h"
 
 namespace cuh::testing {
 namespace {
@@ -218,6 +219,37 @@ INSTANTIATE_TEST_SUITE_P(
                       "number of at most 1000 pages",
                       {}}),
     RowName{});
+
+// A desktop that cannot press into a menu or give focus in the background:
+// those operations are refused before anything reaches the target, with
+// the refusal's own message; the rest goes on as everywhere.
+TEST_F(ElementActionFixture, ChangesTheDesktopRefusesAreNeverSent) {
+  CountingPlatform refusing(*desktop);
+  refusing.counter().refuse("AXPress", platform::BackgroundRefusal::opensMenu);
+  refusing.counter().refuse("AXFocused", platform::BackgroundRefusal::focusActivatesWindow);
+  auto failure = [&](const Json& params) -> std::string {
+    try {
+      performElementAction(refusing, *guard, params);
+    } catch (const HelperFailure& error) {
+      guard->restoreAfterRequest();
+      return error.message();
+    }
+    guard->restoreAfterRequest();
+    return "";
+  };
+  const std::string menu =
+      "The indexed element would open a menu, which cannot be done in the background on this "
+      "desktop; select or press one of its items instead; no accessibility action was sent";
+  EXPECT_EQ(failure(actionRequest("activate_button", okButton())), menu);
+  EXPECT_EQ(failure(actionRequest("action", okButton(), Json{{"action", "AXPress"}})), menu);
+  EXPECT_EQ(failure(actionRequest("focus_editable", nameField())),
+            "The indexed element can only be focused by activating its window, which cannot be "
+            "done in the background on this desktop; no accessibility action was sent");
+  EXPECT_EQ(changes(), std::vector<std::string>{});
+  // A tab is chosen by selecting it, which is never refused.
+  EXPECT_EQ(failure(actionRequest("activate_button", tabElement())), "");
+  EXPECT_EQ(changes(), std::vector<std::string>{"tab AXSelected true"});
+}
 
 TEST_F(ElementActionFixture, TheDesktopReflectsEachChange) {
   perform(actionRequest("activate_button", tabElement()));

@@ -86,8 +86,23 @@ class CountingAccessibility final : public platform::Accessibility {
     ++calls_;
     return inner_.copyElementAtPosition(application, x, y);
   }
+  // The inner service's answer, unless refuse() named that action or
+  // attribute. Asks nothing of the target: no round trip.
+  platform::BackgroundRefusal backgroundRefusal(const platform::AXElement& element,
+                                                std::string_view actionOrAttribute) override {
+    auto refused = refusals_.find(actionOrAttribute);
+    if (refused != refusals_.end())
+      return refused->second;
+    return inner_.backgroundRefusal(element, actionOrAttribute);
+  }
+  // Refuses an action or attribute on every element, as a desktop that
+  // cannot do it in the background would.
+  void refuse(std::string actionOrAttribute, platform::BackgroundRefusal refusal) {
+    refusals_[std::move(actionOrAttribute)] = refusal;
+  }
 
  private:
+  std::map<std::string, platform::BackgroundRefusal, std::less<>> refusals_;
   platform::Accessibility& inner_;
   uint64_t calls_ = 0;
   uint64_t batches_ = 0;

@@ -154,6 +154,16 @@ BusCall AtspiClient::getProperty(const AccessibleRef& object,
                  }};
 }
 
+BusCall AtspiClient::setDoubleProperty(const AccessibleRef& object,
+                                       const char* interface,
+                                       const char* name,
+                                       double value) {
+  std::string i(interface), n(name);
+  return BusCall{object.bus, object.path, kProperties, "Set", [i, n, value](sd_bus_message* m) {
+                   return sd_bus_message_append(m, "ssv", i.c_str(), n.c_str(), "d", value);
+                 }};
+}
+
 BusCall AtspiClient::method(const AccessibleRef& object,
                             const char* interface,
                             const char* member) {
@@ -217,6 +227,14 @@ std::optional<int32_t> AtspiClient::readInt(const CallReply& reply) {
   if (!message || sd_bus_message_read(message, "i", &value) <= 0)
     return std::nullopt;
   return value;
+}
+
+std::optional<bool> AtspiClient::readBool(const CallReply& reply) {
+  sd_bus_message* message = start(reply);
+  int value = 0;
+  if (!message || sd_bus_message_read(message, "b", &value) <= 0)
+    return std::nullopt;
+  return value != 0;
 }
 
 std::optional<uint64_t> AtspiClient::readStates(const CallReply& reply) {

@@ -88,6 +88,11 @@ class AtspiClient {
   // Call builders, for batches.
   static BusCall getProperty(const AccessibleRef& object, const char* interface, const char* name);
   static BusCall method(const AccessibleRef& object, const char* interface, const char* member);
+  // Properties.Set of a double property (the Value interface's CurrentValue).
+  static BusCall setDoubleProperty(const AccessibleRef& object,
+                                   const char* interface,
+                                   const char* name,
+                                   double value);
   static BusCall getExtents(const AccessibleRef& object, CoordType type);
   static BusCall getItems(const std::string& bus);
 
@@ -99,6 +104,8 @@ class AtspiClient {
   static std::optional<std::string> readString(const CallReply& reply);
   static std::optional<uint32_t> readUint(const CallReply& reply);
   static std::optional<int32_t> readInt(const CallReply& reply);
+  // A method's boolean answer (DoAction, SetTextContents, SelectChild...).
+  static std::optional<bool> readBool(const CallReply& reply);
   static std::optional<uint64_t> readStates(const CallReply& reply);
   static std::optional<std::vector<AccessibleRef>> readRefs(const CallReply& reply);
   static std::optional<BusExtents> readExtents(const CallReply& reply);

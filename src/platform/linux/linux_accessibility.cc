@@ -26,6 +26,7 @@ constexpr const char* kAction = "org.a11y.atspi.Action";
 constexpr const char* kText = "org.a11y.atspi.Text";
 constexpr const char* kValueInterface = "org.a11y.atspi.Value";
 constexpr const char* kSelection = "org.a11y.atspi.Selection";
+constexpr const char* kEditableText = "org.a11y.atspi.EditableText";
 
 // The session bus's switch is asked at most this long.
 constexpr std::chrono::milliseconds kSwitchTimeout{1000};
@@ -76,6 +77,7 @@ void LinuxAccessibility::refresh() {
 }
 
 void LinuxAccessibility::forgetRequest() {
+  changedInRequest_ = false;
   prefetched_ = 0;
   subtreeSeen_.clear();
   facts_.clear();
@@ -418,7 +420,7 @@ LinuxAccessibility::attributesOf(const AccessibleRef& ref) {
 
 const std::optional<ElementValue>& LinuxAccessibility::valueOf(const AccessibleRef& ref) {
   Facts& f = facts(ref);
-  if (!f.value) {
+  if (!f.value || changedInRequest_) {
     f.value = session_.atspi() ? readValue(*session_.atspi(), ref, f.role, f.interfaces, f.states)
                                : std::nullopt;
   }
@@ -811,22 +813,345 @@ AXResult<bool> LinuxAccessibility::isAttributeSettable(const AXElement& handle,
     settable = (offers(f.interfaces, kText) && hasState(f.states, BusState::editable)) ||
                (offers(f.interfaces, kValueInterface) && isSettableValueRole(f.role));
   } else if (attribute == ax::kSelectedAttribute) {
-    settable = f.parent && offers(facts(*f.parent).interfaces, kSelection);
+    settable = selectionOwner(element->ref()).has_value();
   } else if (attribute == ax::kSelectedTextRangeAttribute) {
     settable =
         offers(f.interfaces, kText) && f.role != static_cast<uint32_t>(BusRole::passwordText);
+  } else if (attribute == ax::kFocusedAttribute) {
+    // Only where the window is already the active one: the toolkits'
+    // grab-focus activates and raises it.
+    settable = hasState(f.states, BusState::focusable) && offers(f.interfaces, kComponent) &&
+               !focusNeedsActivation(*element);
   }
-  // Focus is never settable: the toolkits' grab-focus activates the window.
   return {AXError::success, settable};
 }
 
-platform::AXError LinuxAccessibility::setAttributeValue(const AXElement& element,
+AXError LinuxAccessibility::changeable(const AXElement& handle,
+                                       AXError onApplication,
+                                       const BusElement** element) {
+  refresh();
+  *element = busElement(handle);
+  if (!*element)
+    return AXError::illegalArgument;
+  if (!session_.atspi())
+    return AXError::apiDisabled;
+  if ((*element)->ref().bus.empty())
+    return AXError::cannotComplete;
+  if ((*element)->isApplication())
+    return onApplication;
+  if (!facts((*element)->ref()).readable)
+    return failureOf(**element);
+  return AXError::success;
+}
+
+void LinuxAccessibility::traceSet(const BusElement& element,
+                                  std::string_view attribute,
+                                  nlohmann::json value,
+                                  AXError error) {
+  session_.trace().write({{"kind", "set"},
+                          {"pid", element.pid()},
+                          {"object", element.ref().path},
+                          {"attribute", attribute},
+                          {"value", std::move(value)},
+                          {"ok", error == AXError::success}});
+}
+
+platform::AXError LinuxAccessibility::setAttributeValue(const AXElement& handle,
                                                         std::string_view attribute,
                                                         const Value& value) {
-  (void)element;
-  (void)attribute;
-  (void)value;
-  return AXError::cannotComplete;
+  const BusElement* element = nullptr;
+  if (AXError error = changeable(handle, AXError::attributeUnsupported, &element);
+      error != AXError::success)
+    return error;
+  auto settable = isAttributeSettable(handle, attribute);
+  if (!settable.ok() || !settable.value.value_or(false))
+    return AXError::attributeUnsupported;
+  if (attribute == ax::kFocusedAttribute)
+    return grabFocus(*element);
+  const Facts& f = facts(element->ref());
+  if (attribute == ax::kValueAttribute) {
+    const bool text = offers(f.interfaces, kText) && hasState(f.states, BusState::editable);
+    if (text) {
+      const auto* string = value.as<std::string>();
+      if (!string)
+        return AXError::illegalArgument;
+      return setText(*element, *string);
+    }
+    std::optional<double> number;
+    if (const auto* string = value.as<std::string>())
+      number = numberFromText(*string);
+    else if (const auto* boxed = value.as<platform::Number>())
+      number = boxed->doubleValue();
+    if (!number)
+      return AXError::illegalArgument;
+    return setNumber(*element, *number);
+  }
+  if (attribute == ax::kSelectedAttribute) {
+    const auto* flag = value.as<platform::Boolean>();
+    if (!flag)
+      return AXError::illegalArgument;
+    return setSelected(*element, flag->value);
+  }
+  if (attribute == ax::kSelectedTextRangeAttribute) {
+    const auto* range = value.as<platform::Range>();
+    if (!range)
+      return AXError::illegalArgument;
+    return setTextRange(*element, *range);
+  }
+  return AXError::attributeUnsupported;
+}
+
+platform::AXError LinuxAccessibility::changeOutcome(const BusElement& element,
+                                                    const CallReply& reply) {
+  if (!reply.ok())
+    return failureOf(element);
+  return AtspiClient::readBool(reply).value_or(false) ? AXError::success : AXError::cannotComplete;
+}
+
+void LinuxAccessibility::changed(const AccessibleRef& ref) {
+  changedInRequest_ = true;
+  facts_.erase(ref);
+}
+
+platform::AXError LinuxAccessibility::setText(const BusElement& element, const std::string& text) {
+  const AccessibleRef& ref = element.ref();
+  // A password is never written down, not even in the trace.
+  const bool password = facts(ref).role == static_cast<uint32_t>(BusRole::passwordText);
+  CallReply reply = session_.atspi()->call(
+      BusCall{ref.bus, ref.path, kEditableText, "SetTextContents",
+              [text](sd_bus_message* m) { return sd_bus_message_append(m, "s", text.c_str()); }});
+  AXError error = changeOutcome(element, reply);
+  traceSet(element, ax::kValueAttribute, password ? nlohmann::json() : nlohmann::json(text), error);
+  changed(ref);
+  return error;
+}
+
+std::optional<std::pair<double, ValueRange>> LinuxAccessibility::valueRangeOf(
+    const AccessibleRef& ref) {
+  std::vector<BusCall> calls = {
+      AtspiClient::getProperty(ref, kValueInterface, "CurrentValue"),
+      AtspiClient::getProperty(ref, kValueInterface, "MinimumValue"),
+      AtspiClient::getProperty(ref, kValueInterface, "MaximumValue"),
+      AtspiClient::getProperty(ref, kValueInterface, "MinimumIncrement"),
+  };
+  std::vector<CallReply> replies = session_.atspi()->callAll(calls);
+  auto current = AtspiClient::readDoubleProperty(replies[0]);
+  auto minimum = AtspiClient::readDoubleProperty(replies[1]);
+  auto maximum = AtspiClient::readDoubleProperty(replies[2]);
+  if (!current || !minimum || !maximum)
+    return std::nullopt;
+  return std::pair{*current, ValueRange{*minimum, *maximum,
+                                        AtspiClient::readDoubleProperty(replies[3]).value_or(0)}};
+}
+
+platform::AXError LinuxAccessibility::setNumber(const BusElement& element, double value) {
+  const AccessibleRef& ref = element.ref();
+  CallReply reply = session_.atspi()->call(
+      AtspiClient::setDoubleProperty(ref, kValueInterface, "CurrentValue", value));
+  AXError error = reply.ok() ? AXError::success : failureOf(element);
+  traceSet(element, ax::kValueAttribute, value, error);
+  changed(ref);
+  return error;
+}
+
+platform::AXError LinuxAccessibility::stepValue(const BusElement& element, int direction) {
+  auto now = valueRangeOf(element.ref());
+  if (!now)
+    return failureOf(element) == AXError::invalidUIElement ? AXError::cannotComplete
+                                                           : failureOf(element);
+  return setNumber(element, steppedValue(now->first, now->second, direction));
+}
+
+std::optional<AccessibleRef> LinuxAccessibility::scrollBarOf(const AccessibleRef& pane,
+                                                             bool vertical) {
+  auto children = childrenOf(pane);
+  if (!children)
+    return std::nullopt;
+  readFacts(*children);
+  for (const AccessibleRef& child : *children) {
+    const Facts& f = facts_[child];
+    if (f.role != static_cast<uint32_t>(BusRole::scrollBar) ||
+        !offers(f.interfaces, kValueInterface))
+      continue;
+    if (hasState(f.states, vertical ? BusState::vertical : BusState::horizontal))
+      return child;
+  }
+  return std::nullopt;
+}
+
+platform::AXError LinuxAccessibility::pageScroll(const BusElement& element, PageDirection page) {
+  auto bar = scrollBarOf(element.ref(), page.vertical);
+  if (!bar)
+    return AXError::actionUnsupported;
+  auto now = valueRangeOf(*bar);
+  if (!now)
+    return AXError::cannotComplete;
+  // A page is what the pane shows: the bar spans the view it scrolls, in
+  // the same pixels as the toolkit's scroll values. Without extents, a
+  // tenth of the range.
+  double length = (now->second.maximum - now->second.minimum) / 10;
+  if (auto extents = session_.atspi()->extents(*bar, CoordType::window);
+      extents && (page.vertical ? extents->height : extents->width) > 0)
+    length = page.vertical ? extents->height : extents->width;
+  BusElement barElement(*bar, element.pid());
+  session_.trace().write(
+      {{"kind", "action"},
+       {"pid", element.pid()},
+       {"object", element.ref().path},
+       {"action", page.vertical
+                      ? (page.direction > 0 ? "AXScrollDownByPage" : "AXScrollUpByPage")
+                      : (page.direction > 0 ? "AXScrollRightByPage" : "AXScrollLeftByPage")},
+       {"through", "value"}});
+  return setNumber(barElement, pagedValue(now->first, now->second, length, page.direction));
+}
+
+std::optional<AccessibleRef> LinuxAccessibility::selectionOwner(const AccessibleRef& ref) {
+  const Facts& f = facts(ref);
+  if (!f.parent)
+    return std::nullopt;
+  const Facts& parent = facts(*f.parent);
+  const bool menu = parent.role == static_cast<uint32_t>(BusRole::menu);
+  if (menu && parent.parent) {
+    // A combo box's items sit in its (closed) menu: the combo box chooses
+    // among them without opening the menu.
+    const Facts& grandparent = facts(*parent.parent);
+    if (grandparent.role == static_cast<uint32_t>(BusRole::comboBox) &&
+        offers(grandparent.interfaces, kSelection))
+      return parent.parent;
+  }
+  // Selecting in a menu or a menu bar highlights the item and opens its
+  // submenu: their items are pressed instead.
+  if (menu || parent.role == static_cast<uint32_t>(BusRole::menuBar) ||
+      !offers(parent.interfaces, kSelection))
+    return std::nullopt;
+  return f.parent;
+}
+
+platform::AXError LinuxAccessibility::setSelected(const BusElement& element, bool selected) {
+  const AccessibleRef& ref = element.ref();
+  auto found = selectionOwner(ref);
+  if (!found)
+    return AXError::attributeUnsupported;
+  const AccessibleRef owner = *found;
+  auto index = AtspiClient::readInt(
+      session_.atspi()->call(AtspiClient::method(ref, kAccessible, "GetIndexInParent")));
+  if (!index || *index < 0)
+    return failureOf(element) == AXError::invalidUIElement ? AXError::cannotComplete
+                                                           : failureOf(element);
+  int32_t child = *index;
+  CallReply reply = session_.atspi()->call(
+      BusCall{owner.bus, owner.path, kSelection, selected ? "SelectChild" : "DeselectChild",
+              [child](sd_bus_message* m) { return sd_bus_message_append(m, "i", child); }});
+  AXError error = changeOutcome(element, reply);
+  traceSet(element, ax::kSelectedAttribute, selected, error);
+  changed(ref);
+  changed(owner);
+  return error;
+}
+
+platform::AXError LinuxAccessibility::setTextRange(const BusElement& element,
+                                                   platform::Range range) {
+  const AccessibleRef& ref = element.ref();
+  auto text = AtspiClient::readString(
+      session_.atspi()->call(BusCall{ref.bus, ref.path, kText, "GetText", [](sd_bus_message* m) {
+                                       return sd_bus_message_append(m, "ii", 0, -1);
+                                     }}));
+  if (!text)
+    return failureOf(element);
+  auto characters = characterRange(*text, range.location, range.length);
+  if (!characters)
+    return AXError::illegalArgument;
+  const auto start = static_cast<int32_t>(std::min<int64_t>(characters->start, INT32_MAX));
+  const auto end = static_cast<int32_t>(std::min<int64_t>(characters->end, INT32_MAX));
+  AXError error;
+  if (start == end) {
+    // The caret alone; moving it ends any selection.
+    error = changeOutcome(
+        element, session_.atspi()->call(BusCall{
+                     ref.bus, ref.path, kText, "SetCaretOffset",
+                     [start](sd_bus_message* m) { return sd_bus_message_append(m, "i", start); }}));
+  } else {
+    // Replaces the selection where there is one, else adds it (toolkits
+    // accept only one of the two, by whether a selection exists).
+    error = changeOutcome(
+        element, session_.atspi()->call(BusCall{
+                     ref.bus, ref.path, kText, "SetSelection", [start, end](sd_bus_message* m) {
+                       return sd_bus_message_append(m, "iii", 0, start, end);
+                     }}));
+    if (error == AXError::cannotComplete) {
+      error = changeOutcome(
+          element, session_.atspi()->call(BusCall{
+                       ref.bus, ref.path, kText, "AddSelection", [start, end](sd_bus_message* m) {
+                         return sd_bus_message_append(m, "ii", start, end);
+                       }}));
+    }
+  }
+  traceSet(element, ax::kSelectedTextRangeAttribute,
+           nlohmann::json::array({range.location, range.length}), error);
+  changed(ref);
+  return error;
+}
+
+bool LinuxAccessibility::focusNeedsActivation(const BusElement& element) {
+  auto toplevel = toplevelOf(element.ref());
+  if (!toplevel)
+    return true;
+  const XWindowFacts* window = windowOfToplevel(BusElement(*toplevel, element.pid()));
+  auto active = session_.activeWindow();
+  return !window || !active || window->id != *active;
+}
+
+platform::AXError LinuxAccessibility::grabFocus(const BusElement& element) {
+  const AccessibleRef& ref = element.ref();
+  CallReply reply = session_.atspi()->call(AtspiClient::method(ref, kComponent, "GrabFocus"));
+  AXError error = changeOutcome(element, reply);
+  traceSet(element, ax::kFocusedAttribute, true, error);
+  changed(ref);
+  return error;
+}
+
+std::optional<MappedAction> LinuxAccessibility::mappedAction(const BusElement& element,
+                                                             std::string_view name,
+                                                             std::string* busName) {
+  Facts& f = facts(element.ref());
+  const auto& busActions = actionsOf(element.ref());
+  std::vector<std::string> names = busActions.value_or(std::vector<std::string>{});
+  for (const MappedAction& action : mapActions(names, f.role, f.states)) {
+    if (action.name != name)
+      continue;
+    if (busName)
+      *busName = action.busIndex >= 0 ? names[static_cast<size_t>(action.busIndex)] : "";
+    return action;
+  }
+  return std::nullopt;
+}
+
+bool LinuxAccessibility::opensMenu(const BusElement& element, const std::string& busName) {
+  Facts& f = facts(element.ref());
+  std::optional<uint32_t> parentRole;
+  if (f.parent)
+    parentRole = facts(*f.parent).role;
+  return actionOpensMenu(busName, facts_[element.ref()].role, parentRole);
+}
+
+platform::BackgroundRefusal LinuxAccessibility::backgroundRefusal(
+    const AXElement& handle,
+    std::string_view actionOrAttribute) {
+  using platform::BackgroundRefusal;
+  refresh();
+  const BusElement* element = busElement(handle);
+  if (!element || !session_.atspi() || element->ref().bus.empty() || element->isApplication() ||
+      !facts(element->ref()).readable)
+    return BackgroundRefusal::none;  // the change itself fails, as it would anyway
+  if (actionOrAttribute == ax::kFocusedAttribute) {
+    return focusNeedsActivation(*element) ? BackgroundRefusal::focusActivatesWindow
+                                          : BackgroundRefusal::none;
+  }
+  std::string busName;
+  if (mappedAction(*element, actionOrAttribute, &busName) && !busName.empty() &&
+      opensMenu(*element, busName))
+    return BackgroundRefusal::opensMenu;
+  return BackgroundRefusal::none;
 }
 
 AXResult<Value> LinuxAccessibility::copyActionNames(const AXElement& handle) {
@@ -848,14 +1173,52 @@ AXResult<Value> LinuxAccessibility::copyActionNames(const AXElement& handle) {
   for (const MappedAction& action :
        mapActions(busActions.value_or(std::vector<std::string>{}), f.role, f.states))
     names.push_back(Value::string(action.name));
+  // Scroll panes page through their scroll bars' values (GTK's offer no
+  // page action of their own).
+  if (f.role == static_cast<uint32_t>(BusRole::scrollPane)) {
+    const AccessibleRef ref = element->ref();
+    bool vertical = scrollBarOf(ref, true).has_value();
+    bool horizontal = scrollBarOf(ref, false).has_value();
+    for (std::string_view name : pageScrollActions(vertical, horizontal))
+      names.push_back(Value::string(std::string(name)));
+  }
   return success(Value(Value::Storage(std::move(names))));
 }
 
-platform::AXError LinuxAccessibility::performAction(const AXElement& element,
+platform::AXError LinuxAccessibility::performAction(const AXElement& handle,
                                                     std::string_view action) {
-  (void)element;
-  (void)action;
-  return AXError::cannotComplete;
+  const BusElement* element = nullptr;
+  if (AXError error = changeable(handle, AXError::actionUnsupported, &element);
+      error != AXError::success)
+    return error;
+  Facts& f = facts(element->ref());
+  if (auto page = pageDirectionOf(action)) {
+    if (f.role != static_cast<uint32_t>(BusRole::scrollPane))
+      return AXError::actionUnsupported;
+    return pageScroll(*element, *page);
+  }
+  std::string busName;
+  auto mapped = mappedAction(*element, action, &busName);
+  if (!mapped)
+    return AXError::actionUnsupported;
+  if (mapped->busIndex < 0)
+    return stepValue(*element, action == "AXIncrement" ? 1 : -1);
+  if (opensMenu(*element, busName))
+    return AXError::actionUnsupported;  // never sent: it would open a menu
+  const AccessibleRef ref = element->ref();
+  const int32_t index = mapped->busIndex;
+  CallReply reply = session_.atspi()->call(
+      BusCall{ref.bus, ref.path, kAction, "DoAction",
+              [index](sd_bus_message* m) { return sd_bus_message_append(m, "i", index); }});
+  AXError error = changeOutcome(*element, reply);
+  session_.trace().write({{"kind", "action"},
+                          {"pid", element->pid()},
+                          {"object", ref.path},
+                          {"action", action},
+                          {"busAction", busName},
+                          {"ok", error == AXError::success}});
+  changed(ref);
+  return error;
 }
 
 AXResult<AXElement> LinuxAccessibility::copyElementAtPosition(const AXElement& application,

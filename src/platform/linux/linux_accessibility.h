@@ -14,7 +14,11 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/accessibility.h"
+#include "platform/linux/atspi_mapping.h"
+#include "platform/linux/bus_changes.h"
 #include "platform/linux/desktop_session.h"
 #include "platform/linux/element_positions.h"
 #include "platform/linux/element_values.h"
@@ -59,13 +63,23 @@ class LinuxAccessibility final : public platform::Accessibility {
       platform::CopyMultipleOptions options) override;
   platform::AXResult<bool> isAttributeSettable(const platform::AXElement& element,
                                                std::string_view attribute) override;
-  // Changing the desktop is not done yet: cannotComplete, nothing sent.
+  // Values through the EditableText or Value interface, selection through
+  // the parent's (a combo box's, for its items) Selection interface, the
+  // selected text range through Text, focus only where the window is
+  // already the active one.
   platform::AXError setAttributeValue(const platform::AXElement& element,
                                       std::string_view attribute,
                                       const platform::Value& value) override;
   platform::AXResult<platform::Value> copyActionNames(const platform::AXElement& element) override;
+  // The toolkit's action through the Action interface; increments and
+  // page scrolls that the object lacks through the Value interface of the
+  // object or of its scroll bar. An action that would open a menu is never
+  // sent (actionUnsupported).
   platform::AXError performAction(const platform::AXElement& element,
                                   std::string_view action) override;
+  // Opening a menu, and focus in a window that is not the active one.
+  platform::BackgroundRefusal backgroundRefusal(const platform::AXElement& element,
+                                                std::string_view actionOrAttribute) override;
   platform::AXResult<platform::AXElement>
   copyElementAtPosition(const platform::AXElement& application, float x, float y) override;
 
@@ -140,6 +154,46 @@ class LinuxAccessibility final : public platform::Accessibility {
                                                     std::string_view attribute);
   platform::AXElement elementFor(const AccessibleRef& ref, int32_t pid) const;
 
+  // Changing objects.
+  // The element a change is made to, found and readable; else the error the
+  // change answers (`onApplication` for the application element).
+  platform::AXError changeable(const platform::AXElement& handle,
+                               platform::AXError onApplication,
+                               const BusElement** element);
+  // The trace's line for a set attribute.
+  void traceSet(const BusElement& element,
+                std::string_view attribute,
+                nlohmann::json value,
+                platform::AXError error);
+  // The protocol's action of that name on the object, with the toolkit's
+  // name behind it (empty for one done through the Value interface).
+  std::optional<MappedAction> mappedAction(const BusElement& element,
+                                           std::string_view name,
+                                           std::string* busName);
+  bool opensMenu(const BusElement& element, const std::string& busName);
+  bool focusNeedsActivation(const BusElement& element);
+  // The object whose Selection interface selects `ref`: its parent, a
+  // combo box for the items of its menu; none in menus and menu bars.
+  std::optional<AccessibleRef> selectionOwner(const AccessibleRef& ref);
+  // The scroll bar child of a scroll pane, by orientation.
+  std::optional<AccessibleRef> scrollBarOf(const AccessibleRef& pane, bool vertical);
+  // The current value and the range of a value object (one batch).
+  std::optional<std::pair<double, ValueRange>> valueRangeOf(const AccessibleRef& ref);
+  platform::AXError setNumber(const BusElement& element, double value);
+  platform::AXError stepValue(const BusElement& element, int direction);
+  platform::AXError pageScroll(const BusElement& element, PageDirection page);
+  platform::AXError setText(const BusElement& element, const std::string& text);
+  platform::AXError setSelected(const BusElement& element, bool selected);
+  platform::AXError setTextRange(const BusElement& element, platform::Range range);
+  platform::AXError grabFocus(const BusElement& element);
+  // The answer of a changing call that returns a boolean: success, the
+  // object refused (cannotComplete), or the call failed.
+  platform::AXError changeOutcome(const BusElement& element, const CallReply& reply);
+  // A change may have happened: the object is read afresh from now on, and
+  // values are no longer kept for this request (readbacks must see them
+  // change).
+  void changed(const AccessibleRef& ref);
+
   DesktopSession& session_;
   uint64_t generation_ = 0;
   std::map<AccessibleRef, Facts> facts_;
@@ -147,6 +201,7 @@ class LinuxAccessibility final : public platform::Accessibility {
   std::map<AccessibleRef, Windows> windows_;  // by application root
   size_t prefetched_ = 0;                     // objects fetched ahead
   std::set<AccessibleRef> subtreeSeen_;       // below a prefetched level
+  bool changedInRequest_ = false;
 };
 
 }  // namespace cuh::linux_desktop
