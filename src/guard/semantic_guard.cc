@@ -30,6 +30,10 @@ void ForegroundGuard::verifySemanticGuard(const platform::GuardedTargetRef& targ
   platform::ProtectionReport report = target->report(foreground);
   if (report.foregroundPreserved && report.guardHealthy && !report.userIntervened &&
       !report.targetCameToFront) {
+    // The change opened a popup, closed again by the protection: it may
+    // have done more than asked.
+    if (mutationMayHaveCompleted && report.popupDismissed)
+      throw HelperFailure(popupDismissedMessage("accessibility action"));
     return;
   }
   if (mutationMayHaveCompleted) {

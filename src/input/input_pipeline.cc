@@ -32,8 +32,7 @@ InputMessages inputMessages(std::string_view noun,
   messages.pointOutsideWindowArea =
       "The point lies on the window's frame (title bar or edge), where the " + what +
       " would move or raise the window; no " + what + " was sent";
-  messages.popupDismissed = "The target app opened a popup menu, which was closed again; the " +
-                            what + " may have taken effect and cannot be safely retried";
+  messages.popupDismissed = popupDismissedMessage(what);
   messages.amountTooLarge =
       "The " + what + " is larger than this desktop sends at once; no " + what + " was sent";
   return messages;

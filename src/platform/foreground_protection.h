@@ -50,6 +50,10 @@ struct ProtectionReport {
   // The watch still works for this launch of the target and is armed in
   // semantic-guard mode.
   bool guardHealthy = false;
+  // Since arming, a popup of the target appeared and was dismissed again
+  // (see ForegroundProtection::popupDismissed); false where popups are
+  // kept from opening.
+  bool popupDismissed = false;
 };
 
 // A target armed in semantic-guard mode, as a request or a guard lease

@@ -14,4 +14,9 @@ inline constexpr std::string_view kProductName = "Zuzozevu Viv";
 // <what> was sent": nothing reached the target.
 std::string stoppedByForegroundChange(std::string_view what);
 
+// "The target app opened a popup menu, which was closed again; the <what>
+// may have taken effect and cannot be safely retried": a desktop that
+// cannot keep a target's popups from opening closed one the request opened.
+std::string popupDismissedMessage(std::string_view what);
+
 }  // namespace cuh

@@ -1,6 +1,7 @@
 // The semantic guard around accessibility actions: arming, and the two
 // verifications with their messages.
 #include <functional>
+#include <memory>
 
 #include "guard/guard_fixture.h"
 
@@ -95,6 +96,34 @@ TEST_F(SemanticGuard, TargetActivatingItselfDoesNotCountAsTheUser) {
   apply(R"({"appActivates": 200})");
   run();
   EXPECT_EQ(verdicts(controller), std::make_pair(std::string(), std::string()));
+}
+
+// A desktop whose protection closes popups instead of keeping them from
+// opening reports them; only the verification after the change answers for
+// one, and a lost foreground still comes first.
+TEST_F(SemanticGuard, APopupClosedAgainFailsOnlyTheVerificationAfterTheChange) {
+  class Reported final : public platform::GuardedTarget {
+   public:
+    explicit Reported(platform::ProtectionReport report) : report_(report) {}
+    bool targetsCurrentProcess() const override { return true; }
+    platform::ProtectionReport report(const platform::ForegroundSnapshot&) const override {
+      return report_;
+    }
+    void clear() override {}
+
+   private:
+    platform::ProtectionReport report_;
+  };
+  platform::ProtectionReport popup{
+      .foregroundPreserved = true, .guardHealthy = true, .popupDismissed = true};
+  EXPECT_EQ(verdicts(std::make_shared<Reported>(popup)),
+            std::make_pair(std::string(),
+                           std::string("The target app opened a popup menu, which was closed "
+                                       "again; the accessibility action may have taken effect "
+                                       "and cannot be safely retried")));
+  popup.foregroundPreserved = false;
+  EXPECT_EQ(verdicts(std::make_shared<Reported>(popup)),
+            std::make_pair(std::string(kNothingSent), std::string(kMayHaveCompleted)));
 }
 
 }  // namespace

@@ -38,6 +38,9 @@ constexpr size_t kPrefetchLimit = 128;
 constexpr size_t kSubtreePrefetchLimit = 1024;
 // Steps down GetAccessibleAtPoint, at most (a cycle must end).
 constexpr int kMaxHitSteps = 64;
+// A client-side decorated window's border around its title bar, at most
+// (GTK 3 draws a few pixels where the window manager's frame would be).
+constexpr int64_t kClientBorderMax = 16;
 
 bool offers(const std::vector<std::string>& interfaces, const char* name) {
   return std::find(interfaces.begin(), interfaces.end(), name) != interfaces.end();
@@ -1237,37 +1240,99 @@ AXResult<AXElement> LinuxAccessibility::copyElementAtPosition(const AXElement& a
     PixelRect r = windows.windowOf[toplevel].rectangle();
     if (x < r.x || y < r.y || x >= r.x + r.width || y >= r.y + r.height)
       continue;
-    PositionRule rule;
-    if (auto found = windows.rules.find(toplevel); found != windows.rules.end())
-      rule = found->second;
-    int32_t px = static_cast<int32_t>(x - static_cast<float>(rule.offsetX));
-    int32_t py = static_cast<int32_t>(y - static_cast<float>(rule.offsetY));
-    AccessibleRef current = toplevel;
-    std::set<AccessibleRef> seen{current};
-    for (int step = 0; step < kMaxHitSteps; ++step) {
-      uint32_t type = static_cast<uint32_t>(rule.coordinates);
-      CallReply reply =
-          session_.atspi()->call(BusCall{current.bus, current.path, kComponent,
-                                         "GetAccessibleAtPoint", [px, py, type](sd_bus_message* m) {
-                                           return sd_bus_message_append(m, "iiu", px, py, type);
-                                         }});
-      auto hit = AtspiClient::readRefProperty(reply);
-      if (!hit) {
-        // The reply is a plain (so), not a variant.
-        sd_bus_message* message = reply.ok() ? reply.reply.get() : nullptr;
-        const char* bus = nullptr;
-        const char* path = nullptr;
-        if (message && sd_bus_message_rewind(message, 1) >= 0 &&
-            sd_bus_message_read(message, "(so)", &bus, &path) > 0)
-          hit = AccessibleRef{bus ? bus : "", path ? path : ""};
-      }
-      if (!hit || hit->path.empty() || hit->path == kNullPath || !seen.insert(*hit).second)
-        break;
-      current = *hit;
-    }
-    return {AXError::success, elementFor(current, element->pid())};
+    return {AXError::success, elementFor(hitPath(windows, toplevel, x, y).back(), element->pid())};
   }
   return {AXError::noValue, std::nullopt};
+}
+
+std::vector<AccessibleRef> LinuxAccessibility::hitPath(const Windows& windows,
+                                                       const AccessibleRef& toplevel,
+                                                       float x,
+                                                       float y) {
+  PositionRule rule;
+  if (auto found = windows.rules.find(toplevel); found != windows.rules.end())
+    rule = found->second;
+  int32_t px = static_cast<int32_t>(x - static_cast<float>(rule.offsetX));
+  int32_t py = static_cast<int32_t>(y - static_cast<float>(rule.offsetY));
+  std::vector<AccessibleRef> path{toplevel};
+  std::set<AccessibleRef> seen{toplevel};
+  for (int step = 0; step < kMaxHitSteps; ++step) {
+    uint32_t type = static_cast<uint32_t>(rule.coordinates);
+    CallReply reply =
+        session_.atspi()->call(BusCall{path.back().bus, path.back().path, kComponent,
+                                       "GetAccessibleAtPoint", [px, py, type](sd_bus_message* m) {
+                                         return sd_bus_message_append(m, "iiu", px, py, type);
+                                       }});
+    auto hit = AtspiClient::readRefProperty(reply);
+    if (!hit) {
+      // The reply is a plain (so), not a variant.
+      sd_bus_message* message = reply.ok() ? reply.reply.get() : nullptr;
+      const char* bus = nullptr;
+      const char* objectPath = nullptr;
+      if (message && sd_bus_message_rewind(message, 1) >= 0 &&
+          sd_bus_message_read(message, "(so)", &bus, &objectPath) > 0)
+        hit = AccessibleRef{bus ? bus : "", objectPath ? objectPath : ""};
+    }
+    if (!hit || hit->path.empty() || hit->path == kNullPath || !seen.insert(*hit).second)
+      break;
+    path.push_back(*hit);
+  }
+  return path;
+}
+
+std::optional<PixelRect> LinuxAccessibility::titleBarOf(const AccessibleRef& toplevel,
+                                                        const PixelRect& window,
+                                                        int32_t pid) {
+  auto children = childrenOf(toplevel);
+  if (!children)
+    return std::nullopt;
+  readFacts(std::span<const AccessibleRef>(*children));
+  for (const AccessibleRef& child : *children) {
+    if (facts(child).role != static_cast<uint32_t>(BusRole::panel))
+      continue;
+    AXElement bar = elementFor(child, pid);
+    const BusElement* element = busElement(bar);
+    auto r = element ? rectangleOf(*element) : std::nullopt;
+    // Across the top of the window, inside the border the toolkit draws.
+    if (r && r->y - window.y <= kClientBorderMax && r->x - window.x <= kClientBorderMax &&
+        (window.x + window.width) - (r->x + r->width) <= kClientBorderMax && r->y >= window.y &&
+        r->x >= window.x)
+      return r;
+  }
+  return std::nullopt;
+}
+
+bool LinuxAccessibility::onClientSideFrame(int32_t pid, uint32_t windowID, float x, float y) {
+  AXElement application = createApplication(pid);
+  const BusElement* element = busElement(application);
+  if (!element || !session_.atspi() || element->ref().bus.empty())
+    return false;
+  Windows& windows = windowsOf(*element);
+  for (const auto& [toplevel, window] : windows.windowOf) {
+    if (window.id != windowID)
+      continue;
+    const PixelRect r = window.rectangle();
+    // The invisible shadow around the window: the toolkit's resize edge.
+    if (x < r.x || y < r.y || x >= r.x + r.width || y >= r.y + r.height)
+      return true;
+    std::optional<PixelRect> bar = titleBarOf(toplevel, r, pid);
+    if (!bar)
+      return false;
+    // The border between the window's edge and its title bar, on every
+    // side: a press there resizes.
+    const int64_t side = bar->x - r.x;
+    if (y < bar->y || x < bar->x || x >= bar->x + bar->width || y >= r.y + r.height - side)
+      return true;
+    if (y >= bar->y + bar->height)
+      return false;
+    // Inside the title bar: its empty part, its title, separators act on
+    // nothing, so a press there goes to the window (a move, a maximize on
+    // a double press, the window menu on a right press).
+    std::vector<AccessibleRef> path = hitPath(windows, toplevel, x, y);
+    const auto& actions = actionsOf(path.back());
+    return path.size() < 2 || !actions || actions->empty();
+  }
+  return false;
 }
 
 }  // namespace cuh::linux_desktop

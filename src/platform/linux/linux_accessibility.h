@@ -83,6 +83,15 @@ class LinuxAccessibility final : public platform::Accessibility {
   platform::AXResult<platform::AXElement>
   copyElementAtPosition(const platform::AXElement& application, float x, float y) override;
 
+  // Whether the screen point lies on the frame a client-side decorated
+  // window (a GTK 3 one with a header bar) draws itself, where a press acts
+  // on the window rather than a widget: the invisible shadow and the border
+  // around the window (a resize), the title bar's empty part and its title
+  // (a move; a maximize on a double press; the window menu on a right
+  // press). Screen coordinates. False where the window of `windowID` of
+  // `pid` has no such title bar, or nothing can be read.
+  bool onClientSideFrame(int32_t pid, uint32_t windowID, float x, float y);
+
   // A request starts or ended: everything read for the last one is
   // dropped.
   void forgetRequest();
@@ -119,6 +128,17 @@ class LinuxAccessibility final : public platform::Accessibility {
   // Starts fresh state when a new request began.
   void refresh();
   const BusElement* busElement(const platform::AXElement& element) const;
+  // The objects GetAccessibleAtPoint steps through from `toplevel` down
+  // to the deepest at the screen point, `toplevel` first.
+  std::vector<AccessibleRef> hitPath(const Windows& windows,
+                                     const AccessibleRef& toplevel,
+                                     float x,
+                                     float y);
+  // The rectangle of the header bar across the top of `toplevel`, whose
+  // window rectangle is `window`; none when it has none.
+  std::optional<PixelRect> titleBarOf(const AccessibleRef& toplevel,
+                                      const PixelRect& window,
+                                      int32_t pid);
   platform::AXError failureOf(const BusElement& element) const;
   Facts& facts(const AccessibleRef& ref);
   // Reads the facts of those of `refs` that this request has not read, in

@@ -55,7 +55,13 @@ class LinuxPlatform final : public platform::Platform {
         workspace_(*session_, loop_),
         accessibility_(*session_),
         protection_(*this, session_->x(), session_->trace(), [this] { readPendingEvents(); }),
-        input_(session_->x(), loop_, session_->trace()) {
+        input_(session_->x(),
+               loop_,
+               session_->trace(),
+               [this](int32_t pid, uint32_t windowID, platform::Point point) {
+                 return accessibility_.onClientSideFrame(pid, windowID, static_cast<float>(point.x),
+                                                         static_cast<float>(point.y));
+               }) {
     XConnection& x = session_->x();
     activeWindowAtom_ = x.atom("_NET_ACTIVE_WINDOW");
     // Changes of the active window reach the launch's give-back and the

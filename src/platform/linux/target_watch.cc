@@ -11,12 +11,15 @@ bool TargetWatch::targetsCurrentProcess() const {
 
 platform::ProtectionReport TargetWatch::report(
     const platform::ForegroundSnapshot& protectedForeground) const {
+  if (readPendingEvents_)
+    readPendingEvents_();
   platform::ProtectionReport report;
   report.foregroundPreserved = platform::foregroundStillMatches(platform_, protectedForeground);
   report.userIntervened = userIntervened;
   auto frontmost = platform_.workspace().frontmostApplication();
   report.targetCameToFront = frontmost && frontmost->processIdentifier() == pid_;
   report.guardHealthy = targetsCurrentProcess() && protecting && semanticGuardActive;
+  report.popupDismissed = popupDismissed;
   return report;
 }
 

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "platform/foreground.h"
 #include "platform/foreground_protection.h"
@@ -19,8 +20,16 @@ namespace cuh::linux_desktop {
 
 class TargetWatch final : public platform::GuardedTarget {
  public:
-  TargetWatch(platform::Platform& platform, int32_t pid, platform::RunningApplicationRef launch)
-      : platform_(platform), pid_(pid), launch_(std::move(launch)) {}
+  // `readPendingEvents` hands the X events waiting in the connection to
+  // the protection, so that a report judges everything seen so far.
+  TargetWatch(platform::Platform& platform,
+              int32_t pid,
+              platform::RunningApplicationRef launch,
+              std::function<void()> readPendingEvents)
+      : platform_(platform),
+        pid_(pid),
+        launch_(std::move(launch)),
+        readPendingEvents_(std::move(readPendingEvents)) {}
 
   int32_t pid() const { return pid_; }
 
@@ -54,6 +63,7 @@ class TargetWatch final : public platform::GuardedTarget {
   platform::Platform& platform_;
   int32_t pid_;
   platform::RunningApplicationRef launch_;
+  std::function<void()> readPendingEvents_;
 };
 
 }  // namespace cuh::linux_desktop

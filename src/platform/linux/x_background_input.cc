@@ -8,6 +8,7 @@
 #include "platform/linux/mac_keys.h"
 #include "platform/linux/wheel_steps.h"
 #include "platform/linux/x_input_events.h"
+#include "platform/linux/x_windows.h"
 
 namespace cuh::linux_desktop {
 
@@ -21,7 +22,20 @@ struct ClientArea {
   EventWindow target;
   int width = 0;
   int height = 0;
+  // The window draws its own frame: the window manager was asked for no
+  // decorations (_MOTIF_WM_HINTS), or it has an invisible shadow.
+  bool clientDecorated = false;
 };
+
+bool decoratesItself(XConnection& x, ::Window window) {
+  XWindowReader reader(x);
+  if (reader.cardinals(window, "_GTK_FRAME_EXTENTS"))
+    return true;
+  // flags, functions, decorations, ...: the decorations field is valid
+  // (flag 2) and asks for none.
+  auto hints = reader.cardinals(window, "_MOTIF_WM_HINTS");
+  return hints && hints->size() >= 3 && ((*hints)[0] & 2) != 0 && (*hints)[2] == 0;
+}
 
 std::optional<ClientArea> clientArea(XConnection& x, ::Window window) {
   if (x.lost())
@@ -47,6 +61,7 @@ std::optional<ClientArea> clientArea(XConnection& x, ::Window window) {
   area.target = EventWindow{window, root, rootX, rootY};
   area.width = static_cast<int>(width);
   area.height = static_cast<int>(height);
+  area.clientDecorated = decoratesItself(x, window);
   return area;
 }
 
@@ -97,9 +112,14 @@ InputOutcome XBackgroundInput::send(int32_t pid,
   // nothing, and never leaves a button or key held.
   std::vector<TimedEvent> events;
   const auto& gesture = placed->gesture;
+  // Where the press (or the wheel) lands is where the window would take it
+  // for its own frame; later points of a drag only move what was pressed.
+  auto onFrame = [&](platform::Point point) {
+    return area->clientDecorated && onClientFrame_ && onClientFrame_(pid, windowID, point);
+  };
   if (const auto* click = std::get_if<platform::Click>(&gesture)) {
     auto point = inside(*area, click->point);
-    if (!point)
+    if (!point || onFrame(click->point))
       return InputOutcome::pointOutsideWindowArea;
     const unsigned button = click->button == platform::MouseButton::right ? 3 : 1;
     events = clickEvents(area->target, *point, button, static_cast<int>(click->clickCount), stamps_,
@@ -114,10 +134,12 @@ InputOutcome XBackgroundInput::send(int32_t pid,
     }
     if (path.size() < 2)
       return InputOutcome::eventNotCreated;
+    if (onFrame(drag->path.front()))
+      return InputOutcome::pointOutsideWindowArea;
     events = dragEvents(area->target, path, stamps_, x_.serverTime());
   } else if (const auto* scroll = std::get_if<platform::Scroll>(&gesture)) {
     auto point = inside(*area, scroll->point);
-    if (!point)
+    if (!point || onFrame(scroll->point))
       return InputOutcome::pointOutsideWindowArea;
     std::vector<WheelClicks> clicks;
     if (scroll->unit == platform::ScrollUnit::pixel) {

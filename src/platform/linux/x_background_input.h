@@ -5,6 +5,8 @@
 // (x_input_events.h), stamped from the server's time.
 #pragma once
 
+#include <functional>
+
 #include "platform/background_input.h"
 #include "platform/linux/event_stamps.h"
 #include "platform/linux/keyboard_map.h"
@@ -24,8 +26,21 @@ inline constexpr uint32_t kDoubleClickMs = 500;
 
 class XBackgroundInput final : public platform::BackgroundInput {
  public:
-  XBackgroundInput(XConnection& x, platform::MainLoop& loop, sim::Trace& trace)
-      : x_(x), loop_(loop), trace_(trace), keyboard_(x), stamps_(kDoubleClickMs) {}
+  // Whether a screen point of window `windowID` of `pid` lies on the frame
+  // the window draws itself (client-side decorations), where a press moves,
+  // resizes or raises it; asked for such windows only.
+  using ClientFrameTest = std::function<bool(int32_t pid, uint32_t windowID, platform::Point)>;
+
+  XBackgroundInput(XConnection& x,
+                   platform::MainLoop& loop,
+                   sim::Trace& trace,
+                   ClientFrameTest onClientFrame)
+      : x_(x),
+        loop_(loop),
+        trace_(trace),
+        onClientFrame_(std::move(onClientFrame)),
+        keyboard_(x),
+        stamps_(kDoubleClickMs) {}
 
   platform::InputOutcome send(int32_t pid,
                               uint32_t windowID,
@@ -37,6 +52,7 @@ class XBackgroundInput final : public platform::BackgroundInput {
   XConnection& x_;
   platform::MainLoop& loop_;
   sim::Trace& trace_;
+  ClientFrameTest onClientFrame_;
   KeyboardMap keyboard_;
   EventStamps stamps_;
 };

@@ -40,6 +40,12 @@ constexpr std::chrono::seconds kLatePopupGrace{1};
 // counts once, and a moving mouse costs a window-list read per period.
 constexpr std::chrono::milliseconds kMotionCheckPeriod{20};
 
+// A change of the active window this soon after the user's own input is
+// taken for the user's doing (a click on another window, a window
+// manager's key binding): the window manager acts on the input within
+// milliseconds.
+constexpr std::chrono::milliseconds kUserActivationWindow{500};
+
 }  // namespace
 
 XForegroundProtection::XForegroundProtection(platform::Platform& platform,
@@ -85,7 +91,7 @@ std::shared_ptr<TargetWatch> XForegroundProtection::armed(int32_t pid,
       outcome = ProtectionOutcome::couldNotGuard;
       return nullptr;
     }
-    watch = std::make_shared<TargetWatch>(platform_, pid, std::move(launch));
+    watch = std::make_shared<TargetWatch>(platform_, pid, std::move(launch), readPendingEvents_);
     watches_[pid] = watch;
   }
   watch->arm(foreground, readForeground(x_));
@@ -166,7 +172,10 @@ void XForegroundProtection::giveBackFocus(TargetWatch& watch) {
 
 void XForegroundProtection::restoreAfterRequest() {
   for (auto& [pid, watch] : watches_) {
-    if (watch->focusedWindow && watch->protecting)
+    // A request that acted on the target (input, or an accessibility
+    // action under the semantic guard) may have opened a popup that maps
+    // only after the answer.
+    if (watch->protecting)
       watch->latePopupsUntil = std::chrono::steady_clock::now() + kLatePopupGrace;
     giveBackFocus(*watch);
     watch->clear();
@@ -208,6 +217,7 @@ std::optional<int32_t> XForegroundProtection::pidOf(::Window window) {
 
 void XForegroundProtection::handleEvent(XEvent& event) {
   if (auto kind = raw_.decode(event)) {
+    lastUserInput_ = std::chrono::steady_clock::now();
     rawInput(*kind);
     return;
   }
@@ -308,15 +318,24 @@ void XForegroundProtection::activeWindowChanged() {
   std::optional<::Window> active = XWindowReader(x_).activeWindow();
   if (!active)
     return;
+  const std::optional<int32_t> activePID = pidOf(*active);
+  const bool userJustActed =
+      std::chrono::steady_clock::now() - lastUserInput_ < kUserActivationWindow;
   for (auto& [pid, watch] : watches_) {
     if (!watch->protecting || watch->userIntervened || !watch->foreground.windowID)
       continue;
     if (*active == watch->foreground.windowID)
       continue;
     // A window of the target took the foreground without the user acting
-    // in it (the user's own clicks and keys were seen first, as raw
-    // input): the user's window goes back in front, in its old order.
-    if (pidOf(*active) != pid)
+    // in it (the user's own clicks and keys in it were seen first, as raw
+    // input), or a window of a third application did without any input of
+    // the user's: the user's window goes back in front, in its old order.
+    // The user's own application changing its window, and the user moving
+    // to another window, are the user's foreground: the request's
+    // foreground check answers them.
+    const bool target = activePID == pid;
+    const bool usersApplication = activePID && *activePID == watch->foreground.pid;
+    if (!target && (usersApplication || userJustActed))
       continue;
     ForegroundGiveBack giveBack(x_);
     giveBack.restore(watch->userForeground, std::chrono::milliseconds(0));

@@ -83,6 +83,8 @@ class XForegroundProtection final : public platform::ForegroundProtection {
   RawInput raw_;
   std::map<int32_t, std::shared_ptr<TargetWatch>> watches_;
   std::chrono::steady_clock::time_point lastMotionCheck_{};
+  // When raw input of the user's was last seen (any device, anywhere).
+  std::chrono::steady_clock::time_point lastUserInput_{};
 };
 
 }  // namespace cuh::linux_desktop

@@ -7,16 +7,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/linux/foreground_giveback.h"
@@ -392,6 +395,150 @@ TEST_F(BackgroundInputDesktopTest, InputIntoTheTargetIsTheUserActingTypingIntoTh
   json ended2 = helper_->result(request(7, "end_guard", {{"token", lease2["token"]}}));
   EXPECT_EQ(ended2["userIntervened"], true) << ended2.dump();
   EXPECT_EQ(ended2["guardHealthy"], false);
+}
+
+// A window that draws its own frame (a GTK header bar): the border around
+// it, the header bar's empty part and its title belong to the window, not
+// to a widget; a press there would move, resize or maximize it. Its
+// content and buttons take clicks as any.
+TEST_F(BackgroundInputDesktopTest, TheFrameAHeaderBarWindowDrawsItselfIsRefused) {
+  size_t start = app_->log().size();
+  // Shown without taking the focus, and put behind the user's window.
+  app_->command("show tools");
+  ASSERT_TRUE(waitForLine(start, {{"event", "window-shown"}, {"window", "tools"}}));
+  const ::Window tools =
+      linesSince(start, {{"event", "window-shown"}, {"window", "tools"}})[0]["id"].get<::Window>();
+  ForegroundGiveBack(*x_).restackBelow(tools, userWindow_);
+  XSync(x_->display(), False);
+  ASSERT_TRUE(
+      testing::waitUntil([&] { return readForeground(*x_).stacking.front() == userWindow_; }));
+  ASSERT_EQ(XWindowReader(*x_).activeWindow(), std::optional<::Window>(userWindow_));
+
+  json row;
+  ASSERT_TRUE(testing::waitUntil([&] {
+    row = testing::rowOf(helper_->result(request(3, "list_windows")), tools);
+    return !row.is_null();
+  }));
+  json elements =
+      helper_->result(request(4, "accessibility_tree", testing::observed(row)))["elements"];
+  json bar;
+  for (const json& element : elements) {
+    if (element["depth"] == 1 && element["role"] == "AXGroup")
+      bar = element;
+  }
+  ASSERT_FALSE(bar.is_null()) << elements.dump();
+  json title = testing::findRow(elements, "AXStaticText", "CUH Fixture Tools");
+  ASSERT_FALSE(title.is_null());
+  auto at = [&](double x, double y) {
+    json p = testing::observed(row);
+    p.update({{"x", x}, {"y", y}, {"button", "left"}, {"clickCount", 1}});
+    return p;
+  };
+  auto middle = [](const json& e, const char* axis, const char* size) {
+    return e[axis].get<double>() + e[size].get<double>() / 2;
+  };
+  struct Case {
+    const char* name;
+    double x;
+    double y;
+  };
+  const double barX = bar["x"].get<double>();
+  ASSERT_GE(barX, 2);
+  const Case cases[] = {
+      {"the header bar's empty part", barX + 3, middle(bar, "y", "height")},
+      {"its title", middle(title, "x", "width"), middle(title, "y", "height")},
+      {"the border beside the content", barX - 2, bar["y"].get<double>() + 100},
+  };
+  auto frameBefore = XWindowReader(*x_).read(tools);
+  ASSERT_TRUE(frameBefore);
+  int id = 10;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(helper_->error(request(id++, "click", at(c.x, c.y))),
+              "The point lies on the window's frame (title bar or edge), where the click would "
+              "move or raise the window; no click was sent");
+  }
+  auto frameAfter = XWindowReader(*x_).read(tools);
+  ASSERT_TRUE(frameAfter);
+  EXPECT_EQ(frameAfter->client, frameBefore->client) << "the window moved";
+  EXPECT_EQ(frameAfter->states, frameBefore->states);
+
+  json button = testing::findRow(elements, "AXButton", "Tool Button");
+  ASSERT_FALSE(button.is_null());
+  size_t clicked = app_->log().size();
+  helper_->result(
+      request(id++, "click", at(middle(button, "x", "width"), middle(button, "y", "height"))));
+  EXPECT_TRUE(waitForLine(clicked, {{"event", "clicked"}, {"widget", "Tool Button"}}));
+}
+
+// A window of a third application taking the foreground while a lease
+// protects the target: with no input of the user's before it, the user's
+// window is given back; when the user clicked it, it is the user's choice
+// and stays.
+TEST_F(BackgroundInputDesktopTest, AThirdWindowTakingTheForegroundIsPutBackUnlessTheUserChoseIt) {
+  json lease = helper_->result(request(3, "begin_guard", testing::observed(row_)));
+  ASSERT_TRUE(lease.contains("token"));
+  // The test's own window, of this process: neither the user's nor the
+  // target's application. The window manager activates it as it maps it.
+  Display* display = x_->display();
+  XSelectInput(display, x_->root(), PropertyChangeMask);
+  XSetWindowAttributes attributes{};
+  attributes.event_mask = FocusChangeMask;
+  ::Window third = XCreateWindow(display, x_->root(), 40, 40, 200, 120, 0, CopyFromParent,
+                                 InputOutput, CopyFromParent, CWEventMask, &attributes);
+  const long pid = getpid();
+  XChangeProperty(display, third, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+  XMapWindow(display, third);
+  XSync(display, False);
+  // It did get the focus (the window manager's, not a sent one); the
+  // active window changed to it and then back to the user's: two changes
+  // of the property after the focus, the last one the user's window.
+  XEvent event;
+  EXPECT_TRUE(testing::waitUntil([&] {
+    while (XCheckTypedWindowEvent(display, third, FocusIn, &event)) {
+      if (!event.xfocus.send_event)
+        return true;
+    }
+    return false;
+  })) << "the window manager never focused the new window";
+  const Atom activeAtom = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+  int changes = 0;
+  EXPECT_TRUE(testing::waitUntil(
+      [&] {
+        while (XCheckTypedWindowEvent(display, x_->root(), PropertyNotify, &event))
+          changes += event.xproperty.atom == activeAtom;
+        return changes >= 2 && XWindowReader(*x_).activeWindow() == userWindow_;
+      },
+      std::chrono::seconds(2)))
+      << changes << " changes of the active window";
+  json ended = helper_->result(request(4, "end_guard", {{"token", lease["token"]}}));
+  EXPECT_EQ(ended["foregroundPreserved"], true) << ended.dump();
+
+  // The user clicks the third window during a lease: the window manager
+  // activates it and the helper leaves it active.
+  json lease2 = helper_->result(request(5, "begin_guard", testing::observed(row_)));
+  // Wherever the window manager placed it.
+  int thirdX = 0;
+  int thirdY = 0;
+  ::Window child = 0;
+  XTranslateCoordinates(display, third, x_->root(), 0, 0, &thirdX, &thirdY, &child);
+  movePointer({thirdX + 100, thirdY + 60});
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XSync(display, False);
+  EXPECT_TRUE(testing::waitUntil([&] { return XWindowReader(*x_).activeWindow() == third; },
+                                 std::chrono::seconds(2)));
+  // Given time to act wrongly, it still has not.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(XWindowReader(*x_).activeWindow(), std::optional<::Window>(third));
+  json ended2 = helper_->result(request(6, "end_guard", {{"token", lease2["token"]}}));
+  EXPECT_EQ(ended2["foregroundPreserved"], false) << ended2.dump();
+
+  // The desktop as the test found it.
+  movePointer(pointerBefore_);
+  XDestroyWindow(display, third);
+  ForegroundGiveBack(*x_).restore(before_, std::chrono::seconds(2));
 }
 
 // The helper ends during a click, by a signal or because its parent went:

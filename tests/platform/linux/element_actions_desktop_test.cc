@@ -319,6 +319,24 @@ TEST_F(ElementActionsDesktopTest, PressesALeafMenuItemButNeverOpensTheMenuBarsMe
         << window.id;
 }
 
+// A press that opens a popup nothing announced: the protection closes it,
+// and the answer says the press may have done more than asked.
+TEST_F(ElementActionsDesktopTest, APopupThatAPressOpensIsClosedAndTheAnswerSaysSo) {
+  EXPECT_EQ(withoutId(act(
+                {{"operation", "activate_button"}, {"element", row("AXButton", "Open Dropdown")}})),
+            (json{{"ok", false},
+                  {"error",
+                   "The target app opened a popup menu, which was closed again; the accessibility "
+                   "action may have taken effect and cannot be safely retried"}}));
+  EXPECT_TRUE(app_->waitFor({{"event", "popup-hidden"}, {"popup", "dropdown"}}));
+  EXPECT_EQ(count({{"event", "clicked"}, {"widget", "Open Dropdown"}}), 1u);
+  EXPECT_EQ(trace("popupDismissed").size(), 1u);
+  for (::Window popup : reader_->overrideRedirectPopups()) {
+    auto facts = reader_->read(popup);
+    EXPECT_FALSE(facts && facts->pid == app_->pid()) << "popup " << popup << " still mapped";
+  }
+}
+
 TEST_F(ElementActionsDesktopTest, PagesAScrollPaneThroughItsScrollBar) {
   json notes = row("AXTextArea", "Notes");
   EXPECT_EQ(
