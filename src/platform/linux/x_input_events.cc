@@ -22,6 +22,24 @@ unsigned buttonMask(unsigned button) {
   }
 }
 
+// The fields every pointer event has, in window and root coordinates.
+template <typename PointerEvent>
+void placePointerEvent(PointerEvent& e,
+                       const EventWindow& target,
+                       WindowPoint point,
+                       Time time,
+                       unsigned state) {
+  e.window = target.window;
+  e.root = target.root;
+  e.time = time;
+  e.x = point.x;
+  e.y = point.y;
+  e.x_root = target.originX + point.x;
+  e.y_root = target.originY + point.y;
+  e.state = state;
+  e.same_screen = True;
+}
+
 TimedEvent pointerEvent(int type,
                         const EventWindow& target,
                         WindowPoint point,
@@ -32,46 +50,22 @@ TimedEvent pointerEvent(int type,
   XEvent& event = timed.event;
   event.type = type;
   event.xany.send_event = True;
-  // Every pointer event shares the layout of the button event up to
-  // `same_screen`; crossing events add mode, detail and focus.
+  // The kinds lay their fields out differently: each is filled through
+  // its own member; crossing events add mode, detail and focus.
   if (type == EnterNotify || type == LeaveNotify) {
     XCrossingEvent& e = event.xcrossing;
-    e.window = target.window;
-    e.root = target.root;
-    e.time = time;
-    e.x = point.x;
-    e.y = point.y;
-    e.x_root = target.originX + point.x;
-    e.y_root = target.originY + point.y;
+    placePointerEvent(e, target, point, time, state);
     e.mode = NotifyNormal;
     e.detail = NotifyNonlinear;
-    e.same_screen = True;
     e.focus = True;
-    e.state = state;
   } else if (type == MotionNotify) {
     XMotionEvent& e = event.xmotion;
-    e.window = target.window;
-    e.root = target.root;
-    e.time = time;
-    e.x = point.x;
-    e.y = point.y;
-    e.x_root = target.originX + point.x;
-    e.y_root = target.originY + point.y;
-    e.state = state;
+    placePointerEvent(e, target, point, time, state);
     e.is_hint = NotifyNormal;
-    e.same_screen = True;
   } else {
     XButtonEvent& e = event.xbutton;
-    e.window = target.window;
-    e.root = target.root;
-    e.time = time;
-    e.x = point.x;
-    e.y = point.y;
-    e.x_root = target.originX + point.x;
-    e.y_root = target.originY + point.y;
-    e.state = state;
+    placePointerEvent(e, target, point, time, state);
     e.button = button;
-    e.same_screen = True;
   }
   return timed;
 }
