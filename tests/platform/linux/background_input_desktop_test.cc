@@ -14,7 +14,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -25,6 +24,7 @@
 #include "platform/linux/foreground_giveback.h"
 #include "platform/linux/support/desktop_apps.h"
 #include "platform/linux/support/desktop_helper.h"
+#include "platform/linux/support/foreground_check.h"
 #include "platform/linux/x_windows.h"
 
 namespace cuh::linux_desktop {
@@ -88,21 +88,7 @@ class BackgroundInputDesktopTest : public ::testing::Test {
 
   void TearDown() override {
     helper_.reset();  // it must exit with status 0 and an empty standard error
-    ForegroundState after = readForeground(*x_);
-    EXPECT_EQ(after.activeWindow, before_.activeWindow);
-    // Windows that opened meanwhile may stand anywhere; the others keep
-    // their order.
-    std::vector<::Window> kept;
-    for (::Window window : after.stacking) {
-      if (std::find(before_.stacking.begin(), before_.stacking.end(), window) !=
-          before_.stacking.end())
-        kept.push_back(window);
-    }
-    EXPECT_EQ(kept, before_.stacking);
-    // Nothing stands in front of what was the front window.
-    if (!before_.stacking.empty() && !after.stacking.empty()) {
-      EXPECT_EQ(after.stacking.front(), before_.stacking.front());
-    }
+    testing::expectForegroundKept(before_, readForeground(*x_));
     EXPECT_EQ(pointer(), pointerBefore_);
   }
 

@@ -1,8 +1,9 @@
 // Element actions on the test desktop: the helper changes the fixture's
 // widgets over the accessibility bus while mousepad is the user's active
 // window. The fixture logs what each widget received; every test also
-// checks that the user's window stayed active, the pointer stayed where the
-// test put it, and the helper printed nothing.
+// checks that the user's window stayed active, the stacking order is
+// unchanged, the pointer stayed where the test put it, and the helper
+// printed nothing.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 
 #include "e2e/support/helper_process.h"
 #include "platform/linux/support/desktop_apps.h"
+#include "platform/linux/support/foreground_check.h"
 #include "platform/linux/x_connection.h"
 #include "platform/linux/x_windows.h"
 
@@ -78,6 +80,7 @@ class ElementActionsDesktopTest : public ::testing::Test {
     XWarpPointer(x_->display(), None, x_->root(), 0, 0, 0, 0, 7, 9);
     XSync(x_->display(), False);
     pointer_ = pointer();
+    before_ = readForeground(*x_);
     tracePath_ = std::string(getenv("CUH_DESKTOP_DIR") ? getenv("CUH_DESKTOP_DIR") : "/tmp") +
                  "/element-actions-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".trace";
@@ -93,6 +96,7 @@ class ElementActionsDesktopTest : public ::testing::Test {
 
   void TearDown() override {
     EXPECT_EQ(reader_->activeWindow(), std::optional<::Window>(userWindow_));
+    testing::expectForegroundKept(before_, readForeground(*x_));
     EXPECT_EQ(pointer(), pointer_);
     helper_.reset();
     // Nothing of mousepad lingers for the next test (it is single-instance).
@@ -168,6 +172,7 @@ class ElementActionsDesktopTest : public ::testing::Test {
   std::unique_ptr<ChildProcess> mousepad_;
   ::Window userWindow_ = 0;
   std::pair<int, int> pointer_;
+  ForegroundState before_;
   std::string tracePath_;
   std::unique_ptr<TracedHelper> helper_;
   json window_;
