@@ -99,7 +99,7 @@ void DesktopSession::dropRequestState() {
   ++generation_;
   if (atspi_)
     atspi_->endRequest();
-  entries_.reset();
+  entries_ = nullptr;
   windowList_.reset();
   active_.reset();
   busApplications_.reset();
@@ -126,7 +126,7 @@ void DesktopSession::touch() {
 
 const DesktopEntries& DesktopSession::desktopEntries() {
   if (!entries_)
-    entries_ = DesktopEntries::load(applicationDirectories());
+    entries_ = &entriesIndex_.current(applicationDirectories());
   return *entries_;
 }
 

@@ -1,8 +1,8 @@
 // DesktopSession: what every service of the Linux desktop shares: the X
-// connection, the accessibility bus (when there is one), the desktop files,
-// and the state that lives for one request only (applications that timed
-// out, objects read). The platform brackets each request; a call outside
-// one (housekeeping, shutdown) starts from fresh state every time.
+// connection, the accessibility bus (when there is one), the desktop files'
+// index, and the state that lives for one request only (applications that
+// timed out, objects read). The platform brackets each request; a call
+// outside one (housekeeping, shutdown) starts from fresh state every time.
 #pragma once
 
 #include <sys/types.h>
@@ -17,6 +17,7 @@
 #include "platform/linux/atspi_client.h"
 #include "platform/linux/bus_connection.h"
 #include "platform/linux/desktop_entries.h"
+#include "platform/linux/desktop_entries_index.h"
 #include "platform/linux/x_connection.h"
 #include "platform/linux/x_windows.h"
 #include "platform/sim/sim_trace.h"
@@ -75,7 +76,8 @@ class DesktopSession {
   // Increments for every fresh request state.
   uint64_t requestGeneration() const { return generation_; }
 
-  // The desktop files, read once per request.
+  // The desktop files, checked against the applications directories once
+  // per request and read again only where they changed.
   const DesktopEntries& desktopEntries();
 
   // The window list of this request: read once, until invalidate().
@@ -110,8 +112,10 @@ class DesktopSession {
   bool inRequest_ = false;
   uint64_t generation_ = 1;
 
+  // Kept across requests: answers as a fresh reading would.
+  DesktopEntriesIndex entriesIndex_;
   // Per request.
-  std::optional<DesktopEntries> entries_;
+  const DesktopEntries* entries_ = nullptr;
   std::optional<std::vector<XWindowFacts>> windowList_;
   std::optional<std::optional<::Window>> active_;
   std::optional<std::vector<std::pair<AccessibleRef, int32_t>>> busApplications_;
