@@ -91,7 +91,11 @@ class DesktopSession {
   // Every process that owns a listed window or an application on the bus,
   // in launch order.
   const std::vector<ProcessFacts>& processes();
+  // One of them (the same facts); none when `pid` is not one.
   std::optional<ProcessFacts> process(int32_t pid);
+  // The one that owns the active window; none when no listed window is
+  // active.
+  std::optional<ProcessFacts> frontmostProcess();
   // The application on the bus of `pid` (its unique name); none when it
   // has none.
   std::optional<std::string> busNameOf(int32_t pid);
@@ -103,6 +107,10 @@ class DesktopSession {
   void connectBus();
   void dropRequestState();
   ProcessFacts factsOf(int32_t pid, const XWindowFacts* window, const std::string* accessibleName);
+  // The facts of a process that owns a listed window; none when it owns
+  // none. knownWindowOwner reads each pid once per request.
+  std::optional<ProcessFacts> windowOwner(int32_t pid);
+  const std::optional<ProcessFacts>& knownWindowOwner(int32_t pid);
 
   std::unique_ptr<XConnection> x_;
   sim::Trace trace_;
@@ -120,6 +128,7 @@ class DesktopSession {
   std::optional<std::optional<::Window>> active_;
   std::optional<std::vector<std::pair<AccessibleRef, int32_t>>> busApplications_;
   std::optional<std::vector<ProcessFacts>> processes_;
+  std::map<int32_t, std::optional<ProcessFacts>> windowOwners_;
   // A unique bus name's process never changes: kept for the session.
   std::map<std::string, int32_t> pidOfBusName_;
 };
