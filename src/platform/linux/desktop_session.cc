@@ -102,6 +102,7 @@ void DesktopSession::dropRequestState() {
   entries_ = nullptr;
   windowList_.reset();
   active_.reset();
+  currentDesktop_.reset();
   busApplications_.reset();
   processes_.reset();
   windowOwners_.clear();
@@ -143,9 +144,16 @@ std::optional<::Window> DesktopSession::activeWindow() {
   return *active_;
 }
 
+std::optional<unsigned long> DesktopSession::currentDesktop() {
+  if (!currentDesktop_)
+    currentDesktop_ = reader_.currentDesktop();
+  return *currentDesktop_;
+}
+
 void DesktopSession::invalidateWindows() {
   windowList_.reset();
   active_.reset();
+  currentDesktop_.reset();
   busApplications_.reset();
   processes_.reset();
   windowOwners_.clear();

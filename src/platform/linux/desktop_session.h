@@ -84,6 +84,9 @@ class DesktopSession {
   const std::vector<XWindowFacts>& windowList();
   // _NET_ACTIVE_WINDOW, read once per request.
   std::optional<::Window> activeWindow();
+  // _NET_CURRENT_DESKTOP, read once per request with the window list it
+  // places on screen.
+  std::optional<unsigned long> currentDesktop();
   // Forgets what this request read of the windows (they change under a
   // launch that waits).
   void invalidateWindows();
@@ -126,6 +129,7 @@ class DesktopSession {
   const DesktopEntries* entries_ = nullptr;
   std::optional<std::vector<XWindowFacts>> windowList_;
   std::optional<std::optional<::Window>> active_;
+  std::optional<std::optional<unsigned long>> currentDesktop_;
   std::optional<std::vector<std::pair<AccessibleRef, int32_t>>> busApplications_;
   std::optional<std::vector<ProcessFacts>> processes_;
   std::map<int32_t, std::optional<ProcessFacts>> windowOwners_;

@@ -35,7 +35,7 @@ std::optional<Value> LinuxWindowServer::copyWindowInfo(uint32_t option, uint32_t
   if (session_.x().lost())
     return std::nullopt;
   const std::vector<XWindowFacts>& windows = session_.windowList();
-  std::optional<unsigned long> currentDesktop = session_.windows().currentDesktop();
+  std::optional<unsigned long> currentDesktop = session_.currentDesktop();
   // Every row's owner owns a listed window: its name needs no more than
   // the window list.
   auto rowOf = [&](const XWindowFacts& window) {
