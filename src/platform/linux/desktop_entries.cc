@@ -136,17 +136,24 @@ std::vector<std::string> applicationDirectories() {
   return directories;
 }
 
-DesktopEntries DesktopEntries::load(const std::vector<std::string>& directories) {
+DesktopEntries DesktopEntries::load(const std::vector<std::string>& directories,
+                                    std::vector<std::string>* looked) {
   namespace fs = std::filesystem;
   DesktopEntries result;
   std::set<std::string> seen;  // ids, hidden ones included (they shadow later ones)
   for (const std::string& directory : directories) {
+    if (looked)
+      looked->push_back(directory);
     std::error_code error;
     fs::recursive_directory_iterator it(directory, fs::directory_options::skip_permission_denied,
                                         error);
     std::vector<fs::path> files;
     for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-      if (it->path().extension() == ".desktop" && it->is_regular_file(error))
+      bool desktopFile = it->path().extension() == ".desktop";
+      std::error_code kindError;
+      if (looked && (desktopFile || it->is_directory(kindError)))
+        looked->push_back(it->path().string());
+      if (desktopFile && it->is_regular_file(error))
         files.push_back(it->path());
     }
     std::sort(files.begin(), files.end());

@@ -40,7 +40,11 @@ std::vector<std::string> applicationDirectories();
 // the earlier directory wins. Hidden entries are left out.
 class DesktopEntries {
  public:
-  static DesktopEntries load(const std::vector<std::string>& directories);
+  // `looked`, when given, receives every path whose change could change the
+  // answer: the directories (missing ones too), their subdirectories and
+  // every *.desktop name found (whatever it turned out to be).
+  static DesktopEntries load(const std::vector<std::string>& directories,
+                             std::vector<std::string>* looked = nullptr);
 
   const std::vector<DesktopEntry>& entries() const { return entries_; }
   const DesktopEntry* byId(std::string_view id) const;  // "x.desktop"

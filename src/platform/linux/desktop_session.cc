@@ -99,11 +99,13 @@ void DesktopSession::dropRequestState() {
   ++generation_;
   if (atspi_)
     atspi_->endRequest();
-  entries_.reset();
+  entries_ = nullptr;
   windowList_.reset();
   active_.reset();
+  currentDesktop_.reset();
   busApplications_.reset();
   processes_.reset();
+  windowOwners_.clear();
 }
 
 void DesktopSession::beginRequest() {
@@ -126,7 +128,7 @@ void DesktopSession::touch() {
 
 const DesktopEntries& DesktopSession::desktopEntries() {
   if (!entries_)
-    entries_ = DesktopEntries::load(applicationDirectories());
+    entries_ = &entriesIndex_.current(applicationDirectories());
   return *entries_;
 }
 
@@ -142,11 +144,19 @@ std::optional<::Window> DesktopSession::activeWindow() {
   return *active_;
 }
 
+std::optional<unsigned long> DesktopSession::currentDesktop() {
+  if (!currentDesktop_)
+    currentDesktop_ = reader_.currentDesktop();
+  return *currentDesktop_;
+}
+
 void DesktopSession::invalidateWindows() {
   windowList_.reset();
   active_.reset();
+  currentDesktop_.reset();
   busApplications_.reset();
   processes_.reset();
+  windowOwners_.clear();
 }
 
 const std::vector<std::pair<AccessibleRef, int32_t>>& DesktopSession::busApplications() {
@@ -198,28 +208,43 @@ ProcessFacts DesktopSession::factsOf(int32_t pid,
   return facts;
 }
 
-const std::vector<ProcessFacts>& DesktopSession::processes() {
-  if (processes_)
-    return *processes_;
-  std::map<int32_t, ProcessFacts> byPid;
-  std::optional<::Window> active = activeWindow();
-  // A process's first managed window (front to back) names it; popups only
-  // where it has no managed window.
-  std::map<int32_t, const XWindowFacts*> namingWindow;
+std::optional<ProcessFacts> DesktopSession::windowOwner(int32_t pid) {
+  // Its first managed window (front to back) names it; popups only where it
+  // has no managed window.
+  const XWindowFacts* naming = nullptr;
   for (const XWindowFacts& window : windowList()) {
-    int32_t pid = *window.pid;
-    auto& naming = namingWindow[pid];
-    if (!naming || (naming->overrideRedirect && !window.overrideRedirect))
+    if (*window.pid == pid && (!naming || (naming->overrideRedirect && !window.overrideRedirect)))
       naming = &window;
   }
-  for (const auto& [pid, window] : namingWindow)
-    byPid.emplace(pid, factsOf(pid, window, nullptr));
+  if (!naming)
+    return std::nullopt;
+  ProcessFacts facts = factsOf(pid, naming, nullptr);
+  std::optional<::Window> active = activeWindow();
   for (const XWindowFacts& window : windowList()) {
-    ProcessFacts& facts = byPid[*window.pid];
+    if (*window.pid != pid)
+      continue;
     if (!window.overrideRedirect)
       facts.ownsManagedWindow = true;
     if (active && window.id == *active)
       facts.active = true;
+  }
+  return facts;
+}
+
+const std::optional<ProcessFacts>& DesktopSession::knownWindowOwner(int32_t pid) {
+  auto known = windowOwners_.find(pid);
+  if (known == windowOwners_.end())
+    known = windowOwners_.emplace(pid, windowOwner(pid)).first;
+  return known->second;
+}
+
+const std::vector<ProcessFacts>& DesktopSession::processes() {
+  if (processes_)
+    return *processes_;
+  std::map<int32_t, ProcessFacts> byPid;
+  for (const XWindowFacts& window : windowList()) {
+    if (!byPid.count(*window.pid))
+      byPid.emplace(*window.pid, *knownWindowOwner(*window.pid));
   }
   if (atspi_) {
     for (const auto& [application, pid] : busApplications()) {
@@ -242,9 +267,30 @@ const std::vector<ProcessFacts>& DesktopSession::processes() {
 }
 
 std::optional<ProcessFacts> DesktopSession::process(int32_t pid) {
+  // A process with a listed window is known from the window list alone;
+  // only one without needs the bus's applications and their names.
+  if (!processes_) {
+    if (const std::optional<ProcessFacts>& owner = knownWindowOwner(pid)) {
+      if (owner->startTicks == 0)  // gone already
+        return std::nullopt;
+      return owner;
+    }
+  }
   for (const ProcessFacts& facts : processes()) {
     if (facts.pid == pid)
       return facts;
+  }
+  return std::nullopt;
+}
+
+std::optional<ProcessFacts> DesktopSession::frontmostProcess() {
+  // Only the owner of the active window is active.
+  std::optional<::Window> active = activeWindow();
+  if (!active)
+    return std::nullopt;
+  for (const XWindowFacts& window : windowList()) {
+    if (window.id == *active)
+      return process(*window.pid);
   }
   return std::nullopt;
 }

@@ -1,8 +1,8 @@
 // DesktopSession: what every service of the Linux desktop shares: the X
-// connection, the accessibility bus (when there is one), the desktop files,
-// and the state that lives for one request only (applications that timed
-// out, objects read). The platform brackets each request; a call outside
-// one (housekeeping, shutdown) starts from fresh state every time.
+// connection, the accessibility bus (when there is one), the desktop files'
+// index, and the state that lives for one request only (applications that
+// timed out, objects read). The platform brackets each request; a call
+// outside one (housekeeping, shutdown) starts from fresh state every time.
 #pragma once
 
 #include <sys/types.h>
@@ -17,6 +17,7 @@
 #include "platform/linux/atspi_client.h"
 #include "platform/linux/bus_connection.h"
 #include "platform/linux/desktop_entries.h"
+#include "platform/linux/desktop_entries_index.h"
 #include "platform/linux/x_connection.h"
 #include "platform/linux/x_windows.h"
 #include "platform/sim/sim_trace.h"
@@ -75,13 +76,17 @@ class DesktopSession {
   // Increments for every fresh request state.
   uint64_t requestGeneration() const { return generation_; }
 
-  // The desktop files, read once per request.
+  // The desktop files, checked against the applications directories once
+  // per request and read again only where they changed.
   const DesktopEntries& desktopEntries();
 
   // The window list of this request: read once, until invalidate().
   const std::vector<XWindowFacts>& windowList();
   // _NET_ACTIVE_WINDOW, read once per request.
   std::optional<::Window> activeWindow();
+  // _NET_CURRENT_DESKTOP, read once per request with the window list it
+  // places on screen.
+  std::optional<unsigned long> currentDesktop();
   // Forgets what this request read of the windows (they change under a
   // launch that waits).
   void invalidateWindows();
@@ -89,7 +94,11 @@ class DesktopSession {
   // Every process that owns a listed window or an application on the bus,
   // in launch order.
   const std::vector<ProcessFacts>& processes();
+  // One of them (the same facts); none when `pid` is not one.
   std::optional<ProcessFacts> process(int32_t pid);
+  // The one that owns the active window; none when no listed window is
+  // active.
+  std::optional<ProcessFacts> frontmostProcess();
   // The application on the bus of `pid` (its unique name); none when it
   // has none.
   std::optional<std::string> busNameOf(int32_t pid);
@@ -101,6 +110,10 @@ class DesktopSession {
   void connectBus();
   void dropRequestState();
   ProcessFacts factsOf(int32_t pid, const XWindowFacts* window, const std::string* accessibleName);
+  // The facts of a process that owns a listed window; none when it owns
+  // none. knownWindowOwner reads each pid once per request.
+  std::optional<ProcessFacts> windowOwner(int32_t pid);
+  const std::optional<ProcessFacts>& knownWindowOwner(int32_t pid);
 
   std::unique_ptr<XConnection> x_;
   sim::Trace trace_;
@@ -110,12 +123,16 @@ class DesktopSession {
   bool inRequest_ = false;
   uint64_t generation_ = 1;
 
+  // Kept across requests: answers as a fresh reading would.
+  DesktopEntriesIndex entriesIndex_;
   // Per request.
-  std::optional<DesktopEntries> entries_;
+  const DesktopEntries* entries_ = nullptr;
   std::optional<std::vector<XWindowFacts>> windowList_;
   std::optional<std::optional<::Window>> active_;
+  std::optional<std::optional<unsigned long>> currentDesktop_;
   std::optional<std::vector<std::pair<AccessibleRef, int32_t>>> busApplications_;
   std::optional<std::vector<ProcessFacts>> processes_;
+  std::map<int32_t, std::optional<ProcessFacts>> windowOwners_;
   // A unique bus name's process never changes: kept for the session.
   std::map<std::string, int32_t> pidOfBusName_;
 };

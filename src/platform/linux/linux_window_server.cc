@@ -1,7 +1,5 @@
 #include "platform/linux/linux_window_server.h"
 
-#include <map>
-
 namespace cuh::linux_desktop {
 
 using platform::Dictionary;
@@ -37,14 +35,12 @@ std::optional<Value> LinuxWindowServer::copyWindowInfo(uint32_t option, uint32_t
   if (session_.x().lost())
     return std::nullopt;
   const std::vector<XWindowFacts>& windows = session_.windowList();
-  std::optional<unsigned long> currentDesktop = session_.windows().currentDesktop();
-  std::map<int32_t, std::optional<std::string>> names;
-  for (const ProcessFacts& facts : session_.processes())
-    names[facts.pid] = facts.displayName;
-
+  std::optional<unsigned long> currentDesktop = session_.currentDesktop();
+  // Every row's owner owns a listed window: its name needs no more than
+  // the window list.
   auto rowOf = [&](const XWindowFacts& window) {
-    auto name = names.find(*window.pid);
-    return windowRow(window, name != names.end() ? name->second : std::nullopt, currentDesktop);
+    std::optional<ProcessFacts> owner = session_.process(*window.pid);
+    return windowRow(window, owner ? owner->displayName : std::nullopt, currentDesktop);
   };
   auto onScreen = [&](const XWindowFacts& window) {
     return windowOnScreen(window.viewable, window.states, window.desktop, currentDesktop);

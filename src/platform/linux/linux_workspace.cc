@@ -129,10 +129,8 @@ LinuxWorkspace::~LinuxWorkspace() = default;
 
 RunningApplicationRef LinuxWorkspace::frontmostApplication() {
   session_.touch();
-  for (const ProcessFacts& facts : session_.processes()) {
-    if (facts.active)
-      return std::make_shared<LinuxRunningApplication>(facts);
-  }
+  if (auto facts = session_.frontmostProcess())
+    return std::make_shared<LinuxRunningApplication>(*facts);
   return nullptr;
 }
 
