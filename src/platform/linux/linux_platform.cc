@@ -120,6 +120,7 @@ class LinuxPlatform final : public platform::Platform {
   void serveX() {
     XConnection& x = session_->x();
     bool activeChanged = false;
+    bool windowsChanged = false;
     while (!x.lost() && XPending(x.display()) > 0) {
       XEvent event;
       XNextEvent(x.display(), &event);
@@ -132,6 +133,7 @@ class LinuxPlatform final : public platform::Platform {
       if (event.type == PropertyNotify && event.xproperty.window == x.root() &&
           event.xproperty.atom == activeWindowAtom_)
         activeChanged = true;
+      windowsChanged = windowsChanged || changesWindows(event);
     }
     if (x.lost()) {
       // The server went away: no more waiting on it; end as at the end of
@@ -140,10 +142,32 @@ class LinuxPlatform final : public platform::Platform {
       application_.desktopDisconnected();
       return;
     }
-    if (activeChanged) {
+    // What a request read of the windows holds only while they stay as
+    // they were: a window moved, resized, mapped or restacked during a
+    // wait is read again.
+    if (activeChanged || windowsChanged)
       session_->invalidateWindows();
+    if (activeChanged) {
       workspace_.activeWindowChanged();
       protection_.activeWindowChanged();
+    }
+  }
+
+  // A change of the root's children (the window manager's frames, popups)
+  // or of the root's window properties.
+  bool changesWindows(const XEvent& event) {
+    XConnection& x = session_->x();
+    switch (event.type) {
+      case ConfigureNotify:
+      case MapNotify:
+      case UnmapNotify:
+      case DestroyNotify:
+      case ReparentNotify:
+        return event.xany.window == x.root();
+      case PropertyNotify:
+        return event.xproperty.window == x.root() && event.xproperty.atom != activeWindowAtom_;
+      default:
+        return false;
     }
   }
 
