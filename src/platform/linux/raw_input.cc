@@ -34,7 +34,9 @@ void RawInput::listen(bool on) {
   }
   XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
   XISelectEvents(x_.display(), x_.root(), &mask, 1);
-  XFlush(x_.display());
+  // A round trip: the server listens before the request that armed a
+  // target is answered, so input the client sends after it is seen.
+  XSync(x_.display(), False);
   listening_ = on;
 }
 

@@ -365,9 +365,9 @@ TEST_F(BackgroundInputDesktopTest, InputIntoTheTargetIsTheUserActingTypingIntoTh
   EXPECT_EQ(ended["guardHealthy"], true);
 
   // The wheel over the target while a lease holds. The pointer stays there
-  // until the fixture's log says the wheel arrived (the helper sees the
-  // device's event as the fixture does, and asks where the pointer is),
-  // and only then does it go back and the lease end.
+  // until the fixture's log says the wheel arrived and the lease ended (the
+  // helper judges the device's event by where the pointer is when it reads
+  // the event, at the latest when it reports), and only then goes back.
   auto [cx, cy] = centreOf("AXGroup", "Click Area");
   size_t start = app_->log().size();
   json lease2 = helper_->result(request(6, "begin_guard", testing::observed(row_)));
@@ -377,8 +377,8 @@ TEST_F(BackgroundInputDesktopTest, InputIntoTheTargetIsTheUserActingTypingIntoTh
   XTestFakeButtonEvent(x_->display(), 5, False, CurrentTime);
   XSync(x_->display(), False);
   EXPECT_TRUE(waitForLine(start, {{"event", "scroll"}}));
-  movePointer(pointerBefore_);
   json ended2 = helper_->result(request(7, "end_guard", {{"token", lease2["token"]}}));
+  movePointer(pointerBefore_);
   EXPECT_EQ(ended2["userIntervened"], true) << ended2.dump();
   EXPECT_EQ(ended2["guardHealthy"], false);
 }
