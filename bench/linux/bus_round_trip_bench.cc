@@ -9,9 +9,7 @@
 //
 //   scripts/desktop-session.sh build/bench/cuh_bench_linux_bus_round_trip
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -23,8 +21,7 @@
 #include "platform/linux/accessibility_bus.h"
 #include "platform/linux/atspi_client.h"
 #include "platform/linux/atspi_mapping.h"
-
-extern char** environ;
+#include "spawn_quietly.h"
 
 namespace cuh::linux_desktop {
 namespace {
@@ -75,15 +72,7 @@ bool pressPageButton(AtspiClient& client,
 Target& target() {
   static Target* t = [] {
     auto* result = new Target;
-    char program[] = "gtk3-widget-factory";
-    char* argv[] = {program, nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&result->pid, program, &actions, nullptr, argv, environ) != 0)
-      result->pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    result->pid = bench::spawnQuietly({"gtk3-widget-factory"});
     auto address = findAccessibilityBus(nullptr, std::chrono::seconds(1));
     if (!address)
       return result;

@@ -7,9 +7,7 @@
 //
 //   scripts/desktop-session.sh build/bench/cuh_bench_linux_helper_snapshot
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -21,9 +19,8 @@
 #include "platform/linux/atspi_mapping.h"
 #include "platform/linux/desktop_session.h"
 #include "platform/linux/linux_accessibility.h"
+#include "spawn_quietly.h"
 #include "windows/ax_readers.h"
-
-extern char** environ;
 
 namespace cuh::linux_desktop {
 namespace {
@@ -116,15 +113,7 @@ platform::AXElement windowOf(Target& t) {
 Target& target() {
   static Target* t = [] {
     auto* result = new Target;
-    char program[] = "gtk3-widget-factory";
-    char* argv[] = {program, nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&result->pid, program, &actions, nullptr, argv, environ) != 0)
-      result->pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    result->pid = bench::spawnQuietly({"gtk3-widget-factory"});
     std::string error;
     result->session = DesktopSession::open(nullptr, &error);
     if (!result->session || !result->session->atspi())
