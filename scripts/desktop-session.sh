@@ -174,6 +174,18 @@ verbose "session bus after $(elapsed_ms) ms"
 desktop_pids+=($!)
 wait_until 10 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
   org.a11y.Bus.GetAddress || fail_start "the accessibility bus did not start"
+# On a loaded machine the launcher can come up with accessibility switched
+# off all the same (it reads its settings late, from an in-memory backend of
+# its own): it is switched on as a settings panel does, until it says so.
+a11y_enabled() {
+  dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+    org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
+    variant:boolean:true &&
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+      org.freedesktop.DBus.Properties.Get string:org.a11y.Status string:IsEnabled |
+    grep -q "boolean true"
+}
+wait_until 10 a11y_enabled || fail_start "accessibility could not be switched on"
 verbose "accessibility bus after $(elapsed_ms) ms"
 
 # --- window manager ------------------------------------------------------

@@ -276,7 +276,9 @@ TEST(HelperDesktopTest, SnapshotsTheWidgetFactoryWhereItsElementsAre) {
   json row;
   json elements;
   json windows;
-  // Its window first shows with few widgets on the bus.
+  // Its window first shows with few widgets on the bus, and may still
+  // change its size between the listing and the snapshot (the snapshot
+  // then answers that it resized: asked again).
   ASSERT_TRUE(testing::waitUntil(
       [&] {
         row = json();
@@ -287,7 +289,10 @@ TEST(HelperDesktopTest, SnapshotsTheWidgetFactoryWhereItsElementsAre) {
         }
         if (row.is_null())
           return false;
-        elements = helper.result(request(2, "accessibility_tree", observed(row)))["elements"];
+        auto snapshot = helper.request(request(2, "accessibility_tree", observed(row)));
+        if (!snapshot || !snapshot->value("ok", false))
+          return false;
+        elements = (*snapshot)["result"]["elements"];
         return elements.size() >= 200;
       },
       std::chrono::seconds(30)))
