@@ -1237,8 +1237,7 @@ AXResult<AXElement> LinuxAccessibility::copyElementAtPosition(const AXElement& a
     return {AXError::cannotComplete, std::nullopt};
   Windows& windows = windowsOf(*element);
   for (const AccessibleRef& toplevel : windows.frontToBack) {
-    PixelRect r = windows.windowOf[toplevel].rectangle();
-    if (x < r.x || y < r.y || x >= r.x + r.width || y >= r.y + r.height)
+    if (!windows.windowOf[toplevel].rectangle().contains(x, y))
       continue;
     return {AXError::success, elementFor(hitPath(windows, toplevel, x, y).back(), element->pid())};
   }
@@ -1313,7 +1312,7 @@ bool LinuxAccessibility::onClientSideFrame(int32_t pid, uint32_t windowID, float
       continue;
     const PixelRect r = window.rectangle();
     // The invisible shadow around the window: the toolkit's resize edge.
-    if (x < r.x || y < r.y || x >= r.x + r.width || y >= r.y + r.height)
+    if (!r.contains(x, y))
       return true;
     std::optional<PixelRect> bar = titleBarOf(toplevel, r, pid);
     if (!bar)

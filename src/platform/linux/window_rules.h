@@ -17,6 +17,12 @@ struct PixelRect {
   int64_t y = 0;
   int64_t width = 0;
   int64_t height = 0;
+  // Whether the point lies inside: the left and top edges included, the
+  // right and bottom ones not, as pixels are.
+  bool contains(double px, double py) const {
+    return px >= static_cast<double>(x) && py >= static_cast<double>(y) &&
+           px < static_cast<double>(x + width) && py < static_cast<double>(y + height);
+  }
   friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 

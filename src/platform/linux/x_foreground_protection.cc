@@ -281,20 +281,13 @@ void XForegroundProtection::rawInput(RawInputKind kind) {
     }
     // Pointer input goes to the window under the pointer: the first listed
     // window, front to back, that holds it.
-    ::Window root = 0;
-    ::Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int winX = 0;
-    int winY = 0;
-    unsigned mask = 0;
-    if (!XQueryPointer(x_.display(), x_.root(), &root, &child, &rootX, &rootY, &winX, &winY, &mask))
+    auto pointer = XWindowReader(x_).pointer();
+    if (!pointer)
       return;
     for (const XWindowFacts& facts : XWindowReader(x_).windowList()) {
       if (!facts.viewable)
         continue;
-      const PixelRect r = facts.rectangle();
-      if (rootX >= r.x && rootY >= r.y && rootX < r.x + r.width && rootY < r.y + r.height) {
+      if (facts.rectangle().contains(pointer->x, pointer->y)) {
         routedTo = facts.pid;
         break;
       }

@@ -264,6 +264,21 @@ std::optional<::Window> XWindowReader::activeWindow() {
   return static_cast<::Window>((*active)[0]);
 }
 
+std::optional<RootPoint> XWindowReader::pointer() {
+  if (x_.lost())
+    return std::nullopt;
+  ::Window root = 0;
+  ::Window child = 0;
+  RootPoint at;
+  int windowX = 0;
+  int windowY = 0;
+  unsigned mask = 0;
+  if (!XQueryPointer(x_.display(), x_.root(), &root, &child, &at.x, &at.y, &windowX, &windowY,
+                     &mask))
+    return std::nullopt;
+  return at;
+}
+
 std::optional<unsigned long> XWindowReader::currentDesktop() {
   auto desktop = cardinals(x_.root(), "_NET_CURRENT_DESKTOP");
   if (!desktop || desktop->empty())

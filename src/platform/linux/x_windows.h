@@ -15,6 +15,13 @@
 
 namespace cuh::linux_desktop {
 
+// A point on the root window, in pixels.
+struct RootPoint {
+  int x = 0;
+  int y = 0;
+  friend bool operator==(const RootPoint&, const RootPoint&) = default;
+};
+
 // What the window list and the application rules need of one top-level
 // client window (or override-redirect popup).
 struct XWindowFacts {
@@ -48,6 +55,9 @@ class XWindowReader {
   std::optional<::Window> activeWindow();
   // _NET_CURRENT_DESKTOP.
   std::optional<unsigned long> currentDesktop();
+  // Where the pointer is on the root (one round trip); none when it is on
+  // another screen or the connection is lost.
+  std::optional<RootPoint> pointer();
   // Mapped override-redirect children of the root (menus, combo lists,
   // tooltips), topmost first, as XQueryTree gives them (reversed). The
   // connection's own windows are left out.

@@ -33,16 +33,8 @@ std::unique_ptr<XConnection> connect() {
   return x;
 }
 
-struct Pointer {
-  int x = 0, y = 0;
-  friend bool operator==(const Pointer&, const Pointer&) = default;
-};
-Pointer pointer(XConnection& x) {
-  ::Window root, child;
-  int rx, ry, wx, wy;
-  unsigned int mask;
-  XQueryPointer(x.display(), x.root(), &root, &child, &rx, &ry, &wx, &wy, &mask);
-  return {rx, ry};
+std::optional<RootPoint> pointer(XConnection& x) {
+  return XWindowReader(x).pointer();
 }
 
 TEST(XConnectionDesktopTest, ABadDisplayIsNamedAndAVanishedWindowIsQuiet) {
@@ -239,7 +231,8 @@ TEST(ForegroundGiveBackDesktopTest, PutsTheActiveWindowAndStackingBack) {
   ASSERT_TRUE(
       waitUntil([&] { return reader.clientListStacking().front() == user.window("main"); }));
   ForegroundState before = readForeground(*x);
-  Pointer pointerBefore = pointer(*x);
+  auto pointerBefore = pointer(*x);
+  ASSERT_TRUE(pointerBefore);
 
   // The target presents a window of its own: it takes the foreground.
   target.command("present tools");
