@@ -42,12 +42,6 @@ constexpr int kKeyB = 0x0B;
 constexpr int kKeySection = 0x0A;  // the ISO key a US layout has no keysym for
 constexpr int kFlagShift = 0x20000;
 
-struct Pointer {
-  int x = 0;
-  int y = 0;
-  friend bool operator==(const Pointer&, const Pointer&) = default;
-};
-
 class BackgroundInputDesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -75,7 +69,9 @@ class BackgroundInputDesktopTest : public ::testing::Test {
     const PixelRect r = facts->rectangle();
     movePointer({static_cast<int>(r.x + r.width / 2), static_cast<int>(r.y + r.height / 2)});
     before_ = readForeground(*x_);
-    pointerBefore_ = pointer();
+    auto pointerBefore = pointer();
+    ASSERT_TRUE(pointerBefore);
+    pointerBefore_ = *pointerBefore;
 
     helper_ = std::make_unique<DesktopHelper>();
     ASSERT_TRUE(testing::waitUntil([&] {
@@ -89,21 +85,11 @@ class BackgroundInputDesktopTest : public ::testing::Test {
   void TearDown() override {
     helper_.reset();  // it must exit with status 0 and an empty standard error
     testing::expectForegroundKept(before_, readForeground(*x_));
-    EXPECT_EQ(pointer(), pointerBefore_);
+    EXPECT_EQ(pointer(), std::optional<RootPoint>(pointerBefore_));
   }
 
-  Pointer pointer() {
-    ::Window root = 0;
-    ::Window child = 0;
-    int rx = 0;
-    int ry = 0;
-    int wx = 0;
-    int wy = 0;
-    unsigned mask = 0;
-    XQueryPointer(x_->display(), x_->root(), &root, &child, &rx, &ry, &wx, &wy, &mask);
-    return {rx, ry};
-  }
-  void movePointer(Pointer where) {
+  std::optional<RootPoint> pointer() { return XWindowReader(*x_).pointer(); }
+  void movePointer(RootPoint where) {
     XTestFakeMotionEvent(x_->display(), -1, where.x, where.y, CurrentTime);
     XSync(x_->display(), False);
   }
@@ -136,21 +122,9 @@ class BackgroundInputDesktopTest : public ::testing::Test {
     return params({{"x", cx}, {"y", cy}, {"keyName", name}, {"keyCode", code}, {"flags", flags}});
   }
 
-  // The fixture's log lines from index `since` on with these fields.
-  std::vector<json> linesSince(size_t since, const json& fields) {
-    std::vector<json> found;
-    std::vector<json> log = app_->log();
-    for (size_t i = since; i < log.size(); ++i) {
-      bool all = true;
-      for (const auto& [k, v] : fields.items())
-        all = all && log[i].contains(k) && log[i][k] == v;
-      if (all)
-        found.push_back(log[i]);
-    }
-    return found;
-  }
+  // Waits for a line of the fixture's log from index `since` on with these fields.
   bool waitForLine(size_t since, const json& fields) {
-    return testing::waitUntil([&] { return !linesSince(since, fields).empty(); });
+    return testing::waitUntil([&] { return !app_->linesSince(since, fields).empty(); });
   }
 
   std::unique_ptr<FixtureApp> app_;
@@ -159,7 +133,7 @@ class BackgroundInputDesktopTest : public ::testing::Test {
   std::unique_ptr<DesktopHelper> helper_;
   ::Window userWindow_ = 0;
   ForegroundState before_;
-  Pointer pointerBefore_;
+  RootPoint pointerBefore_;
   json row_;
   json elements_;
 };
@@ -169,7 +143,7 @@ TEST_F(BackgroundInputDesktopTest, AClickFiresAButtonOnceAndTwoRequestsNeverMerg
   json first = helper_->result(request(3, "click", click("AXButton", "Press Me")));
   EXPECT_EQ(first["delivery"], "deliveredUnverified") << first.dump();
   ASSERT_TRUE(waitForLine(start, {{"event", "clicked"}, {"widget", "Press Me"}}));
-  EXPECT_EQ(linesSince(start, {{"event", "clicked"}}).size(), 1u);
+  EXPECT_EQ(app_->linesSince(start, {{"event", "clicked"}}).size(), 1u);
   // The window was told it has the keyboard for the request, and told it
   // lost it after.
   EXPECT_TRUE(waitForLine(start, {{"event", "focus-out"}, {"window", "main"}}));
@@ -180,9 +154,9 @@ TEST_F(BackgroundInputDesktopTest, AClickFiresAButtonOnceAndTwoRequestsNeverMerg
   helper_->result(request(4, "click", click("AXGroup", "Click Area")));
   helper_->result(request(5, "click", click("AXGroup", "Click Area")));
   ASSERT_TRUE(testing::waitUntil([&] {
-    return linesSince(area, {{"event", "button-release"}}).size() == 2;
+    return app_->linesSince(area, {{"event", "button-release"}}).size() == 2;
   }));
-  auto presses = linesSince(area, {{"event", "button-press"}});
+  auto presses = app_->linesSince(area, {{"event", "button-press"}});
   ASSERT_EQ(presses.size(), 2u);
   for (const json& press : presses) {
     EXPECT_EQ(press["type"], "press");
@@ -195,10 +169,10 @@ TEST_F(BackgroundInputDesktopTest, ADoubleClickIsPressPressAndOneDoublePress) {
   size_t start = app_->log().size();
   helper_->result(request(3, "click", click("AXGroup", "Click Area", "left", 2)));
   ASSERT_TRUE(testing::waitUntil([&] {
-    return linesSince(start, {{"event", "button-release"}}).size() == 2;
+    return app_->linesSince(start, {{"event", "button-release"}}).size() == 2;
   }));
   std::vector<std::string> types;
-  for (const json& press : linesSince(start, {{"event", "button-press"}}))
+  for (const json& press : app_->linesSince(start, {{"event", "button-press"}}))
     types.push_back(press["type"]);
   EXPECT_EQ(types, (std::vector<std::string>{"press", "press", "double-press"}));
 }
@@ -217,7 +191,7 @@ TEST_F(BackgroundInputDesktopTest, ADragMovesTheSlider) {
           {{"fromX", left + width * 0.3}, {"fromY", y}, {"toX", left + width * 0.8}, {"toY", y}})));
   ASSERT_TRUE(waitForLine(start, {{"event", "value-changed"}, {"widget", "Volume"}}));
   ASSERT_TRUE(testing::waitUntil([&] {
-    auto values = linesSince(start, {{"event", "value-changed"}, {"widget", "Volume"}});
+    auto values = app_->linesSince(start, {{"event", "value-changed"}, {"widget", "Volume"}});
     return values.back()["value"].get<double>() >= 60;
   })) << app_->log().back().dump();
 }
@@ -227,7 +201,7 @@ TEST_F(BackgroundInputDesktopTest, ScrollingMovesTheTextViewByLinesAndByPixels) 
   size_t start = app_->log().size();
   helper_->result(request(3, "scroll", params({{"x", cx}, {"y", cy}, {"dx", 0}, {"dy", 3}})));
   ASSERT_TRUE(waitForLine(start, {{"event", "value-changed"}, {"widget", "Notes Scroll"}}));
-  double down = linesSince(start, {{"event", "value-changed"}, {"widget", "Notes Scroll"}})
+  double down = app_->linesSince(start, {{"event", "value-changed"}, {"widget", "Notes Scroll"}})
                     .back()["value"]
                     .get<double>();
   EXPECT_GT(down, 0);
@@ -235,7 +209,7 @@ TEST_F(BackgroundInputDesktopTest, ScrollingMovesTheTextViewByLinesAndByPixels) 
   size_t back = app_->log().size();
   helper_->result(request(4, "scroll", params({{"x", cx}, {"y", cy}, {"dx", 0}, {"dy", -4000}})));
   EXPECT_TRUE(testing::waitUntil([&] {
-    auto values = linesSince(back, {{"event", "value-changed"}, {"widget", "Notes Scroll"}});
+    auto values = app_->linesSince(back, {{"event", "value-changed"}, {"widget", "Notes Scroll"}});
     return !values.empty() && values.back()["value"].get<double>() == 0;
   }));
 }
@@ -249,7 +223,7 @@ TEST_F(BackgroundInputDesktopTest, TypingWithModifiersLandsInTheEntryAndAKeyWith
   ASSERT_TRUE(waitForLine(start, {{"event", "changed"}, {"widget", "Name"}, {"text", "Ab"}}))
       << app_->log().back().dump();
   // Shift went down before the key and is in the key's state.
-  auto keys = linesSince(start, {{"event", "key-press"}});
+  auto keys = app_->linesSince(start, {{"event", "key-press"}});
   ASSERT_GE(keys.size(), 3u);
   EXPECT_EQ(keys[0]["keyval"], "Shift_L");
   EXPECT_EQ(keys[1]["keyval"], "A");
@@ -260,7 +234,7 @@ TEST_F(BackgroundInputDesktopTest, TypingWithModifiersLandsInTheEntryAndAKeyWith
   size_t refused = app_->log().size();
   EXPECT_EQ(helper_->error(request(6, "key", key(kKeySection, 0, "section"))),
             "The key has no key code on this desktop's keyboard; no key was sent");
-  EXPECT_TRUE(linesSince(refused, {{"event", "key-press"}}).empty());
+  EXPECT_TRUE(app_->linesSince(refused, {{"event", "key-press"}}).empty());
 }
 
 TEST_F(BackgroundInputDesktopTest, PointsOnTheFrameAndHugeScrollsAreRefusedWithNothingSent) {
@@ -289,8 +263,8 @@ TEST_F(BackgroundInputDesktopTest, PointsOnTheFrameAndHugeScrollsAreRefusedWithN
     SCOPED_TRACE(c.method);
     size_t start = app_->log().size();
     EXPECT_EQ(helper_->error(request(id++, c.method, params(c.params))), c.error);
-    EXPECT_TRUE(linesSince(start, {{"event", "button-press"}}).empty());
-    EXPECT_TRUE(linesSince(start, {{"event", "scroll"}}).empty());
+    EXPECT_TRUE(app_->linesSince(start, {{"event", "button-press"}}).empty());
+    EXPECT_TRUE(app_->linesSince(start, {{"event", "scroll"}}).empty());
   }
 }
 
@@ -393,7 +367,8 @@ TEST_F(BackgroundInputDesktopTest, TheFrameAHeaderBarWindowDrawsItselfIsRefused)
   app_->command("show tools");
   ASSERT_TRUE(waitForLine(start, {{"event", "window-shown"}, {"window", "tools"}}));
   const ::Window tools =
-      linesSince(start, {{"event", "window-shown"}, {"window", "tools"}})[0]["id"].get<::Window>();
+      app_->linesSince(start, {{"event", "window-shown"}, {"window", "tools"}})[0]["id"]
+          .get<::Window>();
   ForegroundGiveBack(*x_).restackBelow(tools, userWindow_);
   XSync(x_->display(), False);
   ASSERT_TRUE(

@@ -80,6 +80,7 @@ class ElementActionsDesktopTest : public ::testing::Test {
     XWarpPointer(x_->display(), None, x_->root(), 0, 0, 0, 0, 7, 9);
     XSync(x_->display(), False);
     pointer_ = pointer();
+    ASSERT_TRUE(pointer_);
     before_ = readForeground(*x_);
     tracePath_ = std::string(getenv("CUH_DESKTOP_DIR") ? getenv("CUH_DESKTOP_DIR") : "/tmp") +
                  "/element-actions-" +
@@ -103,13 +104,7 @@ class ElementActionsDesktopTest : public ::testing::Test {
     mousepad_.reset();
   }
 
-  std::pair<int, int> pointer() {
-    ::Window root = 0, child = 0;
-    int rootX = 0, rootY = 0, x = 0, y = 0;
-    unsigned int mask = 0;
-    XQueryPointer(x_->display(), x_->root(), &root, &child, &rootX, &rootY, &x, &y, &mask);
-    return {rootX, rootY};
-  }
+  std::optional<RootPoint> pointer() { return reader_->pointer(); }
 
   json observedWindow() {
     json rows = helper_->respond(request(1, "list_windows"))["result"]["windows"];
@@ -151,18 +146,7 @@ class ElementActionsDesktopTest : public ::testing::Test {
   }
 
   // Log lines of one event since the test began acting.
-  size_t count(const json& fields) {
-    size_t n = 0;
-    std::vector<json> lines = app_->log();
-    for (size_t i = logMark_; i < lines.size(); ++i) {
-      const json& line = lines[i];
-      bool all = true;
-      for (const auto& [key, value] : fields.items())
-        all = all && line.contains(key) && line[key] == value;
-      n += all;
-    }
-    return n;
-  }
+  size_t count(const json& fields) { return app_->linesSince(logMark_, fields).size(); }
 
   static const json verified;
 
@@ -171,7 +155,7 @@ class ElementActionsDesktopTest : public ::testing::Test {
   std::unique_ptr<XWindowReader> reader_;
   std::unique_ptr<ChildProcess> mousepad_;
   ::Window userWindow_ = 0;
-  std::pair<int, int> pointer_;
+  std::optional<RootPoint> pointer_;
   ForegroundState before_;
   std::string tracePath_;
   std::unique_ptr<TracedHelper> helper_;

@@ -160,21 +160,29 @@ std::vector<nlohmann::json> FixtureApp::log() const {
   return lines;
 }
 
+std::vector<nlohmann::json> FixtureApp::linesSince(size_t since,
+                                                   const nlohmann::json& fields) const {
+  std::vector<nlohmann::json> found;
+  std::vector<nlohmann::json> lines = log();
+  for (size_t i = since; i < lines.size(); ++i) {
+    bool all = true;
+    for (const auto& [key, value] : fields.items())
+      all = all && lines[i].contains(key) && lines[i][key] == value;
+    if (all)
+      found.push_back(std::move(lines[i]));
+  }
+  return found;
+}
+
 std::optional<nlohmann::json> FixtureApp::waitFor(const nlohmann::json& fields,
                                                   std::chrono::milliseconds timeout) const {
   std::optional<nlohmann::json> found;
   waitUntil(
       [&] {
-        for (const nlohmann::json& line : log()) {
-          bool all = true;
-          for (const auto& [key, value] : fields.items())
-            all = all && line.contains(key) && line[key] == value;
-          if (all) {
-            found = line;
-            return true;
-          }
-        }
-        return false;
+        std::vector<nlohmann::json> lines = linesSince(0, fields);
+        if (!lines.empty())
+          found = std::move(lines.front());
+        return found.has_value();
       },
       timeout);
   return found;

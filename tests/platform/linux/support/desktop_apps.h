@@ -57,6 +57,9 @@ class FixtureApp {
   void command(const std::string& line);
   // The log's lines so far.
   std::vector<nlohmann::json> log() const;
+  // Its log lines from index `since` on that have these fields (each key
+  // with that value).
+  std::vector<nlohmann::json> linesSince(size_t since, const nlohmann::json& fields) const;
   // Waits (at most `timeout`) for a log line with these fields; returns it.
   std::optional<nlohmann::json> waitFor(
       const nlohmann::json& fields,
