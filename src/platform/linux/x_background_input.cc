@@ -22,11 +22,10 @@ struct ClientArea {
   EventWindow target;
   int width = 0;
   int height = 0;
-  // The window draws its own frame: the window manager was asked for no
-  // decorations (_MOTIF_WM_HINTS), or it has an invisible shadow.
-  bool clientDecorated = false;
 };
 
+// The window draws its own frame: the window manager was asked for no
+// decorations (_MOTIF_WM_HINTS), or it has an invisible shadow.
 bool decoratesItself(XConnection& x, ::Window window) {
   XWindowReader reader(x);
   if (reader.cardinals(window, "_GTK_FRAME_EXTENTS"))
@@ -61,7 +60,6 @@ std::optional<ClientArea> clientArea(XConnection& x, ::Window window) {
   area.target = EventWindow{window, root, rootX, rootY};
   area.width = static_cast<int>(width);
   area.height = static_cast<int>(height);
-  area.clientDecorated = decoratesItself(x, window);
   return area;
 }
 
@@ -114,8 +112,9 @@ InputOutcome XBackgroundInput::send(int32_t pid,
   const auto& gesture = placed->gesture;
   // Where the press (or the wheel) lands is where the window would take it
   // for its own frame; later points of a drag only move what was pressed.
+  // Asked once per gesture, and never for a key.
   auto onFrame = [&](platform::Point point) {
-    return area->clientDecorated && onClientFrame_ && onClientFrame_(pid, windowID, point);
+    return onClientFrame_ && decoratesItself(x_, windowID) && onClientFrame_(pid, windowID, point);
   };
   if (const auto* click = std::get_if<platform::Click>(&gesture)) {
     auto point = inside(*area, click->point);
